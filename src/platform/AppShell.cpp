@@ -1,0 +1,54 @@
+#include "platform/AppShell.h"
+
+#include <vector>
+
+namespace ta {
+namespace {
+
+AppShell g_realShell;
+AppShell* g_shell = &g_realShell;
+
+std::wstring ExePath() {
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD n = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (n == 0) return {};
+        if (n < buffer.size()) return std::wstring(buffer.data(), n);
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+}  // namespace
+
+int AppShell::ShowMessage(HWND owner, const std::wstring& text, const std::wstring& title, UINT flags) {
+    return ::MessageBoxW(owner, text.c_str(), title.c_str(), flags);
+}
+
+void AppShell::EndProgram() { ::ExitProcess(0); }
+
+AppShell& Shell() { return *g_shell; }
+
+AppShell* SetShell(AppShell* shell) noexcept {
+    AppShell* previous = g_shell;
+    g_shell = shell ? shell : &g_realShell;
+    return previous;
+}
+
+std::wstring ExeFolder() {
+    const std::wstring path = ExePath();
+    const size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+}
+
+std::wstring ExeName() {
+    const std::wstring path = ExePath();
+    const size_t slash = path.find_last_of(L"\\/");
+    std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
+    const size_t dot = name.find_last_of(L'.');
+    if (dot != std::wstring::npos) name.erase(dot);
+    return name;
+}
+
+std::wstring ProgramTitle() { return L"TaUnInst"; }
+
+}  // namespace ta

@@ -1,0 +1,44 @@
+#pragma once
+// Application services every page relies on: the message box and ending the program at once.
+// Both go through one replaceable service, so tests can answer prompts and see the program
+// end without their own process ending.
+#include <windows.h>
+
+#include <string>
+
+namespace ta {
+
+class AppShell {
+public:
+    virtual ~AppShell() = default;
+    // Modal message box; answers the button pressed (IDYES, IDNO, IDOK, ...).
+    virtual int ShowMessage(HWND owner, const std::wstring& text, const std::wstring& title, UINT flags);
+    // Ends the process at once; no page's unload handling runs.
+    virtual void EndProgram();
+};
+
+// The service in force: the real one unless a test has put its own in place.
+AppShell& Shell();
+// Puts a service in place (nullptr restores the real one); answers the one it replaced.
+AppShell* SetShell(AppShell* shell) noexcept;
+
+// Puts a service in place for one scope.
+class ScopedShell {
+public:
+    explicit ScopedShell(AppShell& shell) noexcept : previous_(SetShell(&shell)) {}
+    ~ScopedShell() { SetShell(previous_); }
+    ScopedShell(const ScopedShell&) = delete;
+    ScopedShell& operator=(const ScopedShell&) = delete;
+
+private:
+    AppShell* previous_;
+};
+
+// The folder of the running executable, without a trailing backslash.
+std::wstring ExeFolder();
+// The running executable's file name without folder and extension.
+std::wstring ExeName();
+// The program's title, as message boxes of its own show it.
+std::wstring ProgramTitle();
+
+}  // namespace ta

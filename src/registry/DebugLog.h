@@ -1,0 +1,15 @@
+#pragma once
+// The one-line trace of the last registry value the program touched, kept in "taupdbg.dbg"
+// beside the executable.
+#include <string>
+
+namespace Regset {
+
+// Rewrites the log with the single line "TaTra:" time ":" message, in the ANSI code page.
+// Throws ta::AppError (FileAccess) when the file cannot be created or written.
+void WriteDebugLog(const std::wstring& message);
+
+// Where the log lives: the executable's folder + "\taupdbg.dbg".
+std::wstring DebugLogPath();
+
+}  // namespace Regset

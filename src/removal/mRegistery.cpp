@@ -1,0 +1,35 @@
+#include "removal/mRegistery.h"
+
+#include "platform/Handles.h"
+
+namespace mRegistery {
+
+std::vector<std::wstring> EnumSubKeys(HKEY root, const std::wstring& keyPath) {
+    std::vector<std::wstring> names;
+    ta::RegKey key;
+    if (::RegOpenKeyExW(root, keyPath.c_str(), 0, KEY_ENUMERATE_SUB_KEYS, key.put()) != ERROR_SUCCESS) return names;
+    wchar_t name[256];
+    for (DWORD index = 0;; ++index) {
+        if (::RegEnumKeyW(key.get(), index, name, static_cast<DWORD>(std::size(name))) != ERROR_SUCCESS) break;
+        names.emplace_back(name);
+    }
+    return names;
+}
+
+std::vector<std::wstring> CollectKeyTree(HKEY root, const std::wstring& keyPath) {
+    std::vector<std::wstring> keys{keyPath};
+    // The list grows while it is read: each entry's children are appended behind it.
+    for (size_t j = 0; j < keys.size(); ++j) {
+        for (const std::wstring& name : EnumSubKeys(root, keys[j])) keys.push_back(keys[j] + L"\\" + name);
+    }
+    return keys;
+}
+
+void DeleteRegKey(HKEY root, const std::wstring& keyPath) { ::RegDeleteKeyW(root, keyPath.c_str()); }
+
+void DeleteKeyTree(HKEY root, const std::wstring& keyPath) {
+    const std::vector<std::wstring> keys = CollectKeyTree(root, keyPath);
+    for (auto it = keys.rbegin(); it != keys.rend(); ++it) DeleteRegKey(root, *it);
+}
+
+}  // namespace mRegistery
