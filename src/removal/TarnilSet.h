@@ -16,5 +16,7 @@ void RemoveRegistryEntries();
 void StopProductProcesses();
 // Posts the tray program its shutdown message, then waits 200 ms.
 void NotifyTray();
+// The start page's second attempt at the product's control process.
+void StopControlProcess();
 
 }  // namespace TarnilSet

@@ -1,0 +1,6 @@
+// Placeholder until the uninstall report lands.
+#include "report/UninstallReport.h"
+
+namespace ta {
+void SendUninstallReport() {}
+}  // namespace ta
