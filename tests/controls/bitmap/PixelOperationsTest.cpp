@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "controls/bitmap/pcDibSection.h"
+#include "controls/bitmap/DibPixels.h"
 #include "platform/AppError.h"
 
 namespace {
@@ -12,22 +13,10 @@ namespace {
 using ta::ErrorNumber;
 using ta::pcDibSection;
 
-using Bgra = std::array<uint8_t, 4>;
-
-// Pixel (x, y) counted in memory rows (row 0 is the bottom line).
-uint8_t* At(const pcDibSection& dib, int x, int y) { return dib.DIBSectionBitsPtr() + y * dib.BytesPerScanLine() + 4 * x; }
-Bgra Get(const pcDibSection& dib, int x, int y) {
-    const uint8_t* p = At(dib, x, y);
-    return {p[0], p[1], p[2], p[3]};
-}
-void Put(pcDibSection& dib, int x, int y, Bgra value) {
-    uint8_t* p = At(dib, x, y);
-    for (int i = 0; i < 4; ++i) p[i] = value[i];
-}
-void Fill(pcDibSection& dib, Bgra value) {
-    for (int y = 0; y < dib.Height(); ++y)
-        for (int x = 0; x < dib.Width(); ++x) Put(dib, x, y, value);
-}
+using ta::test::Bgra;
+using ta::test::Fill;
+using ta::test::Get;
+using ta::test::Put;
 
 // A bitmap of one row holding the given pixels.
 void MakeRow(pcDibSection& dib, const std::vector<Bgra>& pixels) {
