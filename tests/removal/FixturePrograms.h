@@ -1,65 +1,43 @@
 #pragma once
-// The fixture programs and components of the removal tests: a scratch folder to copy them into
-// under the names a test needs, and running copies of the idle program.
+// The fixture programs and components of the removal tests, copied into a scratch folder under
+// the names a test needs, and running copies of the idle program.
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <string>
 
 #include "platform/AppShell.h"
 #include "platform/Handles.h"
+#include "FileTestKit.h"
 
 namespace ta::test::fixtures {
+
+using ta::test::ScratchFolder;
 
 // A fixture built beside the test program ("ta_idle.exe", "ta_regdll.dll", ...).
 inline std::wstring Built(const std::wstring& name) { return ExeFolder() + L"\\" + name; }
 
-// A fresh folder under the temporary folder; its files and itself are deleted at the end, as far
-// as they can be (a component left loaded stays behind).
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        static int counter = 0;
-        wchar_t temp[MAX_PATH] = {};
-        ::GetTempPathW(MAX_PATH, temp);
-        path_ = std::wstring(temp) + L"TaUnInstTests-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
-                std::to_wstring(++counter);
-        ::CreateDirectoryW(path_.c_str(), nullptr);
-    }
-    ~ScratchFolder() {
-        WIN32_FIND_DATAW found;
-        FindHandle search(::FindFirstFileW((path_ + L"\\*").c_str(), &found));
-        if (search) {
-            do {
-                const std::wstring file = path_ + L"\\" + found.cFileName;
-                ::SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
-                ::DeleteFileW(file.c_str());
-            } while (::FindNextFileW(search.get(), &found));
-        }
-        search.reset();
-        ::RemoveDirectoryW(path_.c_str());
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
+// A folder name for the running test: its name, with "/" of parameterised names as "-".
+inline std::wstring CurrentTestFolderName() {
+    std::wstring name;
+    for (const char* c = ::testing::UnitTest::GetInstance()->current_test_info()->name(); *c; ++c)
+        name.push_back(*c == '/' ? L'-' : static_cast<wchar_t>(*c));
+    return name;
+}
 
-    const std::wstring& path() const { return path_; }
-    std::wstring operator/(const std::wstring& name) const { return path_ + L"\\" + name; }
-    // Copies a built fixture into the folder under name; answers the copy's path.
-    std::wstring Copy(const std::wstring& fixture, const std::wstring& name) const {
-        const std::wstring target = *this / name;
-        ::CopyFileW(Built(fixture).c_str(), target.c_str(), FALSE);
-        return target;
-    }
-
-private:
-    std::wstring path_;
-};
+// Copies a built fixture into folder under name; answers the copy's path.
+inline std::wstring CopyFixture(const ScratchFolder& folder, const std::wstring& fixture, const std::wstring& name) {
+    const std::wstring target = folder / name;
+    ::CopyFileW(Built(fixture).c_str(), target.c_str(), FALSE);
+    return target;
+}
 
 // The idle program running under the given executable name (copied into folder). It is up and in
 // its message loop when the constructor returns; it is terminated at the end if still running.
 class RunningCopy {
 public:
     RunningCopy(const ScratchFolder& folder, const std::wstring& name, const std::wstring& arguments = L"") {
-        const std::wstring exe = folder.Copy(L"ta_idle.exe", name);
+        const std::wstring exe = CopyFixture(folder, L"ta_idle.exe", name);
         std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
         STARTUPINFOW startup{};
         startup.cb = sizeof(startup);

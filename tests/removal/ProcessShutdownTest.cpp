@@ -13,6 +13,7 @@
 
 namespace {
 
+using ta::test::fixtures::CurrentTestFolderName;
 using ta::test::fixtures::kEndWaitMs;
 using ta::test::fixtures::kSurviveWaitMs;
 using ta::test::fixtures::RunningCopy;
@@ -27,7 +28,7 @@ TEST(ProKill, MatchesTheEndOfTheNameInAnyCase) {
 }
 
 TEST(ProKill, KillsEveryProcessWhoseNameEndsWithTheName) {
-    ScratchFolder folder;
+    ScratchFolder folder(CurrentTestFolderName());
     RunningCopy upper(folder, L"TaSuf.EXE"), longer(folder, L"mytasuf.exe"), other(folder, L"tasufx.exe");
     ASSERT_TRUE(upper.Started() && longer.Started() && other.Started());
     EXPECT_FALSE(ProKill::ProcessNotRunning(L"tasuf.exe"));
@@ -39,7 +40,7 @@ TEST(ProKill, KillsEveryProcessWhoseNameEndsWithTheName) {
 }
 
 TEST(ProKill, OneCallEndsEveryInstance) {
-    ScratchFolder folder;
+    ScratchFolder folder(CurrentTestFolderName());
     std::vector<std::unique_ptr<RunningCopy>> instances;
     for (int i = 0; i < 3; ++i) instances.push_back(std::make_unique<RunningCopy>(folder, L"taagent.exe"));
     ProKill::KillProcessByName(L"taagent.exe");
@@ -48,7 +49,7 @@ TEST(ProKill, OneCallEndsEveryInstance) {
 }
 
 TEST(ProKill, ProcessNotRunningOnlyLooks) {
-    ScratchFolder folder;
+    ScratchFolder folder(CurrentTestFolderName());
     RunningCopy first(folder, L"qxctl.exe"), second(folder, L"QXCTL.exe");
     EXPECT_FALSE(ProKill::ProcessNotRunning(L"qxctl.exe"));
     EXPECT_FALSE(first.Ended(kSurviveWaitMs));
@@ -73,7 +74,7 @@ protected:
 };
 
 TEST_F(ProductKey, StopsTheFixedListNotifiesTheTrayAndSparesOthers) {
-    ScratchFolder folder;
+    ScratchFolder folder(CurrentTestFolderName());
     std::vector<std::unique_ptr<RunningCopy>> product;
     for (const wchar_t* name :
          {L"taagent.exe", L"tasuf.exe", L"morlatra.exe", L"tamail.exe", L"morlasnd.exe", L"qxctl.exe"})
@@ -104,7 +105,7 @@ TEST_F(ProductKey, NeverEndsOurOwnProcessNamedByProgram) {
 }
 
 TEST_F(ProductKey, StopControlProcessEndsEveryControlProcess) {
-    ScratchFolder folder;
+    ScratchFolder folder(CurrentTestFolderName());
     RunningCopy first(folder, L"qxctl.exe"), second(folder, L"Qxctl.exe"), other(folder, L"qxctl2.exe");
     TarnilSet::StopControlProcess();
     EXPECT_TRUE(first.Ended(kEndWaitMs));
@@ -136,7 +137,7 @@ class ProgramForms : public ProductKey, public ::testing::WithParamInterface<Pro
 TEST_P(ProgramForms, EndsTheListedApplicationsOnly) {
     const ProgramCase& form = GetParam();
     if (form.value) SetProgram(*form.value);
-    ScratchFolder folder;
+    ScratchFolder folder(CurrentTestFolderName());
     RunningCopy alpha(folder, L"alpha.exe"), beta(folder, L"beta.exe"), bystander(folder, L"gamma.exe");
     ASSERT_TRUE(alpha.Started() && beta.Started() && bystander.Started());
 
