@@ -22,7 +22,8 @@ public:
     SoapClient(const SoapClient&) = delete;
     SoapClient& operator=(const SoapClient&) = delete;
 
-    // Fetches the description with GET and reads it. serviceName and portName, when not empty,
+    // Fetches the description with GET, within the time limit in force (kDefaultTimeoutMs until
+    // "Timeout" is set), and reads it. serviceName and portName, when not empty,
     // choose among the services and ports it offers; mappingFile must be empty (no type mappings
     // are needed for text arguments). Throws AppError when the description cannot be fetched or read.
     void Initialize(const std::wstring& descriptionUrl, const std::wstring& serviceName = {},
