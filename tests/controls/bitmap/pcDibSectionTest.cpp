@@ -6,6 +6,7 @@
 #include <iterator>
 #include <vector>
 
+#include "controls/bitmap/DibPixels.h"
 #include "controls/bitmap/pcDibSection.h"
 #include "platform/AppError.h"
 #include "platform/AppShell.h"
@@ -17,21 +18,10 @@ namespace {
 
 using ta::pcDibSection;
 
-using Bgra = std::array<uint8_t, 4>;
-
-// Pixel (x, y) counted in memory rows (row 0 is the bottom line).
-Bgra PixelAt(const pcDibSection& dib, int x, int y) {
-    const uint8_t* p = dib.DIBSectionBitsPtr() + y * dib.BytesPerScanLine() + 4 * x;
-    return {p[0], p[1], p[2], p[3]};
-}
-void SetPixelAt(pcDibSection& dib, int x, int y, Bgra value) {
-    uint8_t* p = dib.DIBSectionBitsPtr() + y * dib.BytesPerScanLine() + 4 * x;
-    for (int i = 0; i < 4; ++i) p[i] = value[i];
-}
-void Fill(pcDibSection& dib, Bgra value) {
-    for (int y = 0; y < dib.Height(); ++y)
-        for (int x = 0; x < dib.Width(); ++x) SetPixelAt(dib, x, y, value);
-}
+using ta::test::Bgra;
+using ta::test::Fill;
+using ta::test::Get;
+using ta::test::Put;
 
 // A display-compatible bitmap of the given size filled with one colour.
 ta::GdiObject SolidBitmap(int width, int height, COLORREF colour) {
@@ -125,8 +115,8 @@ TEST(pcDibSectionLifecycle, CreateFromHBitmapCopiesThePictureAndZeroEmptiesTheOb
     EXPECT_EQ(dib.Width(), 5);
     EXPECT_EQ(dib.Height(), 3);
     ::GdiFlush();
-    EXPECT_EQ(PixelAt(dib, 0, 0), (Bgra{30, 20, 10, 0}));
-    EXPECT_EQ(PixelAt(dib, 4, 2), (Bgra{30, 20, 10, 0}));
+    EXPECT_EQ(Get(dib, 0, 0), (Bgra{30, 20, 10, 0}));
+    EXPECT_EQ(Get(dib, 4, 2), (Bgra{30, 20, 10, 0}));
 
     dib.CreateFromHBitmap(nullptr);
     EXPECT_EQ(dib.hdc(), nullptr);
@@ -149,7 +139,7 @@ TEST(pcDibSectionLifecycle, CreateFromPictureTakesThePicturesBitmap) {
     EXPECT_EQ(dib.Width(), 6);
     EXPECT_EQ(dib.Height(), 2);
     ::GdiFlush();
-    EXPECT_EQ(PixelAt(dib, 5, 1), (Bgra{50, 100, 200, 0}));
+    EXPECT_EQ(Get(dib, 5, 1), (Bgra{50, 100, 200, 0}));
 }
 
 TEST(pcDibSectionPainting, PaintPictureCopiesUnstretchedOnBothPaths) {
@@ -184,11 +174,11 @@ TEST(pcDibSectionPainting, AlphaPaintPictureTakesTheConstantAlphaModulo256) {
 
     source.AlphaPaintPicture(target.hdc(), 1, 1, -1, -1, 0, 0, 300);
     ::GdiFlush();
-    const Bgra blended = PixelAt(target, 1, 2);
+    const Bgra blended = Get(target, 1, 2);
     EXPECT_EQ(blended[0], 44);
     EXPECT_EQ(blended[1], 44);
     EXPECT_EQ(blended[2], 44);
-    EXPECT_EQ(PixelAt(target, 0, 0), (Bgra{0, 0, 0, 0}));
+    EXPECT_EQ(Get(target, 0, 0), (Bgra{0, 0, 0, 0}));
 }
 
 TEST(pcDibSectionSave, WritesA58ByteHeaderThatTheSystemReadsBack) {
@@ -196,7 +186,7 @@ TEST(pcDibSectionSave, WritesA58ByteHeaderThatTheSystemReadsBack) {
     ASSERT_TRUE(dib.Create(2, 3));
     for (int y = 0; y < 3; ++y)
         for (int x = 0; x < 2; ++x)
-            SetPixelAt(dib, x, y, {uint8_t(10 * x + y), uint8_t(50 + y), uint8_t(100 + x), 255});
+            Put(dib, x, y, {uint8_t(10 * x + y), uint8_t(50 + y), uint8_t(100 + x), 255});
     const std::wstring path = TempPath(L"ta_bitmap_save.bmp");
     ASSERT_TRUE(dib.SavePicture(path));
 
