@@ -14,9 +14,7 @@ void DelFinish::OnLoad() {
     Label1 = &AddLabel({240, 120, 1455, 255}, L"약관동의", LabelFont::Bold, kBannerTextColor);
     Label2 = &AddLabel({240, 1680, 6255, 375}, L"타르닐 프로그램 제거작업이 모두 완료되었습니다.");
     Label4 = &AddLabel({240, 2280, 4935, 375}, L"완료를 누르시면 타르닐 프로그램 제거작업을 마칩니다.");
-    AddRowButton(0, L"< 뒤로");
-    AddRowButton(1, L"다음 >");
-    AddRowButton(2, L"취소");
+    AddButtonRow();
 
     // The load itself; only the progress page's finish remains to be shown.
     AttemptEach([&] { SizePage(); }, [&] { PlaceButtons(); }, [&] { PlaceBannerAndLine(); },

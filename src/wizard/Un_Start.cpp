@@ -22,9 +22,7 @@ void Un_Start::OnLoad() {
     Label2 = &AddLabel({240, 1320, 6255, 375}, L"타르닐 프로그램 제거를 시작합니다.");
     Label3_1 = &AddLabel({240, 1800, 6375, 495}, L"제거를 시작하기 전에 실행 중인 다른 프로그램을 종료하는 것이 좋습니다.");
     Label3_0 = &AddLabel({240, 2280, 6735, 495}, L"타르닐가 적용된 모든 프로그램이 종료됩니다. ");
-    AddRowButton(0, L"< 뒤로");
-    AddRowButton(1, L"다음 >");
-    AddRowButton(2, L"취소");
+    AddButtonRow();
 
     // The load itself; the first page has nothing to go back to.
     AttemptEach([&] { SizePage(); }, [&] { PlaceButtons(); }, [&] { PlaceBannerAndLine(); },

@@ -13,6 +13,12 @@ Button& WizardPage::AddRowButton(int index, const std::wstring& caption) {
                        TwipsRect{kButtonLeftTwips[index], kButtonTopTwips, kButtonWidthTwips, kButtonHeightTwips});
 }
 
+void WizardPage::AddButtonRow() {
+    AddRowButton(0, L"< 뒤로");
+    AddRowButton(1, L"다음 >");
+    AddRowButton(2, L"취소");
+}
+
 void WizardPage::SizePage() { SetOuterSize(kPageWidthTwips, kPageHeightTwips); }
 
 void WizardPage::PlaceButtons() {

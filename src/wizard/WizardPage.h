@@ -28,6 +28,8 @@ protected:
     void AddCommonControls();
     // Creates Command1(index) with its caption at its place in the row.
     Button& AddRowButton(int index, const std::wstring& caption);
+    // Creates the whole row: "< 뒤로", "다음 >", "취소".
+    void AddButtonRow();
     // The load steps the pages share: outer size; the buttons placed; banner and separator placed.
     void SizePage();
     void PlaceButtons();
