@@ -26,6 +26,8 @@ int AppShell::ShowMessage(HWND owner, const std::wstring& text, const std::wstri
 
 void AppShell::EndProgram() { ::ExitProcess(0); }
 
+void AppShell::QuitMessageLoop() { ::PostQuitMessage(0); }
+
 AppShell& Shell() { return *g_shell; }
 
 AppShell* SetShell(AppShell* shell) noexcept {
@@ -50,5 +52,14 @@ std::wstring ExeName() {
 }
 
 std::wstring ProgramTitle() { return L"TaUnInst"; }
+
+bool AnotherInstanceRunning(const std::wstring& name) {
+    // The mutex stays open until the process ends, marking this instance as running.
+    const std::wstring mutexName = L"Local\\" + name + L".Instance";
+    HANDLE mutex = ::CreateMutexW(nullptr, FALSE, mutexName.c_str());
+    const bool existed = ::GetLastError() == ERROR_ALREADY_EXISTS;
+    if (existed && mutex) ::CloseHandle(mutex);
+    return existed;
+}
 
 }  // namespace ta

@@ -15,6 +15,8 @@ public:
     virtual int ShowMessage(HWND owner, const std::wstring& text, const std::wstring& title, UINT flags);
     // Ends the process at once; no page's unload handling runs.
     virtual void EndProgram();
+    // The last page has been unloaded: the message loop ends and with it the program.
+    virtual void QuitMessageLoop();
 };
 
 // The service in force: the real one unless a test has put its own in place.
@@ -40,5 +42,9 @@ std::wstring ExeFolder();
 std::wstring ExeName();
 // The program's title, as message boxes of its own show it.
 std::wstring ProgramTitle();
+
+// The previous-instance test: claims the name for the rest of the process's life and answers
+// true when another running process had already claimed it.
+bool AnotherInstanceRunning(const std::wstring& name);
 
 }  // namespace ta

@@ -1,10 +1,145 @@
-// Placeholder until file and folder removal lands.
+// The progress page's file steps: everything below the install folder, the folder itself, and
+// the product's files in the system folder. Every failure is passed over; nothing is retried.
+#include <windows.h>
+
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+#include "platform/ContinueOnError.h"
+#include "platform/Handles.h"
+#include "platform/OrdinaryFile.h"
+#include "platform/ProgramValues.h"
+#include "removal/FileRemoval.h"
 #include "removal/ProgressPageSteps.h"
 
 namespace ta {
-int32_t ProgressPageSteps::FindFilesAPI(std::wstring&, const std::wstring&, int16_t&, int16_t&) { return 0; }
-std::wstring ProgressPageSteps::StripNulls(std::wstring& text) { return text; }
-void ProgressPageSteps::RemoveInstallFolders() {}
-void ProgressPageSteps::DeleteSystemFiles() {}
-void ProgressPageSteps::DeleteSystemFile(const std::wstring&) {}
+namespace {
+
+// Known subfolders of the install folder, innermost first; the folder itself follows them.
+const wchar_t* const kInstallSubfolders[] = {
+    L"\\images\\careth", L"\\images\\caretv", L"\\images\\careti", L"\\images\\caret", L"\\images", L"\\tmp",
+};
+
+// The product's files in the system folder, in the order they are deleted.
+const wchar_t* const kSystemFiles[] = {
+    L"tasuf.exe",   L"tacheck.dll", L"morla.dll",      L"morlaenc.dll",    L"MORLARES.DLL",
+    L"morlasnd.exe", L"tamail.exe", L"Tauppat.exe",    L"vemo.dll",        L"Morlatra.exe",
+    L"Morlarec.exe", L"tarnil.ini", L"morlaset.ini",   L"Morla_popup.exe", L"Tageturl.dll",
+    L"taalrim.exe",  L"tasurf.filter", L"tasurf.action", L"tasurfig.txt",
+};
+
+// Adds amount to total unless the sum would leave total's range; then total keeps its value.
+template <typename Int>
+void AddUnlessOverflow(Int& total, int64_t amount) {
+    const int64_t sum = static_cast<int64_t>(total) + amount;
+    if (sum <= std::numeric_limits<Int>::max() && sum >= std::numeric_limits<Int>::min()) total = static_cast<Int>(sum);
+}
+
+int64_t FileSize(DWORD high, DWORD low) { return (static_cast<int64_t>(high) << 32) | low; }
+
+bool IsDotEntry(const std::wstring& name) { return name == L"." || name == L".."; }
+
+// Walks one search, handing each entry's name (up to its NUL) and find data to visit.
+template <typename Visit>
+void ForEachEntry(const std::wstring& pattern, Visit&& visit) {
+    WIN32_FIND_DATAW entry;
+    FindHandle search(::FindFirstFileW(pattern.c_str(), &entry));
+    if (!search) return;
+    do {
+        std::wstring name(entry.cFileName, MAX_PATH);
+        ProgressPageSteps::StripNulls(name);
+        if (!IsDotEntry(name)) visit(name, entry);
+    } while (::FindNextFileW(search.get(), &entry));
+}
+
+}  // namespace
+
+std::wstring ProgressPageSteps::StripNulls(std::wstring& text) {
+    const size_t nul = text.find(L'\0');
+    if (nul != std::wstring::npos) text.resize(nul);
+    return text;
+}
+
+void ProgressPageSteps::ShowProgress(int64_t size, const std::wstring& path) {
+    AddUnlessOverflow(DeletedBytes, size);
+    Attempt([&] { SetBarValue(DeletedBytes); });
+    Attempt([&] { ShowFilePath(path); });
+}
+
+int32_t ProgressPageSteps::FindFilesAPI(std::wstring& path, const std::wstring& SearchStr, int16_t& FileCount,
+                                        int16_t& DirCount) {
+    if (path.empty() || path.back() != L'\\') path += L'\\';
+    int32_t counted = 0;
+    AddUnlessOverflow(counted, RemoveFilesBelow(path, LongPathForm(path), SearchStr, FileCount, DirCount));
+    return counted;
+}
+
+int64_t ProgressPageSteps::RemoveFilesBelow(const std::wstring& shownDir, const std::wstring& longDir,
+                                            const std::wstring& SearchStr, int16_t& FileCount, int16_t& DirCount) {
+    // Subfolders first. A folder that is a link (junction or symbolic link) leads out of the
+    // tree and is never entered.
+    std::vector<std::wstring> subfolders;
+    Attempt([&] {
+        ForEachEntry(longDir + L"*", [&](const std::wstring& name, const WIN32_FIND_DATAW& entry) {
+            if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return;
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return;
+            subfolders.push_back(name);
+            AddUnlessOverflow(DirCount, 1);
+        });
+    });
+
+    // Then the files, each counted and shown before its deletion is tried.
+    int64_t counted = 0;
+    const std::wstring folderFinal = FinalFolderPath(longDir);
+    Attempt([&] {
+        ForEachEntry(longDir + SearchStr, [&](const std::wstring& name, const WIN32_FIND_DATAW& entry) {
+            AddUnlessOverflow(FileCount, 1);
+            const bool folder = entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
+            const int64_t size = folder ? 0 : FileSize(entry.nFileSizeHigh, entry.nFileSizeLow);
+            if (size > 0) {
+                ShowProgress(size, shownDir + name);
+                counted += size;
+            }
+            DeleteFileInFolder(longDir + name, folderFinal, name);
+        });
+    });
+
+    // Last, the subfolders in the order met.
+    for (const std::wstring& name : subfolders) {
+        Attempt([&] {
+            counted += RemoveFilesBelow(shownDir + name + L"\\", longDir + name + L"\\", SearchStr, FileCount, DirCount);
+        });
+    }
+    return counted;
+}
+
+void ProgressPageSteps::RemoveInstallFolders() {
+    std::wstring folder = InstallPath;
+    while (!folder.empty() && folder.back() == L'\\') folder.pop_back();
+    // Without a folder the names below would fall on the current drive's root.
+    if (folder.empty()) return;
+    for (const wchar_t* sub : kInstallSubfolders) Attempt([&] { RemoveEmptyFolder(folder + sub); });
+    Attempt([&] { RemoveEmptyFolder(folder); });
+}
+
+void ProgressPageSteps::DeleteSystemFiles() {
+    for (const wchar_t* name : kSystemFiles) Attempt([&] { DeleteSystemFile(name); });
+    Attempt([&] { SetBarValue(BarMax()); });
+}
+
+void ProgressPageSteps::DeleteSystemFile(const std::wstring& name) {
+    // Without the system folder the path would fall on the current drive's root.
+    if (SystemDir.empty()) return;
+    const std::wstring path = SystemDir + L"\\" + name;
+    const std::wstring longPath = LongPathForm(path);
+    if (!IsOrdinaryFile(longPath)) return;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    int64_t size = 0;
+    if (::GetFileAttributesExW(longPath.c_str(), GetFileExInfoStandard, &data))
+        size = FileSize(data.nFileSizeHigh, data.nFileSizeLow);
+    ShowProgress(size, path);
+    DeleteFileItself(path);
+}
+
 }  // namespace ta

@@ -40,6 +40,14 @@ protected:
     virtual void ShowFilePath(const std::wstring& path) = 0;   // Label3's caption (repaints at once)
     virtual void SetText1(const std::wstring& text) = 0;       // the hidden text box Text1
     virtual std::wstring Text1() const = 0;
+
+private:
+    // One folder of FindFilesAPI: shownDir is the caller's form (ending in "\"), longDir the same
+    // folder in the long-path form. Answers the bytes counted in it and below.
+    int64_t RemoveFilesBelow(const std::wstring& shownDir, const std::wstring& longDir, const std::wstring& SearchStr,
+                             int16_t& FileCount, int16_t& DirCount);
+    // Counts size into DeletedBytes and shows it on the bar, and path on Label3.
+    void ShowProgress(int64_t size, const std::wstring& path);
 };
 
 }  // namespace ta

@@ -21,6 +21,7 @@ public:
     std::deque<int> answers;
     std::vector<ShownMessage> shown;
     int endCount = 0;
+    int quitCount = 0;
 
     int ShowMessage(HWND, const std::wstring& text, const std::wstring& title, UINT flags) override {
         shown.push_back({text, title, flags});
@@ -32,6 +33,7 @@ public:
         return (flags & 0xF) == MB_OK ? IDOK : IDNO;
     }
     void EndProgram() override { ++endCount; }
+    void QuitMessageLoop() override { ++quitCount; }
 };
 
 // Puts a ScriptedShell in place for one scope.

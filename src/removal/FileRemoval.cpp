@@ -1,0 +1,93 @@
+#include "removal/FileRemoval.h"
+
+#include <windows.h>
+
+#include "platform/Handles.h"
+
+namespace ta {
+namespace {
+
+const wchar_t kLongPrefix[] = L"\\\\?\\";
+
+bool StartsWith(const std::wstring& text, const wchar_t* head) { return text.rfind(head, 0) == 0; }
+
+// The final path of an open handle ("\\?\C:\..."); empty when the system cannot tell.
+std::wstring FinalPathOf(HANDLE handle) {
+    std::wstring buffer(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = ::GetFinalPathNameByHandleW(handle, buffer.data(), static_cast<DWORD>(buffer.size()),
+                                                         FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (length == 0) return {};
+        if (length < buffer.size()) {
+            buffer.resize(length);
+            return buffer;
+        }
+        buffer.resize(length);
+    }
+}
+
+bool SamePathNoCase(const std::wstring& a, const std::wstring& b) {
+    return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
+                                  TRUE) == CSTR_EQUAL;
+}
+
+}  // namespace
+
+std::wstring LongPathForm(const std::wstring& path) {
+    if (path.empty() || StartsWith(path, kLongPrefix) || StartsWith(path, L"\\\\.\\")) return path;
+    std::wstring full(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = ::GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+        if (length == 0) return path;
+        if (length < full.size()) {
+            full.resize(length);
+            break;
+        }
+        full.resize(length);
+    }
+    if (StartsWith(full, L"\\\\")) return std::wstring(kLongPrefix) + L"UNC\\" + full.substr(2);
+    return kLongPrefix + full;
+}
+
+std::wstring FinalFolderPath(const std::wstring& longFolder) {
+    FileHandle folder(::CreateFileW(longFolder.c_str(), FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!folder) return {};
+    return FinalPathOf(folder.get());
+}
+
+bool DeleteFileInFolder(const std::wstring& longPath, const std::wstring& folderFinal, const std::wstring& name) {
+    // Opened as the entry itself: without backup semantics a folder does not open, and a link
+    // that the system knows as one opens as the link.
+    FileHandle file(::CreateFileW(longPath.c_str(), DELETE | FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file) return false;
+    // A link the system opened through (a Unix link under Wine looks like a plain file) shows
+    // as a final path outside the folder; deleting through the handle would delete the target.
+    if (!folderFinal.empty()) {
+        const std::wstring fileFinal = FinalPathOf(file.get());
+        std::wstring expected = folderFinal;
+        if (expected.back() != L'\\') expected += L'\\';
+        expected += name;
+        if (!fileFinal.empty() && !SamePathNoCase(fileFinal, expected)) return false;
+    }
+    FILE_DISPOSITION_INFO disposition{TRUE};
+    return ::SetFileInformationByHandle(file.get(), FileDispositionInfo, &disposition, sizeof disposition) != FALSE;
+}
+
+bool DeleteFileItself(const std::wstring& path) {
+    const std::wstring longPath = LongPathForm(path);
+    const size_t slash = longPath.find_last_of(L'\\');
+    if (slash == std::wstring::npos || slash + 1 == longPath.size()) return false;
+    const std::wstring folder = longPath.substr(0, slash + 1);
+    return DeleteFileInFolder(longPath, FinalFolderPath(folder), longPath.substr(slash + 1));
+}
+
+bool RemoveEmptyFolder(const std::wstring& path) {
+    if (path.empty()) return false;
+    return ::RemoveDirectoryW(LongPathForm(path).c_str()) != FALSE;
+}
+
+}  // namespace ta

@@ -1,0 +1,245 @@
+#include <gtest/gtest.h>
+
+#include <limits>
+
+#include "platform/ProgramValues.h"
+#include "removal/FileTestKit.h"
+
+namespace {
+
+using ta::test::Exists;
+using ta::test::IsFolder;
+using ta::test::MakeFile;
+using ta::test::MakeFolders;
+using ta::test::RecordingPage;
+using ta::test::ScratchFolder;
+using ta::test::SizeOf;
+
+class FileStepsTest : public ::testing::Test {
+protected:
+    void SetUp() override { ta::DeletedBytes = 0; }
+    void TearDown() override { ta::DeletedBytes = 0; }
+
+    // What RunRemoval does with the install folder once the guard has passed.
+    void RemoveInstallFolder(const std::wstring& installPath) {
+        page.InstallPath = installPath;
+        int16_t files = 0, dirs = 0;
+        page.FindFilesAPI(page.InstallPath, L"*.*", files, dirs);
+        page.RemoveInstallFolders();
+    }
+
+    RecordingPage page;
+};
+
+TEST(StripNulls, CutsAtTheFirstNul) {
+    std::wstring text(L"name.txt\0rest\0", 14);
+    EXPECT_EQ(ta::ProgressPageSteps::StripNulls(text), L"name.txt");
+    EXPECT_EQ(text, L"name.txt");
+    std::wstring plain = L"plain";
+    EXPECT_EQ(ta::ProgressPageSteps::StripNulls(plain), L"plain");
+}
+
+TEST_F(FileStepsTest, EmptiesATreeParentFilesFirstAndKeepsEveryFolder) {
+    ScratchFolder root(L"Tree");
+    const std::wstring install = root / L"Tarnil";
+    MakeFile(install + L"\\a.exe", 100);
+    MakeFile(install + L"\\images\\caret\\c.bmp", 30);
+    MakeFile(install + L"\\images\\i.gif", 20);
+    MakeFile(install + L"\\tmp\\t.dat", 5);
+    MakeFile(install + L"\\b.dll", 7);
+    MakeFolders(install + L"\\images\\careth");
+
+    page.InstallPath = install;  // no trailing backslash
+    int16_t files = 0, dirs = 0;
+    page.FindFilesAPI(page.InstallPath, L"*.*", files, dirs);
+
+    EXPECT_EQ(page.InstallPath, install + L"\\");
+    EXPECT_EQ(ta::DeletedBytes, 162);
+    // Both files of a folder before anything below it; subfolders in the order the search met them.
+    ASSERT_EQ(page.shown.size(), 5u);
+    EXPECT_EQ(page.shown[2], install + L"\\images\\i.gif");
+    EXPECT_EQ(page.shown[3], install + L"\\images\\caret\\c.bmp");
+    EXPECT_EQ(page.shown[4], install + L"\\tmp\\t.dat");
+    EXPECT_EQ(page.values.back(), 162);
+    for (bool existed : page.existedWhenShown) EXPECT_TRUE(existed);
+    // The counters take every entry: 5 files and 4 folders met as files, 4 folders listed.
+    EXPECT_EQ(files, 9);
+    EXPECT_EQ(dirs, 4);
+    for (const wchar_t* gone : {L"\\a.exe", L"\\b.dll", L"\\images\\caret\\c.bmp", L"\\images\\i.gif", L"\\tmp\\t.dat"})
+        EXPECT_FALSE(Exists(install + gone)) << gone;
+    for (const wchar_t* kept : {L"\\images\\caret", L"\\images\\careth", L"\\tmp"}) EXPECT_TRUE(IsFolder(install + kept));
+
+    page.RemoveInstallFolders();
+    EXPECT_FALSE(Exists(install));
+    EXPECT_TRUE(IsFolder(root.path()));
+}
+
+TEST_F(FileStepsTest, ForeignSubfolderKeepsTheInstallFolder) {
+    ScratchFolder root(L"Foreign");
+    const std::wstring install = root / L"Tarnil";
+    MakeFile(install + L"\\images\\careti\\x.bmp", 1);
+    MakeFile(install + L"\\saves\\deep\\game.sav", 10);
+    MakeFolders(install + L"\\tmp");
+
+    RemoveInstallFolder(install + L"\\");
+
+    EXPECT_FALSE(Exists(install + L"\\images"));
+    EXPECT_FALSE(Exists(install + L"\\tmp"));
+    EXPECT_TRUE(IsFolder(install + L"\\saves\\deep"));  // emptied, never removed
+    EXPECT_FALSE(Exists(install + L"\\saves\\deep\\game.sav"));
+    EXPECT_TRUE(IsFolder(install));
+}
+
+TEST_F(FileStepsTest, EmptyInstallFolderIsRemovedWithoutProgress) {
+    ScratchFolder root(L"Empty");
+    MakeFolders(root / L"Tarnil");
+    RemoveInstallFolder(root / L"Tarnil");
+    EXPECT_FALSE(Exists(root / L"Tarnil"));
+    EXPECT_TRUE(page.values.empty());
+    EXPECT_TRUE(page.shown.empty());
+}
+
+TEST_F(FileStepsTest, EmptyFileGoesQuietlyReadOnlyFileStaysButCounts) {
+    ScratchFolder root(L"Attributes");
+    const std::wstring install = root / L"Tarnil";
+    MakeFile(install + L"\\empty.log", 0);
+    MakeFile(install + L"\\locked.dat", 40, FILE_ATTRIBUTE_READONLY);
+
+    RemoveInstallFolder(install);
+
+    EXPECT_FALSE(Exists(install + L"\\empty.log"));
+    EXPECT_EQ(SizeOf(install + L"\\locked.dat"), 40);
+    EXPECT_EQ(ta::DeletedBytes, 40);
+    EXPECT_EQ(page.shown, std::vector<std::wstring>{install + L"\\locked.dat"});
+    EXPECT_EQ(page.values, std::vector<int32_t>{40});
+    EXPECT_TRUE(IsFolder(install));
+}
+
+TEST_F(FileStepsTest, CountersKeepTheirValueInsteadOfOverflowing) {
+    ScratchFolder root(L"Overflow");
+    const std::wstring install = root / L"Tarnil";
+    MakeFile(install + L"\\big.bin", 100);
+    MakeFile(install + L"\\sub\\small.bin", 3);
+    ta::DeletedBytes = std::numeric_limits<int32_t>::max() - 50;
+    page.InstallPath = install;
+    int16_t files = 32767, dirs = 32767;
+
+    page.FindFilesAPI(page.InstallPath, L"*.*", files, dirs);
+
+    EXPECT_EQ(ta::DeletedBytes, std::numeric_limits<int32_t>::max() - 47);  // 100 skipped, 3 added
+    EXPECT_EQ(page.values, (std::vector<int32_t>{std::numeric_limits<int32_t>::max() - 50,
+                                                 std::numeric_limits<int32_t>::max() - 47}));
+    EXPECT_EQ(page.shown.size(), 2u);
+    EXPECT_FALSE(Exists(install + L"\\big.bin"));  // still deleted
+    EXPECT_EQ(files, 32767);
+    EXPECT_EQ(dirs, 32767);
+}
+
+TEST_F(FileStepsTest, FilesBeyondMaxPathAreFoundAndDeleted) {
+    ScratchFolder root(L"Long");
+    std::wstring deep = root / L"Tarnil";
+    while (deep.size() < 300) deep += L"\\" + std::wstring(40, L'd');
+    const std::wstring file = deep + L"\\far.txt";
+    ASSERT_TRUE(MakeFile(file, 9));
+    ASSERT_GT(file.size(), static_cast<size_t>(MAX_PATH));
+
+    RemoveInstallFolder(root / L"Tarnil");
+
+    EXPECT_FALSE(Exists(file));
+    EXPECT_TRUE(IsFolder(deep));
+    EXPECT_EQ(page.shown, std::vector<std::wstring>{file});
+    EXPECT_EQ(ta::DeletedBytes, 9);
+}
+
+TEST_F(FileStepsTest, LinksInsideTheTreeAreNeverFollowed) {
+    ScratchFolder root(L"Links");
+    const std::wstring install = root / L"Tarnil";
+    const std::wstring user = root / L"UserPictures";
+    MakeFile(user + L"\\photo.jpg", 500);
+    MakeFile(user + L"\\album\\2019.jpg", 600);
+    MakeFile(root / L"notes.txt", 11);
+    MakeFile(install + L"\\own.dat", 4);
+    ASSERT_TRUE(ta::test::MakeUnixLink(user, install + L"\\images"));
+    ASSERT_TRUE(ta::test::MakeUnixLink(root / L"notes.txt", install + L"\\notes.txt"));
+    ASSERT_TRUE(IsFolder(install + L"\\images"));
+
+    RemoveInstallFolder(install);
+
+    EXPECT_EQ(SizeOf(user + L"\\photo.jpg"), 500);
+    EXPECT_EQ(SizeOf(user + L"\\album\\2019.jpg"), 600);
+    EXPECT_EQ(SizeOf(root / L"notes.txt"), 11);
+    EXPECT_FALSE(Exists(install + L"\\own.dat"));
+    // Nothing behind the folder link was shown or counted.
+    for (const std::wstring& path : page.shown) EXPECT_EQ(path.find(L"photo"), std::wstring::npos);
+    EXPECT_LE(ta::DeletedBytes, 4 + 11);
+}
+
+class SystemFilesTest : public FileStepsTest {
+protected:
+    void SetUp() override {
+        FileStepsTest::SetUp();
+        saved_ = ta::SystemDir;
+        ta::SystemDir = folder_.path();
+    }
+    void TearDown() override {
+        ta::SystemDir = saved_;
+        FileStepsTest::TearDown();
+    }
+    ScratchFolder folder_{L"System32"};
+
+private:
+    std::wstring saved_;
+};
+
+TEST_F(SystemFilesTest, DeletesOrdinaryTableFilesInOrderAndEndsFull) {
+    MakeFile(folder_ / L"tasurfig.txt", 3);
+    MakeFile(folder_ / L"tasuf.exe", 10);
+    MakeFile(folder_ / L"morla.dll", 0);  // empty: still shown
+    MakeFile(folder_ / L"vemo.dll", 6, FILE_ATTRIBUTE_HIDDEN);
+    MakeFile(folder_ / L"tarnil.ini", 6, FILE_ATTRIBUTE_SYSTEM);
+    MakeFile(folder_ / L"kernel32.dll", 8);
+    MakeFile(folder_ / L"morlaset.ini.bak", 8);
+    MakeFolders(folder_ / L"tamail.exe");
+    page.max = 1000;
+
+    page.DeleteSystemFiles();
+
+    EXPECT_EQ(page.shown, (std::vector<std::wstring>{folder_ / L"tasuf.exe", folder_ / L"morla.dll",
+                                                     folder_ / L"tasurfig.txt"}));
+    EXPECT_EQ(page.values, (std::vector<int32_t>{10, 10, 13, 1000}));
+    EXPECT_EQ(ta::DeletedBytes, 13);
+    for (const wchar_t* gone : {L"tasuf.exe", L"morla.dll", L"tasurfig.txt"}) EXPECT_FALSE(Exists(folder_ / gone));
+    EXPECT_EQ(SizeOf(folder_ / L"vemo.dll"), 6);
+    EXPECT_EQ(SizeOf(folder_ / L"tarnil.ini"), 6);
+    EXPECT_EQ(SizeOf(folder_ / L"kernel32.dll"), 8);
+    EXPECT_EQ(SizeOf(folder_ / L"morlaset.ini.bak"), 8);
+    EXPECT_TRUE(IsFolder(folder_ / L"tamail.exe"));
+}
+
+TEST_F(SystemFilesTest, BarEndsAtMaxWhenMoreWasCounted) {
+    MakeFile(folder_ / L"Tageturl.dll", 50);
+    page.max = 20;
+    page.DeleteSystemFiles();
+    EXPECT_EQ(page.values, (std::vector<int32_t>{50, 20}));
+    page.values.clear();
+    page.max = 0;
+    page.DeleteSystemFiles();  // nothing left: only the final assignment
+    EXPECT_EQ(page.values, std::vector<int32_t>{0});
+}
+
+TEST_F(SystemFilesTest, UnknownSystemFolderTouchesNothing) {
+    // A relative "\tasuf.exe" would land on the current drive's root.
+    wchar_t previous[MAX_PATH];
+    ::GetCurrentDirectoryW(MAX_PATH, previous);
+    ::SetCurrentDirectoryW(folder_.path().c_str());
+    MakeFile(L"C:\\tasuf.exe", 5);
+    ta::SystemDir.clear();
+    page.DeleteSystemFile(L"tasuf.exe");
+    EXPECT_EQ(SizeOf(L"C:\\tasuf.exe"), 5);
+    EXPECT_TRUE(page.shown.empty());
+    ::SetFileAttributesW(L"C:\\tasuf.exe", FILE_ATTRIBUTE_NORMAL);
+    ::DeleteFileW(L"C:\\tasuf.exe");
+    ::SetCurrentDirectoryW(previous);
+}
+
+}  // namespace

@@ -1,0 +1,105 @@
+#include "removal/FileTestKit.h"
+
+#include "platform/Handles.h"
+#include "removal/FileRemoval.h"
+
+namespace ta::test {
+namespace {
+
+// The Unix path of a Windows path, through Wine's own export.
+std::string UnixPathOf(const std::wstring& path) {
+    using UnixName = char*(CDECL*)(LPCWSTR);
+    const auto unixName = reinterpret_cast<UnixName>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
+    if (!unixName) return {};
+    char* name = unixName(path.c_str());
+    if (!name) return {};
+    std::string result = name;
+    ::HeapFree(::GetProcessHeap(), 0, name);
+    return result;
+}
+
+// Starts a Unix program; Wine gives no handle to wait on, so callers poll for its effect.
+void StartUnix(const std::string& commandLine) {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    std::string line = commandLine;
+    if (::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        KernelHandle(process.hProcess).reset();
+        KernelHandle(process.hThread).reset();
+    }
+}
+
+template <typename Done>
+bool WaitUntil(Done done) {
+    for (int i = 0; i < 500; ++i) {
+        if (done()) return true;
+        ::Sleep(10);
+    }
+    return done();
+}
+
+DWORD AttributesOf(const std::wstring& path) { return ::GetFileAttributesW(LongPathForm(path).c_str()); }
+
+}  // namespace
+
+ScratchFolder::ScratchFolder(const std::wstring& name) : path_(L"C:\\TaUnInstTests\\" + name) {
+    RemoveTree(path_);
+    MakeFolders(path_);
+}
+
+ScratchFolder::~ScratchFolder() { RemoveTree(path_); }
+
+bool MakeFolders(const std::wstring& path) {
+    const std::wstring longPath = LongPathForm(path);
+    // Every "\" after the "\\?\C:\" head ends a parent.
+    for (size_t slash = longPath.find(L'\\', 7); slash != std::wstring::npos; slash = longPath.find(L'\\', slash + 1))
+        ::CreateDirectoryW(longPath.substr(0, slash).c_str(), nullptr);
+    ::CreateDirectoryW(longPath.c_str(), nullptr);
+    return IsFolder(path);
+}
+
+bool MakeFile(const std::wstring& path, uint32_t size, DWORD attributes) {
+    MakeFolders(path.substr(0, path.find_last_of(L'\\')));
+    {
+        FileHandle file(::CreateFileW(LongPathForm(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) return false;
+        const std::string data(size, 'x');
+        DWORD written = 0;
+        if (size && !::WriteFile(file.get(), data.data(), size, &written, nullptr)) return false;
+    }
+    return ::SetFileAttributesW(LongPathForm(path).c_str(), attributes) != FALSE;
+}
+
+bool Exists(const std::wstring& path) { return AttributesOf(path) != INVALID_FILE_ATTRIBUTES; }
+
+bool IsFolder(const std::wstring& path) {
+    const DWORD attributes = AttributesOf(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+int64_t SizeOf(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExW(LongPathForm(path).c_str(), GetFileExInfoStandard, &data)) return -1;
+    return (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+bool MakeUnixLink(const std::wstring& target, const std::wstring& linkPath) {
+    const std::string from = UnixPathOf(target), to = UnixPathOf(linkPath);
+    if (from.empty() || to.empty()) return false;
+    StartUnix("Z:\\bin\\ln -s \"" + from + "\" \"" + to + "\"");
+    return WaitUntil([&] { return AttributesOf(linkPath) != INVALID_FILE_ATTRIBUTES; });
+}
+
+void RemoveTree(const std::wstring& path) {
+    if (!Exists(path)) return;
+    // rm does not follow links; Windows calls cannot remove a Unix link to a folder.
+    const std::string unixPath = UnixPathOf(path);
+    if (unixPath.empty() || unixPath.find("/TaUnInstTests/") == std::string::npos) return;
+    StartUnix("Z:\\bin\\rm -rf \"" + unixPath + "\"");
+    WaitUntil([&] { return !Exists(path); });
+}
+
+}  // namespace ta::test

@@ -1,0 +1,65 @@
+#pragma once
+// Real files for the removal tests: a scratch folder on the prefix's drive C, files of a given
+// size and attributes, and Unix symbolic links (what Wine shows as reparse points).
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "removal/ProgressPageSteps.h"
+
+namespace ta::test {
+
+// "C:\TaUnInstTests\<name>", created empty; removed with everything below it (links not
+// followed) when the scope ends.
+class ScratchFolder {
+public:
+    explicit ScratchFolder(const std::wstring& name);
+    ~ScratchFolder();
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    const std::wstring& path() const { return path_; }  // no trailing backslash
+    std::wstring operator/(const std::wstring& relative) const { return path_ + L"\\" + relative; }
+
+private:
+    std::wstring path_;
+};
+
+// Creates the folder and its parents (long paths welcome).
+bool MakeFolders(const std::wstring& path);
+// Creates the file (and its folders) holding size bytes, then gives it the attributes.
+bool MakeFile(const std::wstring& path, uint32_t size, DWORD attributes = FILE_ATTRIBUTE_NORMAL);
+bool Exists(const std::wstring& path);
+bool IsFolder(const std::wstring& path);
+// Size of the file, or -1 when it cannot be read.
+int64_t SizeOf(const std::wstring& path);
+// A Unix symbolic link at linkPath to target (both Windows paths). Answers once the link is seen.
+bool MakeUnixLink(const std::wstring& target, const std::wstring& linkPath);
+// Removes a whole tree, links removed as links.
+void RemoveTree(const std::wstring& path);
+
+// The progress page as the steps see it: records every call of the hooks, and whether the
+// file named on Label3 still existed at that moment.
+class RecordingPage : public ProgressPageSteps {
+public:
+    int32_t max = 0;
+    std::vector<int32_t> values;
+    std::vector<std::wstring> shown;
+    std::vector<bool> existedWhenShown;
+
+protected:
+    void SetBarValue(int32_t value) override { values.push_back(value); }
+    int32_t BarMax() const override { return max; }
+    void ShowFilePath(const std::wstring& path) override {
+        shown.push_back(path);
+        existedWhenShown.push_back(Exists(path));
+    }
+    void SetText1(const std::wstring& text) override { text1_ = text; }
+    std::wstring Text1() const override { return text1_; }
+
+private:
+    std::wstring text1_;
+};
+
+}  // namespace ta::test
