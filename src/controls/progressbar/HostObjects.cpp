@@ -11,7 +11,9 @@ int ScreenPixelsPerInch() {
     return dpi > 0 ? dpi : 96;
 }
 
-BITMAPINFO TopDownInfo(int32_t width, int32_t height) {
+}  // namespace
+
+BITMAPINFO TopDownBitmapInfo(int32_t width, int32_t height) {
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     info.bmiHeader.biWidth = width;
@@ -21,8 +23,6 @@ BITMAPINFO TopDownInfo(int32_t width, int32_t height) {
     info.bmiHeader.biCompression = BI_RGB;
     return info;
 }
-
-}  // namespace
 
 PictureRef MakePicture(HBITMAP ownedBitmap) {
     PICTDESC desc{};
@@ -39,7 +39,7 @@ PictureRef MakePicture(HBITMAP ownedBitmap) {
 
 PictureRef MakePicture(int32_t width, int32_t height, const std::vector<uint32_t>& rgbPixels) {
     if (width <= 0 || height <= 0 || rgbPixels.size() != static_cast<size_t>(width) * height) return nullptr;
-    BITMAPINFO info = TopDownInfo(width, height);
+    BITMAPINFO info = TopDownBitmapInfo(width, height);
     void* bits = nullptr;
     HBITMAP bitmap = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     if (!bitmap) return nullptr;
@@ -68,7 +68,7 @@ std::vector<uint32_t> PicturePixels(IPicture* picture) {
     const SIZE size = PicturePixelSize(picture);
     if (size.cx <= 0 || size.cy <= 0) return {};
     std::vector<uint32_t> pixels(static_cast<size_t>(size.cx) * size.cy);
-    BITMAPINFO info = TopDownInfo(size.cx, size.cy);
+    BITMAPINFO info = TopDownBitmapInfo(size.cx, size.cy);
     WindowDC screen(nullptr);
     if (!::GetDIBits(screen.get(), PictureHandle(picture), 0, size.cy, pixels.data(), &info, DIB_RGB_COLORS))
         return {};

@@ -29,6 +29,9 @@ SIZE PicturePixelSize(IPicture* picture);
 // The pixels of a bitmap picture, top-down as 0x00RRGGBB; empty for an empty picture.
 std::vector<uint32_t> PicturePixels(IPicture* picture);
 
+// The header of a 32-bit top-down bitmap of width × height pixels.
+BITMAPINFO TopDownBitmapInfo(int32_t width, int32_t height);
+
 // What a stored font holds: face, size in points, weight, character set and the three styles.
 struct FontDescription {
     std::wstring name;

@@ -4,10 +4,12 @@
 
 #include <cmath>
 
+#include "controls/bitmap/pcDibSection.h"
 #include "controls/progressbar/ProgressGeometry.h"
 #include "platform/AppError.h"
 #include "platform/ContinueOnError.h"
 #include "platform/Handles.h"
+#include "platform/Picture.h"
 #include "platform/Text.h"
 
 namespace ta {
@@ -131,7 +133,7 @@ bool ucProgressBar::Create(HWND parent, int x, int y, int width, int height, int
 }
 
 bool ucProgressBar::ReadStoredProperties(std::wstring_view form, std::wstring_view control) {
-    const std::optional<PropertyBag> bag = LoadStoredControl(::GetModuleHandleW(nullptr), form, control);
+    const std::optional<PropertyBag> bag = LoadStoredControl(ResourceModule(), form, control);
     if (!bag) return false;
     const int32_t extentX = bag->ReadLong(L"_extentx", 0);
     const int32_t extentY = bag->ReadLong(L"_extenty", 0);
@@ -258,9 +260,13 @@ void ucProgressBar::ModifyPicture(double fLuminance, double fSaturation) {
     ModifyHolderPicture(picBack_, fLuminance, fSaturation);
 }
 
-void ucProgressBar::ModifyHolderPicture(PictureHolder& holder, double, double) {
+void ucProgressBar::ModifyHolderPicture(PictureHolder& holder, double fLuminance, double fSaturation) {
     if (!holder.HasPicture()) return;
-    // Waits for the DIB section class.
+    // From the assigned picture, not from the surface, so that calls do not accumulate.
+    pcDibSection dib;
+    dib.CreateFromPicture(holder.Picture().get());
+    dib.ModifyHLS(1.0, fLuminance, fSaturation);
+    dib.PaintPicture(holder.hdc(), 0, 0, -1, -1, 0, 0, SRCCOPY);
 }
 
 int32_t ucProgressBar::TranslateColor(OLE_COLOR oColor, HPALETTE hPal) {
@@ -280,10 +286,14 @@ void ucProgressBar::DrawControl() noexcept {
     RECT client{};
     RECT window{};
     if (!::GetClientRect(m_hWnd, &client) || !::GetWindowRect(m_hWnd, &window)) return;
+    const int32_t width = std::abs(client.right - client.left);
+    const int32_t height = std::abs(client.bottom - client.top);
     WindowDC screen(m_hWnd);
-    if (!screen) return;
-    Compose(screen.get(), client,
+    // Composed off screen and copied in one block; straight onto the window when no surface.
+    const HDC offscreen = m_memDC.hdc(width, height);
+    Compose(offscreen ? offscreen : screen.get(), client,
             progressbar::IsHorizontal(window.right - window.left, window.bottom - window.top));
+    if (offscreen) m_memDC.Draw(screen.get(), 0, 0, width, height, 0, 0);
 }
 
 void ucProgressBar::DrawInto(HDC target, int32_t width, int32_t height) noexcept {

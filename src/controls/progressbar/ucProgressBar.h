@@ -11,7 +11,7 @@
 //                                                           // applies the set the form stores
 //     bar.Min(0); bar.Max(total); bar.Value(done);           // each assignment repaints at once
 // ReadStoredProperties is what loading the page's form does: it finds the control's section in
-// the form resource (res/*.rc, type "FORM"), sizes the window to the stored extent and applies
+// the form resource (res/StoredForms.rc, type "FORM", in ResourceModule()), sizes the window to the stored extent and applies
 // every stored property through its setter. Without it the control keeps a new instance's values.
 #include <windows.h>
 #include <ole2.h>
@@ -23,12 +23,11 @@
 #include <string>
 #include <string_view>
 
+#include "controls/bitmap/pcMemDC.h"
 #include "controls/progressbar/HostObjects.h"
 #include "controls/progressbar/PropertyBag.h"
 
 namespace ta {
-
-class pcMemDC;
 
 class ucProgressBar {
 public:
@@ -146,6 +145,7 @@ private:
 
     HWND hwnd_ = nullptr;  // the window the host made for the control
 
+    pcMemDC m_memDC;
     HWND m_hWnd = nullptr;
     int32_t m_appearance = AppearanceThin3D;
     int32_t m_borderStyle = BorderInset;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "controls/progressbar/HostObjects.h"
 #include "platform/Handles.h"
 
 namespace ta::test {
@@ -30,13 +31,7 @@ private:
 class PixelSurface {
 public:
     PixelSurface(int32_t width, int32_t height) : width_(width), height_(height) {
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
+        BITMAPINFO info = TopDownBitmapInfo(width, height);
         void* bits = nullptr;
         bitmap_.reset(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
         bits_ = static_cast<const uint32_t*>(bits);

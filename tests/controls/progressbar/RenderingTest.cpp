@@ -225,3 +225,39 @@ TEST(ucProgressBarRendering, EveryAssignmentReachesTheWindow) {
 
 }  // namespace
 }  // namespace ta
+
+namespace ta {
+namespace {
+
+std::vector<COLORREF> BarPixels(ucProgressBar& bar) {
+    test::PixelSurface s(8, 4);
+    bar.DrawInto(s.dc(), 8, 4);
+    std::vector<COLORREF> pixels;
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 8; ++x) pixels.push_back(s.At(x, y));
+    return pixels;
+}
+
+TEST(ucProgressBarRendering, ModifyingThePictureTwiceEqualsOnceAndKeepsThePicture) {
+    ucProgressBar bar;
+    const PictureRef picture = MakePicture(2, 2, {0xC04020, 0x20C040, 0x4020C0, 0x808080});
+    bar.BarPicture(picture);
+    bar.BorderStyle(0);
+    bar.Value(100);
+    const std::vector<COLORREF> original = BarPixels(bar);
+
+    bar.ModifyBarPicture(0.5, 1);
+    const std::vector<COLORREF> once = BarPixels(bar);
+    bar.ModifyBarPicture(0.5, 1);
+    EXPECT_EQ(BarPixels(bar), once);
+    EXPECT_NE(once, original);
+    EXPECT_EQ(PicturePixels(bar.BarPicture().get()), PicturePixels(picture.get()));  // the picture is untouched
+
+    bar.ModifyPicture(0.5, 1);  // no background picture: nothing happens
+    EXPECT_EQ(BarPixels(bar), once);
+    bar.BarPicture(picture);  // assigning again shows the picture as it is
+    EXPECT_EQ(BarPixels(bar), original);
+}
+
+}  // namespace
+}  // namespace ta
