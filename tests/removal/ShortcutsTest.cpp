@@ -1,0 +1,127 @@
+#include <gtest/gtest.h>
+#include <shlobj.h>
+
+#include <optional>
+
+#include "removal/CreateShortCut.h"
+#include "removal/FileTestKit.h"
+#include "support/TestRegistry.h"
+
+namespace {
+
+using ta::test::Exists;
+using ta::test::IsFolder;
+using ta::test::MakeFile;
+using ta::test::ScratchFolder;
+
+const wchar_t kShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+const wchar_t* const kLocations[] = {L"Startup", L"Desktop", L"Programs"};
+
+// Points the current user's three shell folders at scratch folders; puts the real values back.
+class ShortcutsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (int i = 0; i < 3; ++i) {
+            saved_[i] = ta::test::ReadValue(HKEY_CURRENT_USER, kShellFolders, kLocations[i]);
+            ta::test::MakeFolders(root_ / kLocations[i]);
+            ta::test::SetString(HKEY_CURRENT_USER, kShellFolders, kLocations[i], root_ / kLocations[i]);
+        }
+    }
+    void TearDown() override {
+        for (int i = 0; i < 3; ++i) {
+            if (saved_[i]) {
+                ::RegSetKeyValueW(HKEY_CURRENT_USER, kShellFolders, kLocations[i], saved_[i]->type,
+                                  saved_[i]->data.data(), static_cast<DWORD>(saved_[i]->data.size()));
+            } else {
+                ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kShellFolders, kLocations[i]);
+            }
+        }
+    }
+    std::wstring startup() const { return root_ / L"Startup"; }
+    std::wstring desktop() const { return root_ / L"Desktop"; }
+    std::wstring group() const { return root_ / L"Programs\\타르닐"; }
+
+    ScratchFolder root_{L"Shell"};
+
+private:
+    std::optional<ta::test::RawValue> saved_[3];
+};
+
+TEST_F(ShortcutsTest, RemovesProductShortcutsAndTheEmptiedGroup) {
+    for (const std::wstring& path : {startup() + L"\\타르닐.lnk", desktop() + L"\\타르닐.lnk", group() + L"\\타르닐.lnk",
+                                     group() + L"\\타르닐 도움말.lnk", group() + L"\\타르닐 업데이트.lnk"})
+        MakeFile(path, 80);
+    MakeFile(startup() + L"\\other.lnk", 80);
+    MakeFile(desktop() + L"\\타르닐 (2).lnk", 80);
+    ta::test::MakeFolders(root_ / L"Programs\\타르닐2");
+
+    CreateShortCut::RemoveShortcuts();
+
+    EXPECT_FALSE(Exists(startup() + L"\\타르닐.lnk"));
+    EXPECT_FALSE(Exists(desktop() + L"\\타르닐.lnk"));
+    EXPECT_FALSE(Exists(group()));
+    EXPECT_TRUE(Exists(startup() + L"\\other.lnk"));
+    EXPECT_TRUE(Exists(desktop() + L"\\타르닐 (2).lnk"));
+    EXPECT_TRUE(IsFolder(root_ / L"Programs\\타르닐2"));
+}
+
+TEST_F(ShortcutsTest, ForeignAndHiddenShortcutsStayAndKeepTheGroup) {
+    MakeFile(group() + L"\\타르닐.lnk", 80);
+    MakeFile(group() + L"\\타르닐 도움말.lnk", 80, FILE_ATTRIBUTE_READONLY);
+    MakeFile(group() + L"\\타르닐 업데이트.lnk", 80);
+    MakeFile(group() + L"\\내 게임.lnk", 80);
+    MakeFile(desktop() + L"\\타르닐.lnk", 80, FILE_ATTRIBUTE_HIDDEN);
+    MakeFile(startup() + L"\\타르닐.lnk", 80, FILE_ATTRIBUTE_SYSTEM);
+
+    CreateShortCut::RemoveShortcuts();
+
+    EXPECT_FALSE(Exists(group() + L"\\타르닐.lnk"));
+    EXPECT_FALSE(Exists(group() + L"\\타르닐 업데이트.lnk"));
+    EXPECT_TRUE(Exists(group() + L"\\타르닐 도움말.lnk"));  // read-only: deletion fails, nothing cleared
+    EXPECT_TRUE(Exists(group() + L"\\내 게임.lnk"));
+    EXPECT_TRUE(Exists(desktop() + L"\\타르닐.lnk"));
+    EXPECT_TRUE(Exists(startup() + L"\\타르닐.lnk"));
+    EXPECT_TRUE(IsFolder(group()));
+}
+
+TEST_F(ShortcutsTest, UnreadableOrEmptyLocationSkipsOnlyThatLocation) {
+    ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kShellFolders, L"Startup");
+    ta::test::SetString(HKEY_CURRENT_USER, kShellFolders, L"Programs", L"");
+    MakeFile(desktop() + L"\\타르닐.lnk", 80);
+    // An empty "Programs" must not turn into the current drive's root.
+    wchar_t previous[MAX_PATH];
+    ::GetCurrentDirectoryW(MAX_PATH, previous);
+    ::SetCurrentDirectoryW(root_.path().c_str());
+    const std::wstring atRoot = L"C:\\타르닐\\타르닐.lnk";
+    MakeFile(atRoot, 80);
+
+    CreateShortCut::RemoveShortcuts();
+    ::SetCurrentDirectoryW(previous);
+
+    EXPECT_FALSE(Exists(desktop() + L"\\타르닐.lnk"));
+    EXPECT_TRUE(Exists(atRoot));
+    ::DeleteFileW(atRoot.c_str());
+    ::RemoveDirectoryW(L"C:\\타르닐");
+}
+
+TEST_F(ShortcutsTest, AllUsersFoldersAreNotTouched) {
+    std::vector<std::wstring> shared;
+    for (int csidl : {CSIDL_COMMON_STARTUP, CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_COMMON_PROGRAMS}) {
+        wchar_t folder[MAX_PATH];
+        ASSERT_EQ(::SHGetFolderPathW(nullptr, csidl | CSIDL_FLAG_CREATE, nullptr, 0, folder), S_OK);
+        shared.push_back(std::wstring(folder) + (csidl == CSIDL_COMMON_PROGRAMS ? L"\\타르닐\\타르닐.lnk" : L"\\타르닐.lnk"));
+    }
+    for (const std::wstring& path : shared) ASSERT_TRUE(MakeFile(path, 80));
+    MakeFile(desktop() + L"\\타르닐.lnk", 80);
+
+    CreateShortCut::RemoveShortcuts();
+
+    EXPECT_FALSE(Exists(desktop() + L"\\타르닐.lnk"));
+    for (const std::wstring& path : shared) {
+        EXPECT_TRUE(Exists(path));
+        ::DeleteFileW(path.c_str());
+    }
+    ::RemoveDirectoryW(shared[2].substr(0, shared[2].find_last_of(L'\\')).c_str());
+}
+
+}  // namespace
