@@ -315,7 +315,7 @@ void ucProgressBar::Compose(HDC target, const RECT& client, bool horizontal) noe
     const int32_t height = std::abs(client.bottom - client.top);
 
     bool doDefault = true;
-    if (onDraw_ && !Attempt([&] { onDraw_(target, client.left, client.top, width, height, doDefault); })) return;
+    if (onDraw_) Attempt([&] { onDraw_(target, client.left, client.top, width, height, doDefault); });
     if (!doDefault) return;
 
     // Background: a picture, the visual style's track, or the back colour.

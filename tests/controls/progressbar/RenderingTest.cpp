@@ -1,5 +1,7 @@
 // The control's drawing, read back pixel by pixel from a 32-bit surface.
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <uxtheme.h>
 
 #include <set>
 
@@ -257,6 +259,41 @@ TEST(ucProgressBarRendering, ModifyingThePictureTwiceEqualsOnceAndKeepsThePictur
     EXPECT_EQ(BarPixels(bar), once);
     bar.BarPicture(picture);  // assigning again shows the picture as it is
     EXPECT_EQ(BarPixels(bar), original);
+}
+
+}  // namespace
+}  // namespace ta
+
+namespace ta {
+namespace {
+
+// Wine's visual style is taken: the style draws track and chunks, the classic border is not drawn.
+TEST(ucProgressBarRendering, XpStyleDrawsThroughTheVisualStyleWhenOneIsActive) {
+    test::HostWindow page;
+    ucProgressBar bar;
+    ASSERT_TRUE(bar.Create(page.get(), 0, 0, 200, 20, 1));
+    const HTHEME theme = ::OpenThemeData(bar.hWnd(), L"Progress");
+    if (!theme) GTEST_SKIP() << "no visual style here";
+    ::CloseThemeData(theme);
+    bar.XpStyle(true);
+    bar.Segments(true);
+    bar.BackColor(0x00FF00);
+    bar.BarColor(0x0000FF);
+    test::PixelSurface empty(200, 20);
+    bar.DrawInto(empty.dc(), 200, 20);
+    bar.Value(100);
+    test::PixelSurface full(200, 20);
+    bar.DrawInto(full.dc(), 200, 20);
+    int changed = 0;
+    for (int x = 0; x < 200; ++x) {
+        for (int y = 0; y < 20; ++y) {
+            // Neither the back colour nor the bar colour is used by the style.
+            EXPECT_NE(full.At(x, y), RGB(0, 255, 0));
+            EXPECT_NE(full.At(x, y), RGB(255, 0, 0));
+            changed += full.At(x, y) != empty.At(x, y);
+        }
+    }
+    EXPECT_GT(changed, 1000);  // the chunks cover the track
 }
 
 }  // namespace
