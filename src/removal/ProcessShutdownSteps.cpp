@@ -1,8 +1,74 @@
-// Placeholder until the process shutdown lands: the start page's calls link and do nothing.
+// TarnilSet: stopping the product's processes and the applications it is loaded into.
+#include <windows.h>
+
+#include "platform/ContinueOnError.h"
+#include "platform/Text.h"
+#include "registry/Regset.h"
+#include "removal/ProKill.h"
 #include "removal/TarnilSet.h"
 
 namespace TarnilSet {
-void StopProductProcesses() {}
-void NotifyTray() {}
-void StopControlProcess() {}
+namespace {
+
+// The message the tray program understands; registered anew on every notification.
+UINT trayMessage = 0;
+
+constexpr wchar_t kTrayClass[] = L"ThunderRT6FormDC";
+constexpr wchar_t kTrayCaption[] = L"TarnilTray";
+constexpr WPARAM kTrayShutdown = 2000;
+constexpr DWORD kTrayPauseMs = 200;
+
+void Kill(const wchar_t* name) {
+    ta::Attempt([name] { ProKill::KillProcessByName(name); });
+}
+
+void StopListedApplications() {
+    const std::wstring value = Regset::GetStringValue(kProductKey, L"PROGRAM");
+    if (value == Regset::kReadError) return;
+    const ListedApplications listed = ParseProgramList(ta::TrimBlanks(value));
+    for (const std::wstring& name : listed.names) {
+        ta::Attempt([&] {
+            if (listed.endAtOnce || !ProKill::ProcessNotRunning(name)) ProKill::KillProcessByName(name);
+        });
+    }
+}
+
+}  // namespace
+
+ListedApplications ParseProgramList(const std::wstring& value) {
+    ListedApplications listed;
+    if (value.find(L';') == std::wstring::npos) {
+        listed.endAtOnce = true;
+        if (!value.empty()) listed.names.push_back(value + L".exe");
+        return listed;
+    }
+    // Only pieces closed by ";" count; what follows the last ";" is ignored. Pieces keep their
+    // own blanks.
+    size_t start = 0;
+    for (size_t end = value.find(L';'); end != std::wstring::npos; end = value.find(L';', start)) {
+        if (end > start) listed.names.push_back(value.substr(start, end - start) + L".exe");
+        start = end + 1;
+    }
+    return listed;
+}
+
+void StopProductProcesses() {
+    Kill(L"taagent.exe");
+    Kill(L"tasuf.exe");
+    ta::Attempt(NotifyTray);
+    for (const wchar_t* name : {L"morlatra.exe", L"tamail.exe", L"morlasnd.exe", L"qxctl.exe"}) Kill(name);
+    ta::Attempt(StopListedApplications);
+}
+
+void NotifyTray() {
+    trayMessage = ::RegisterWindowMessageW(L"30000");
+    if (const HWND tray = ::FindWindowW(kTrayClass, kTrayCaption); tray && trayMessage != 0)
+        ::PostMessageW(tray, trayMessage, kTrayShutdown, 0);
+    ::Sleep(kTrayPauseMs);
+}
+
+void StopControlProcess() {
+    if (!ProKill::ProcessNotRunning(L"qxctl.exe")) ProKill::KillProcessByName(L"qxctl.exe");
+}
+
 }  // namespace TarnilSet

@@ -1,6 +1,7 @@
 #pragma once
 // The product-specific removal steps: which processes to stop and which registry data is ours.
 #include <string>
+#include <vector>
 
 namespace TarnilSet {
 
@@ -18,5 +19,15 @@ void StopProductProcesses();
 void NotifyTray();
 // The start page's second attempt at the product's control process.
 void StopControlProcess();
+
+// The applications a "PROGRAM" value names ("alpha;beta;"), as executable names ("alpha.exe").
+// A value without ";" names one application, ended at once; otherwise each name closed by ";"
+// counts, empty ones are skipped, and each is looked for before it is ended.
+struct ListedApplications {
+    std::vector<std::wstring> names;
+    bool endAtOnce = false;
+};
+// value: the "PROGRAM" text with its outer blanks already removed.
+ListedApplications ParseProgramList(const std::wstring& value);
 
 }  // namespace TarnilSet

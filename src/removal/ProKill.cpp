@@ -1,0 +1,63 @@
+// ProKill: the process list walk shared by the search and the termination.
+#include "removal/ProKill.h"
+
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include "platform/Handles.h"
+#include "platform/Text.h"
+
+namespace ProKill {
+namespace {
+
+// Calls visit(processId) for every process whose executable name matches name, in the order
+// the system lists them, until visit answers false. Answers false when no list could be taken.
+template <typename Visit>
+bool ForEachMatch(const std::wstring& name, Visit visit) {
+    ta::KernelHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) return false;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more;
+         more = ::Process32NextW(snapshot.get(), &entry)) {
+        // The name field is fixed-size; the text counts up to its first NUL.
+        const std::wstring_view field(entry.szExeFile, std::size(entry.szExeFile));
+        const std::wstring_view exeName = field.substr(0, field.find(L'\0'));
+        if (NameMatches(exeName, name) && !visit(entry.th32ProcessID)) break;
+    }
+    return true;
+}
+
+void Terminate(DWORD processId) {
+    ta::KernelHandle process(::OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION, FALSE, processId));
+    if (!process) return;
+    DWORD exitCode = STILL_ACTIVE;
+    ::GetExitCodeProcess(process.get(), &exitCode);
+    ::TerminateProcess(process.get(), exitCode);
+}
+
+}  // namespace
+
+bool NameMatches(std::wstring_view exeName, std::wstring_view name) {
+    return ta::EndsWithNoCase(exeName, name);
+}
+
+bool KillProcessByName(const std::wstring& name) {
+    // A listed name can end like our own executable's; the uninstaller must outlive its own run.
+    const DWORD self = ::GetCurrentProcessId();
+    return ForEachMatch(name, [self](DWORD processId) {
+        if (processId != self) Terminate(processId);
+        return true;
+    });
+}
+
+bool ProcessNotRunning(const std::wstring& name) {
+    bool found = false;
+    ForEachMatch(name, [&found](DWORD) {
+        found = true;
+        return false;
+    });
+    return !found;
+}
+
+}  // namespace ProKill
