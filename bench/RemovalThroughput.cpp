@@ -40,6 +40,7 @@ public:
         label_ = ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_LEFT, 16, 112, 401, 17, window_,
                                    nullptr, wc.hInstance, nullptr);
         bar.Create(window_, 16, 136, 425, 25, 1);
+        bar.ReadStoredProperties(L"frmAutoFileDel", L"ucProgressBar1");  // as the page shows it
         bar.Min(0);
         ::UpdateWindow(window_);
     }
