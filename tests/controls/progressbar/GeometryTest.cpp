@@ -130,30 +130,6 @@ TEST(ProgressGeometry, BorderInsetDependsOnStyleAndAppearance) {
     EXPECT_EQ(EdgeKind(false), 10u);
 }
 
-TEST(ProgressGeometry, ThinBorderLinesRunAsDrawn) {
-    const RECT e{0, 0, 425, 25};
-    const auto sunken = BorderStrokes(1, e, false);
-    ASSERT_EQ(sunken.size(), 2u);
-    EXPECT_EQ(sunken[0].pen, BorderPen::Shadow);
-    EXPECT_EQ(sunken[0].from.y, 24);
-    EXPECT_EQ(sunken[0].to[1].x, 425);
-    EXPECT_EQ(sunken[1].pen, BorderPen::Highlight);
-    EXPECT_EQ(sunken[1].from.x, 424);
-    EXPECT_EQ(sunken[1].from.y, 1);
-
-    const auto raised = BorderStrokes(1, e, true);
-    ASSERT_EQ(raised.size(), 2u);
-    EXPECT_EQ(raised[0].pen, BorderPen::Highlight);
-    EXPECT_EQ(raised[0].from.y, 23);
-    EXPECT_EQ(raised[1].to[1].x, -1);
-
-    const auto flat = BorderStrokes(0, e, true);
-    ASSERT_EQ(flat.size(), 1u);
-    EXPECT_EQ(flat[0].to.size(), 4u);
-    EXPECT_TRUE(BorderStrokes(2, e, false).empty());
-    EXPECT_TRUE(BorderStrokes(7, e, false).empty());
-}
-
 TEST(ProgressGeometry, TilingIsAnchoredToTheOrigin) {
     // A 4 × 3 source over (6, 2, 7, 5): columns start at source x 2, rows at source y 2.
     const std::vector<TileCopy> copies = TileCopies(6, 2, 7, 5, 4, 3);
@@ -171,11 +147,6 @@ TEST(ProgressGeometry, CaptionFlagsCombineAlignments) {
     EXPECT_EQ(CaptionFormat(1, 1), static_cast<UINT>(DT_CENTER | DT_VCENTER | DT_SINGLELINE));
     EXPECT_EQ(CaptionFormat(2, 2), static_cast<UINT>(DT_RIGHT | DT_BOTTOM | DT_SINGLELINE));
     EXPECT_EQ(CaptionFormat(0, 0), static_cast<UINT>(DT_SINGLELINE));
-}
-
-TEST(ProgressGeometry, ThemedChunkRectangle) {
-    const RECT k = ThemedChunkRect(RECT{1, 1, 212, 24});
-    EXPECT_TRUE((k == RECT{3, 3, 211, 23}));
 }
 
 }  // namespace

@@ -243,14 +243,6 @@ TEST(ucProgressBar, TheProgressPageStoresASegmentedBarInThePageFont) {
     EXPECT_FALSE(bar.ReadStoredProperties(L"NoSuchForm", L"ucProgressBar1"));
 }
 
-TEST(ucProgressBar, MembersAreListedInSlotOrder) {
-    const auto& members = ucProgressBar::Members();
-    EXPECT_STREQ(members.front().name, L"Segments");
-    EXPECT_STREQ(members[6].name, L"Percent");
-    EXPECT_STREQ(members.back().name, L"Picture");
-    for (const auto& m : members) EXPECT_GT(std::wcslen(m.description), 20u) << m.name;
-}
-
 TEST(PropertyBag, KeysMatchWithoutCaseAndUnreadableLinesArePassedOver) {
     const PropertyBag bag = PropertyBag::FromText(
         L"; comment\r\n"
