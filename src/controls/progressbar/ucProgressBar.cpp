@@ -122,6 +122,7 @@ ucProgressBar::~ucProgressBar() {
 
 bool ucProgressBar::Create(HWND parent, int x, int y, int width, int height, int id) {
     WNDCLASSW wc{};
+    wc.style = CS_OWNDC;  // the control keeps one device context for its whole life
     wc.lpfnWndProc = WindowProc;
     wc.hInstance = ::GetModuleHandleW(nullptr);
     wc.lpszClassName = kClassName;
