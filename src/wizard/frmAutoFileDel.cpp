@@ -19,6 +19,7 @@ void frmAutoFileDel::OnLoad() {
     Label3 = &AddLabel({240, 1680, 6015, 255}, L"");
     const RECT bar = TwipsRectToPixels({240, 2040, 6375, 375});
     ucProgressBar1.Create(hWnd(), bar.left, bar.top, bar.right - bar.left, bar.bottom - bar.top, 1);
+    ucProgressBar1.ReadStoredProperties(L"frmAutoFileDel", L"ucProgressBar1");
     AddRowButton(2, L"취소");
     Timer1 = &AddTimer(kTimer1Id, kTimer1IntervalMs);
     // Below the visible area: a scratch field of the component steps, never seen.

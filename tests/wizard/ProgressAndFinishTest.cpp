@@ -101,6 +101,7 @@ TEST_F(ProgressPageTest, LooksAsStored) {
     EXPECT_EQ(bar.bottom - bar.top, TwipsY(375));
     EXPECT_EQ(page.ucProgressBar1.Min(), 0);
     EXPECT_EQ(page.ucProgressBar1.Max(), 123456);
+    EXPECT_TRUE(page.ucProgressBar1.Segments());  // from the page's stored property set
 
     // Text1 lies below the visible area.
     RECT client;
