@@ -1,9 +1,120 @@
 #include "controls/progressbar/ucProgressBar.h"
 
+#include <uxtheme.h>
+
+#include <cmath>
+
+#include "controls/bitmap/pcDibSection.h"
+#include "controls/progressbar/ProgressGeometry.h"
+#include "platform/AppError.h"
+#include "platform/ContinueOnError.h"
+#include "platform/Handles.h"
+#include "platform/Picture.h"
+#include "platform/Text.h"
+
 namespace ta {
 namespace {
+
 const wchar_t kClassName[] = L"TaProgressBar";
+
+// Visual-style numbers of the progress class.
+constexpr int kPartBar = 1;
+constexpr int kPartBarVertical = 2;
+constexpr int kPartChunk = 3;
+constexpr int kPartChunkVertical = 4;
+constexpr int kPropChunkSize = 2411;
+constexpr int kPropSpaceSize = 2412;
+
+// Defaults of the stored property set.
+constexpr OLE_COLOR kStoredBackColor = 0x8000000F;
+constexpr OLE_COLOR kStoredForeColor = 0x80000008;
+
+// A brush for an OLE colour: the system colour's own brush when the high bit is set (nothing to
+// release), otherwise a new solid brush released with this object.
+class ColorBrush {
+public:
+    explicit ColorBrush(OLE_COLOR color)
+        : owned_(color & 0x80000000u ? nullptr : ::CreateSolidBrush(color)),
+          brush_(color & 0x80000000u ? ::GetSysColorBrush(static_cast<int>(color & 0x1F))
+                                     : static_cast<HBRUSH>(owned_.get())) {}
+    HBRUSH get() const { return brush_; }
+
+private:
+    GdiObject owned_;
+    HBRUSH brush_;
+};
+
+void Fill(HDC target, const RECT& rect, OLE_COLOR color) {
+    ColorBrush brush(color);
+    ::FillRect(target, &rect, brush.get());
 }
+
+// Closes the visual-style data when the paint ends.
+class ThemeData {
+public:
+    ThemeData() = default;
+    ~ThemeData() {
+        if (theme_) ::CloseThemeData(theme_);
+    }
+    ThemeData(const ThemeData&) = delete;
+    ThemeData& operator=(const ThemeData&) = delete;
+    void Open(HWND hwnd) { theme_ = ::OpenThemeData(hwnd, L"Progress"); }
+    HTHEME get() const { return theme_; }
+
+private:
+    HTHEME theme_ = nullptr;
+};
+
+// Tiles (x, y, width, height) of the target with the sw × sh source, anchored to the target's
+// origin shifted by the offsets. A source of width or height 0 raises division by zero.
+void TileArea(HDC target, int32_t x, int32_t y, int32_t width, int32_t height, HDC source, int32_t sw, int32_t sh,
+              int32_t xOffset = 0, int32_t yOffset = 0) {
+    for (const auto& c : progressbar::TileCopies(x, y, width, height, sw, sh, xOffset, yOffset))
+        ::BitBlt(target, c.x, c.y, c.width, c.height, source, c.srcX, c.srcY, SRCCOPY);
+}
+
+void StretchWhole(HDC target, int32_t width, int32_t height, const PictureHolder& source) {
+    ::StretchBlt(target, 0, 0, width, height, source.hdc(), 0, 0, source.Width(), source.Height(), SRCCOPY);
+}
+
+}  // namespace
+
+const std::array<ucProgressBar::MemberInfo, 23>& ucProgressBar::Members() {
+    static const std::array<MemberInfo, 23> members{{
+        {L"Segments", L"Gets/sets whether the bar is split into segments.  Not applicable when XPStyle is set."},
+        {L"XpStyle",
+         L"Gets/sets whether the bar is displayed using XP Visual Styles.  Only valid on XP systems or above."},
+        {L"Text", L"Gets/sets the text to display when ShowText is set."},
+        {L"TextAlignX", L"Gets/sets the horizontal alignment of the text."},
+        {L"TextAlignY", L"Gets/sets the vertical alignment of the text."},
+        {L"ShowText", L"Gets/sets whether text is shown over the bar."},
+        {L"Percent", L"Gets the current progress bar percentage complete."},
+        {L"Min", L"Gets/sets the minimum value of the bar."},
+        {L"Max", L"Gets/sets the maximum value of the bar."},
+        {L"Value", L"Gets/sets the value of the bar."},
+        {L"BorderStyle", L"Gets/sets the border style of the control. Not applicable when using XPStyle."},
+        {L"Appearance", L"Gets/sets the border appearance of the control.  Not applicable when using XPStyle."},
+        {L"BackColor", L"Gets/sets the back colour of the control. Not applicable when using XPStyle."},
+        {L"ForeColor", L"Gets/sets the colour of text which is drawn over the background of the bar."},
+        {L"Font", L"Gets/sets the font used to draw text on the progress bar."},
+        {L"BarColor", L"Gets/sets the colour of the progress bar.  Not applicable when using XPStyle."},
+        {L"BarForeColor", L"Gets/sets the colour of text which is drawn over the bar."},
+        {L"ModifyBarPicture",
+         L"Applies image processing to the bar picture, allowing you to adjust the luminance or saturation of the "
+         L"image."},
+        {L"ModifyPicture",
+         L"Applies image processing to the background picture, allowing you to adjust the luminance or saturation "
+         L"of the image."},
+        {L"BarPicture", L"Gets/sets a picture to use as the bar in the progress bar."},
+        {L"BarPictureMode", L"Gets/sets the drawing mode (stretch or tile) applied when drawing the bar picture."},
+        {L"BackPictureMode",
+         L"Gets/sets the drawing mode (stretch or tile) applied when drawing the background picture."},
+        {L"Picture", L"Gets/sets the picture shown in the background of the progress bar control."},
+    }};
+    return members;
+}
+
+ucProgressBar::ucProgressBar() : font_(MakeFont(PageFont())) {}
 
 ucProgressBar::~ucProgressBar() {
     if (hwnd_) ::DestroyWindow(hwnd_);
@@ -11,6 +122,7 @@ ucProgressBar::~ucProgressBar() {
 
 bool ucProgressBar::Create(HWND parent, int x, int y, int width, int height, int id) {
     WNDCLASSW wc{};
+    wc.style = CS_OWNDC;  // the control keeps one device context for its whole life
     wc.lpfnWndProc = WindowProc;
     wc.hInstance = ::GetModuleHandleW(nullptr);
     wc.lpszClassName = kClassName;
@@ -18,29 +130,304 @@ bool ucProgressBar::Create(HWND parent, int x, int y, int width, int height, int
     ::RegisterClassW(&wc);  // a second registration fails harmlessly
     hwnd_ = ::CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_VISIBLE, x, y, width, height, parent,
                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), wc.hInstance, this);
-    return hwnd_ != nullptr;
+    if (!hwnd_) return false;
+    InitProperties();
+    return true;
 }
 
-void ucProgressBar::Min(int32_t value) { min_ = value; Redraw(); }
-void ucProgressBar::Max(int32_t value) { max_ = value; Redraw(); }
-void ucProgressBar::Value(int32_t value) { value_ = value; Redraw(); }
-
-void ucProgressBar::Redraw() {
-    if (!hwnd_) return;
-    ::InvalidateRect(hwnd_, nullptr, FALSE);
-    ::UpdateWindow(hwnd_);
+bool ucProgressBar::ReadStoredProperties(std::wstring_view form, std::wstring_view control) {
+    const std::optional<PropertyBag> bag = LoadStoredControl(ResourceModule(), form, control);
+    if (!bag) return false;
+    const int32_t extentX = bag->ReadLong(L"_extentx", 0);
+    const int32_t extentY = bag->ReadLong(L"_extenty", 0);
+    if (hwnd_ && extentX > 0 && extentY > 0) {
+        WindowDC screen(nullptr);
+        const int dpiX = screen ? ::GetDeviceCaps(screen.get(), LOGPIXELSX) : 96;
+        const int dpiY = screen ? ::GetDeviceCaps(screen.get(), LOGPIXELSY) : 96;
+        ::SetWindowPos(hwnd_, nullptr, 0, 0, ::MulDiv(extentX, dpiX, 2540), ::MulDiv(extentY, dpiY, 2540),
+                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    ReadProperties(*bag);
+    return true;
 }
 
-void ucProgressBar::Paint(HDC hdc) {
-    RECT rc;
-    ::GetClientRect(hwnd_, &rc);
-    ::FillRect(hdc, &rc, ::GetSysColorBrush(COLOR_BTNFACE));
-    const double range = static_cast<double>(max_) - min_;
-    double f = range > 0 ? (static_cast<double>(value_) - min_) / range : 0.0;
-    f = f < 0 ? 0 : (f > 1 ? 1 : f);
-    RECT bar = rc;
-    bar.right = rc.left + static_cast<LONG>((rc.right - rc.left) * f);
-    ::FillRect(hdc, &bar, ::GetSysColorBrush(COLOR_HIGHLIGHT));
+void ucProgressBar::InitProperties() { m_hWnd = hwnd_; }
+
+void ucProgressBar::ReadProperties(const PropertyBag& bag) {
+    m_hWnd = hwnd_;
+    Picture(bag.ReadPicture(L"Picture"));
+    BackColor(static_cast<OLE_COLOR>(bag.ReadLong(L"BackColor", static_cast<int32_t>(kStoredBackColor))));
+    ForeColor(static_cast<OLE_COLOR>(bag.ReadLong(L"ForeColor", static_cast<int32_t>(kStoredForeColor))));
+    Appearance(bag.ReadLong(L"Appearance", AppearanceThin3D));
+    BorderStyle(bag.ReadLong(L"BorderStyle", BorderInset));
+    BarColor(static_cast<OLE_COLOR>(bag.ReadLong(L"BarColor", 0x800000)));
+    BarForeColor(static_cast<OLE_COLOR>(bag.ReadLong(L"BarForeColor", 0xFFFFFF)));
+    BarPicture(bag.ReadPicture(L"BarPicture"));
+    BarPictureMode(bag.ReadLong(L"BarPictureMode", PictureTile));
+    BackPictureMode(bag.ReadLong(L"BackPictureMode", PictureTile));
+    Min(bag.ReadLong(L"Min", 0));
+    Max(bag.ReadLong(L"Max", 100));
+    Value(bag.ReadLong(L"Value", 0));
+    ShowText(bag.ReadBoolean(L"ShowText", false));
+    TextAlignX(bag.ReadLong(L"TextAlignX", TextAlignCenter));
+    TextAlignY(bag.ReadLong(L"TextAlignY", TextAlignVCenter));
+    Text(bag.ReadString(L"Text", L""));
+    const std::optional<FontDescription> font = bag.ReadFont(L"Font");
+    Font(font ? MakeFont(*font) : Font());
+    Segments(bag.ReadBoolean(L"Segments", false));
+    XpStyle(bag.ReadBoolean(L"XpStyle", false));
+}
+
+void ucProgressBar::WriteProperties(PropertyBag& bag) const {
+    const auto colour = [](OLE_COLOR c) { return static_cast<int32_t>(c); };
+    bag.WriteProperty(L"Picture", Picture());
+    bag.WriteProperty(L"BackColor", colour(BackColor()), colour(kStoredBackColor));
+    bag.WriteProperty(L"ForeColor", colour(ForeColor()), colour(kStoredForeColor));
+    bag.WriteProperty(L"Appearance", Appearance(), int32_t{AppearanceThin3D});
+    bag.WriteProperty(L"BorderStyle", BorderStyle(), int32_t{BorderInset});
+    bag.WriteProperty(L"BarColor", colour(BarColor()), int32_t{0x800000});
+    bag.WriteProperty(L"BarForeColor", colour(BarForeColor()), int32_t{0xFFFFFF});
+    bag.WriteProperty(L"BarPicture", BarPicture());
+    bag.WriteProperty(L"BarPictureMode", BarPictureMode(), int32_t{PictureTile});
+    bag.WriteProperty(L"BackPictureMode", BackPictureMode(), int32_t{PictureTile});
+    bag.WriteProperty(L"Min", Min(), int32_t{0});
+    bag.WriteProperty(L"Max", Max(), int32_t{100});
+    bag.WriteProperty(L"Value", Value(), int32_t{0});
+    bag.WriteProperty(L"ShowText", PropertyBag::Boolean(ShowText()), PropertyBag::Boolean(false));
+    bag.WriteProperty(L"TextAlignX", TextAlignX(), int32_t{TextAlignCenter});
+    bag.WriteProperty(L"TextAlignY", TextAlignY(), int32_t{TextAlignVCenter});
+    bag.WriteProperty(L"Text", Text(), std::wstring());
+    bag.WriteProperty(L"Font", DescribeFont(Font().get()));
+    bag.WriteProperty(L"Segments", PropertyBag::Boolean(Segments()), PropertyBag::Boolean(false));
+    bag.WriteProperty(L"XpStyle", PropertyBag::Boolean(XpStyle()), PropertyBag::Boolean(false));
+}
+
+void ucProgressBar::Changed(std::wstring_view name) {
+    if (onPropertyChanged_) onPropertyChanged_(name);
+}
+
+// The simple setters: store as given, repaint, notify.
+template <typename Field, typename Given>
+void ucProgressBar::Store(Field& field, const Given& value, std::wstring_view name) {
+    field = value;
+    DrawControl();
+    Changed(name);
+}
+
+void ucProgressBar::Segments(bool bState) { Store(m_segments, bState, L"Segments"); }
+void ucProgressBar::XpStyle(bool bState) { Store(m_xpStyle, bState, L"XpStyle"); }
+void ucProgressBar::Text(const std::wstring& sText) { Store(m_text, sText, L"Text"); }
+void ucProgressBar::TextAlignX(int32_t eAlign) { Store(m_textAlignX, eAlign, L"TextAlignX"); }
+void ucProgressBar::TextAlignY(int32_t eAlign) { Store(m_textAlignY, eAlign, L"TextAlignY"); }
+void ucProgressBar::ShowText(bool bState) { Store(m_showText, bState, L"ShowText"); }
+void ucProgressBar::Min(int32_t lMin) { Store(m_min, lMin, L"Min"); }
+void ucProgressBar::Max(int32_t lMax) { Store(m_max, lMax, L"Max"); }
+void ucProgressBar::Value(int32_t lValue) { Store(m_value, lValue, L"Value"); }
+void ucProgressBar::BorderStyle(int32_t eStyle) { Store(m_borderStyle, eStyle, L"BorderStyle"); }
+void ucProgressBar::Appearance(int32_t eAppearance) { Store(m_appearance, eAppearance, L"Appearance"); }
+void ucProgressBar::ForeColor(OLE_COLOR oColor) { Store(m_foreColor, oColor, L"ForeColor"); }
+void ucProgressBar::BarColor(OLE_COLOR oColor) { Store(m_barColor, oColor, L"BarColor"); }
+void ucProgressBar::BarForeColor(OLE_COLOR oColor) { Store(m_barForeColor, oColor, L"BarForeColor"); }
+void ucProgressBar::BarPictureMode(int32_t eMode) { Store(m_barPictureMode, eMode, L"BarPictureMode"); }
+void ucProgressBar::BackPictureMode(int32_t eMode) { Store(m_backPictureMode, eMode, L"BackPictureMode"); }
+// Held by the host, set the same way.
+void ucProgressBar::BackColor(OLE_COLOR oColor) { Store(backColor_, oColor, L"BackColor"); }
+void ucProgressBar::Font(FontRef font) { Store(font_, font, L"Font"); }
+
+double ucProgressBar::Percent() const {
+    int32_t done = 0;
+    int32_t range = 0;
+    if (__builtin_sub_overflow(m_value, m_min, &done) || __builtin_sub_overflow(m_max, m_min, &range))
+        RaiseOverflow();
+    if (range == 0) RaiseDivisionByZero();
+    double f = static_cast<double>(done) / range;
+    if (f > 1) f = 1;
+    if (f < 0) f = 0;
+    return f * 100;
+}
+
+void ucProgressBar::Picture(PictureRef picture) { AssignPicture(std::move(picture), picBack); }
+void ucProgressBar::BarPicture(PictureRef picture) { AssignPicture(std::move(picture), picBar); }
+
+void ucProgressBar::AssignPicture(PictureRef picture, PictureHolder& holder) {
+    holder.Assign(std::move(picture));
+    DrawControl();
+    Changed(L"Picture");
+    Changed(L"BarPicture");
+}
+
+void ucProgressBar::ModifyBarPicture(double fLuminance, double fSaturation) {
+    ModifyHolderPicture(picBar, fLuminance, fSaturation);
+}
+void ucProgressBar::ModifyPicture(double fLuminance, double fSaturation) {
+    ModifyHolderPicture(picBack, fLuminance, fSaturation);
+}
+
+void ucProgressBar::ModifyHolderPicture(PictureHolder& holder, double fLuminance, double fSaturation) {
+    if (!HasPicture(holder)) return;
+    // From the assigned picture, not from the surface, so that calls do not accumulate.
+    pcDibSection dib;
+    dib.CreateFromPicture(holder.Picture().get());
+    dib.ModifyHLS(1.0, fLuminance, fSaturation);
+    dib.PaintPicture(holder.hdc(), 0, 0, -1, -1, 0, 0, SRCCOPY);
+}
+
+int32_t ucProgressBar::TranslateColor(OLE_COLOR oColor, HPALETTE hPal) {
+    COLORREF rgb = 0;
+    if (FAILED(::OleTranslateColor(oColor, hPal, &rgb))) return -1;
+    return static_cast<int32_t>(rgb);
+}
+
+HFONT ucProgressBar::FontHandle() const {
+    HFONT font = nullptr;
+    if (font_) font_->get_hFont(&font);
+    return font;
+}
+
+void ucProgressBar::DrawControl() noexcept {
+    if (!m_hWnd) return;  // not sited yet: there is no window to paint
+    RECT client{};
+    RECT window{};
+    if (!::GetClientRect(m_hWnd, &client) || !::GetWindowRect(m_hWnd, &window)) return;
+    const int32_t width = std::abs(client.right - client.left);
+    const int32_t height = std::abs(client.bottom - client.top);
+    WindowDC screen(m_hWnd);
+    // Composed off screen and copied in one block; straight onto the window when no surface.
+    const HDC offscreen = m_memDC.hdc(width, height);
+    Compose(offscreen ? offscreen : screen.get(), client,
+            progressbar::IsHorizontal(window.right - window.left, window.bottom - window.top));
+    if (offscreen) m_memDC.Draw(screen.get(), 0, 0, width, height, 0, 0);
+}
+
+void ucProgressBar::DrawInto(HDC target, int32_t width, int32_t height) noexcept {
+    Compose(target, RECT{0, 0, width, height}, progressbar::IsHorizontal(width, height));
+}
+
+void ucProgressBar::DrawCaption(HDC target, const RECT& inner, UINT format, OLE_COLOR color) const {
+    SelectedObject font(target, FontHandle());
+    ::SetBkMode(target, TRANSPARENT);
+    ::SetTextColor(target, static_cast<COLORREF>(TranslateColor(color)));
+    const std::string caption = ToAnsi(L" " + m_text + L" ");
+    RECT r = inner;
+    ::DrawTextA(target, caption.c_str(), -1, &r, format);
+}
+
+void ucProgressBar::Compose(HDC target, const RECT& client, bool horizontal) noexcept {
+    using namespace progressbar;
+    const int32_t width = std::abs(client.right - client.left);
+    const int32_t height = std::abs(client.bottom - client.top);
+
+    // A Draw handler that assigns a property would paint again from inside this paint, without
+    // end. The nested paint is left out: this one has not read any field yet, so it shows the
+    // new value anyway.
+    if (composing_) return;
+    composing_ = true;
+    bool doDefault = true;
+    if (onDraw_) Attempt([&] { onDraw_(target, client.left, client.top, width, height, doDefault); });
+    composing_ = false;
+    if (!doDefault) return;
+
+    // Background: a picture, the visual style's track, or the back colour.
+    ThemeData theme;
+    bool themed = false;
+    Segmentation seg;
+    if (HasPicture(picBack)) {
+        Attempt([&] {
+            if (m_backPictureMode == PictureTile)
+                TileArea(target, 0, 0, width, height, picBack.hdc(), picBack.Width(), picBack.Height());
+            else
+                StretchWhole(target, width, height, picBack);
+        });
+    } else if (m_xpStyle) {
+        theme.Open(m_hWnd);
+        int chunk = 0;
+        int space = 0;
+        if (theme.get() && ::GetThemeInt(theme.get(), 0, 0, kPropChunkSize, &chunk) == S_OK &&
+            ::GetThemeInt(theme.get(), 0, 0, kPropSpaceSize, &space) == S_OK) {
+            seg = ThemedSegmentation(chunk, space);
+            themed = ::DrawThemeBackground(theme.get(), target, horizontal ? kPartBar : kPartBarVertical, 0, &client,
+                                           &client) == S_OK;
+        }
+    }
+    if (!HasPicture(picBack) && !themed) Fill(target, client, backColor_);
+    if (m_segments && !themed) seg = ClassicSegmentation();
+
+    const RECT inner = InnerRect(client, m_borderStyle, m_appearance, themed);
+    const bool caption = !m_text.empty() && m_showText;
+    const UINT format = CaptionFormat(m_textAlignX, m_textAlignY);
+    if (caption && !themed) Attempt([&] { DrawCaption(target, inner, format, m_foreColor); });
+
+    const double fraction = BarFraction(m_min, m_max, m_value);
+    const RECT bar = BarRect(inner, fraction, horizontal, m_segments || themed ? seg.Period() : 0);
+
+    GdiObject clip;
+    if (!themed) {
+        clip.reset(::CreateRectRgnIndirect(&bar));
+        ::SelectClipRgn(target, static_cast<HRGN>(clip.get()));
+    }
+
+    Attempt([&] {
+        if (HasPicture(picBar)) {
+            if (m_barPictureMode == PictureTile)
+                TileArea(target, bar.left, bar.top, bar.right - bar.left, bar.bottom - bar.top, picBar.hdc(),
+                         picBar.Width(), picBar.Height());
+            else
+                StretchWhole(target, width, height, picBar);
+        } else if (themed) {
+            const RECT chunkRect = ThemedChunkRect(bar);
+            ::DrawThemeBackground(theme.get(), target, horizontal ? kPartChunk : kPartChunkVertical, 0, &chunkRect,
+                                  &chunkRect);
+        } else {
+            Fill(target, bar, m_barColor);
+        }
+    });
+
+    if (m_segments && !themed) {
+        ColorBrush gapBrush(backColor_);
+        for (const RECT& gap : SegmentGaps(inner, bar, horizontal, seg)) ::FillRect(target, &gap, gapBrush.get());
+    }
+
+    if (caption) {
+        Attempt([&] {
+            if (themed) {
+                SelectedObject font(target, FontHandle());
+                RECT content{};
+                if (::GetThemeBackgroundContentRect(theme.get(), target, 0, 0, &inner, &content) == S_OK)
+                    ::DrawThemeText(theme.get(), target, 0, 0, m_text.c_str(), -1, format, 0, &content);
+            } else {
+                DrawCaption(target, inner, format, m_barForeColor);
+            }
+        });
+    }
+
+    if (!themed) {
+        ::SelectClipRgn(target, nullptr);
+        clip.reset();
+        if (m_borderStyle == BorderInset || m_borderStyle == BorderRaised)
+            Attempt([&] { DrawBorder(target, m_appearance, client, m_borderStyle == BorderRaised); });
+    }
+}
+
+void ucProgressBar::DrawBorder(HDC target, int32_t appearance, const RECT& outer, bool raised) const {
+    using progressbar::BorderPen;
+    if (appearance == Appearance3D) {
+        RECT e = outer;
+        ::DrawEdge(target, &e, progressbar::EdgeKind(raised), progressbar::kEdgeFlags);
+        return;
+    }
+    GdiObject black(::CreatePen(PS_SOLID, 1, RGB(0, 0, 0)));
+    GdiObject shadow(::CreatePen(PS_SOLID, 1, ::GetSysColor(COLOR_BTNSHADOW)));
+    GdiObject highlight(::CreatePen(PS_SOLID, 1, ::GetSysColor(COLOR_BTNHIGHLIGHT)));
+    const HGDIOBJ previous = ::GetCurrentObject(target, OBJ_PEN);
+    for (const auto& stroke : progressbar::BorderStrokes(appearance, outer, raised)) {
+        const GdiObject& pen = stroke.pen == BorderPen::Black ? black
+                               : stroke.pen == BorderPen::Shadow ? shadow
+                                                                 : highlight;
+        ::SelectObject(target, pen.get());
+        ::MoveToEx(target, stroke.from.x, stroke.from.y, nullptr);
+        for (const POINT& p : stroke.to) ::LineTo(target, p.x, p.y);
+    }
+    ::SelectObject(target, previous);
 }
 
 LRESULT CALLBACK ucProgressBar::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -49,14 +436,27 @@ LRESULT CALLBACK ucProgressBar::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, L
         ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
     }
     auto* self = reinterpret_cast<ucProgressBar*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (msg == WM_PAINT && self) {
-        PAINTSTRUCT ps;
-        HDC hdc = ::BeginPaint(hwnd, &ps);
-        self->Paint(hdc);
-        ::EndPaint(hwnd, &ps);
-        return 0;
+    if (!self) return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+    switch (msg) {
+        case WM_ERASEBKGND:
+            return 1;  // the paint covers every pixel
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            ::BeginPaint(hwnd, &ps);
+            ::EndPaint(hwnd, &ps);
+            self->DrawControl();
+            return 0;
+        }
+        case WM_SIZE:
+            self->DrawControl();
+            return 0;
+        case WM_NCDESTROY:
+            self->hwnd_ = nullptr;
+            self->m_hWnd = nullptr;
+            break;
+        default:
+            break;
     }
-    if (msg == WM_NCDESTROY && self) self->hwnd_ = nullptr;
     return ::DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 

@@ -34,30 +34,25 @@ ErrorNumber ErrorOf(const std::function<void()>& operation) {
     return ErrorNumber{};
 }
 
-TEST(ModifyHLS, HalvingLuminanceOfRedRoundsTheHalfToEven) {
-    pcDibSection dib;
-    MakeRow(dib, {{0, 0, 255, 77}});
-    dib.ModifyHLS(1, 0.5, 1);
-    EXPECT_EQ(Get(dib, 0, 0), (Bgra{0, 0, 128, 77}));
-}
-
-TEST(ModifyHLS, SaturationZeroGivesGreyAndGreyStaysGrey) {
-    pcDibSection dib;
-    MakeRow(dib, {{255, 0, 0, 1}, {90, 90, 90, 2}});
-    dib.ModifyHLS(1, 1, 0);
-    EXPECT_EQ(Get(dib, 0, 0), (Bgra{128, 128, 128, 1}));
-    EXPECT_EQ(Get(dib, 1, 0), (Bgra{90, 90, 90, 2}));
-    dib.ModifyHLS(1, 1, 5);
-    EXPECT_EQ(Get(dib, 1, 0), (Bgra{90, 90, 90, 2}));
-}
-
-TEST(ModifyHLS, LuminanceIsLimitedToOneAndAlphaIsNeverTouched) {
-    pcDibSection dib;
-    MakeRow(dib, {{255, 255, 255, 0}, {255, 255, 255, 200}, {0, 0, 0, 255}});
-    dib.ModifyHLS(1, 2, 1);
-    EXPECT_EQ(Get(dib, 0, 0), (Bgra{255, 255, 255, 0}));
-    EXPECT_EQ(Get(dib, 1, 0), (Bgra{255, 255, 255, 200}));
-    EXPECT_EQ(Get(dib, 2, 0), (Bgra{0, 0, 0, 255}));
+TEST(ModifyHLS, WorkedValues) {
+    struct Case {
+        const char* what;
+        Bgra before;
+        double hue, luminance, saturation;
+        Bgra after;
+    } cases[] = {
+        {"half the luminance of red: 127.5 rounds to the even 128", {0, 0, 255, 77}, 1, 0.5, 1, {0, 0, 128, 77}},
+        {"no saturation turns blue grey", {255, 0, 0, 1}, 1, 1, 0, {128, 128, 128, 1}},
+        {"grey stays grey", {90, 90, 90, 2}, 1, 1, 5, {90, 90, 90, 2}},
+        {"luminance is limited to 1", {255, 255, 255, 200}, 1, 2, 1, {255, 255, 255, 200}},
+        {"black stays black", {0, 0, 0, 255}, 1, 2, 1, {0, 0, 0, 255}},
+    };
+    for (const Case& c : cases) {
+        pcDibSection dib;
+        MakeRow(dib, {c.before});
+        dib.ModifyHLS(c.hue, c.luminance, c.saturation);
+        EXPECT_EQ(Get(dib, 0, 0), c.after) << c.what;
+    }
 }
 
 TEST(ModifyHLS, AnOverflowingPixelStopsTheLoopAndEarlierPixelsStayWritten) {

@@ -62,12 +62,4 @@ TEST(pcMemDC, DrawWithoutASourceSizeCopiesTheWholeSurface) {
     EXPECT_EQ(::GetPixel(target.hdc(), 9, 10), RGB(0, 0, 0));
 }
 
-TEST(pcMemDC, DrawOnAnEmptySurfaceDrawsNothing) {
-    pcMemDC mem;
-    ta::pcDibSection target;
-    ASSERT_TRUE(target.Create(4, 4));
-    mem.Draw(target.hdc());
-    EXPECT_EQ(::GetPixel(target.hdc(), 0, 0), RGB(0, 0, 0));
-}
-
 }  // namespace

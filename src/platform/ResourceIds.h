@@ -1,0 +1,6 @@
+#pragma once
+// Identifiers of the program's resources; the resource script includes this file too, so it
+// holds nothing but macros.
+#define TA_IDI_APP 1           // the window icon, 16 x 16 and 32 x 32
+#define TA_IDR_BANNER 101      // the pages' banner, a GIF of type "GIF"
+#define TA_RT_GIF "GIF"

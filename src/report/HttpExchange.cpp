@@ -1,0 +1,133 @@
+#include "report/HttpExchange.h"
+
+#include <windows.h>
+#include <winhttp.h>
+
+#include "platform/Handles.h"
+#include "report/SoapError.h"
+
+namespace ta::report {
+namespace {
+
+struct InternetTraits {
+    using handle_type = HINTERNET;
+    static HINTERNET invalid() noexcept { return nullptr; }
+    static bool valid(HINTERNET h) noexcept { return h != nullptr; }
+    static void close(HINTERNET h) noexcept { ::WinHttpCloseHandle(h); }
+};
+using InternetHandle = UniqueHandle<InternetTraits>;
+
+// The time left of one exchange. Every blocking step gets only what is left, so the exchange as
+// a whole ends within the limit, whatever the server does.
+class Deadline {
+public:
+    explicit Deadline(unsigned long limitMs) : end_(::GetTickCount64() + limitMs) {}
+    int remaining() const {
+        const ULONGLONG now = ::GetTickCount64();
+        if (now >= end_) RaiseSoapError(L"The time limit of the HTTP exchange passed.");
+        return static_cast<int>(end_ - now);
+    }
+    // Applied to the request handle itself: limits set on the session alone are not honoured
+    // everywhere.
+    void applyTo(HINTERNET request) const {
+        int ms = remaining();
+        ::WinHttpSetTimeouts(request, ms, ms, ms, ms);
+        DWORD value = static_cast<DWORD>(ms);
+        ::WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &value, sizeof value);
+    }
+
+private:
+    ULONGLONG end_;
+};
+
+[[noreturn]] void RaiseTransportError(const wchar_t* step) {
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_WINHTTP_TIMEOUT) RaiseSoapError(L"The time limit of the HTTP exchange passed.");
+    RaiseSoapError(std::wstring(L"HTTP ") + step + L" failed with error " + std::to_wstring(error) + L".");
+}
+
+struct UrlParts {
+    std::wstring host;
+    std::wstring pathAndQuery;
+    INTERNET_PORT port = 0;
+    bool secure = false;
+};
+
+UrlParts CrackUrl(const std::wstring& url) {
+    URL_COMPONENTS c{};
+    c.dwStructSize = sizeof c;
+    c.dwSchemeLength = c.dwHostNameLength = c.dwUrlPathLength = c.dwExtraInfoLength = static_cast<DWORD>(-1);
+    if (url.empty() || !::WinHttpCrackUrl(url.c_str(), static_cast<DWORD>(url.size()), 0, &c) ||
+        (c.nScheme != INTERNET_SCHEME_HTTP && c.nScheme != INTERNET_SCHEME_HTTPS) || c.dwHostNameLength == 0) {
+        RaiseSoapError(L"Not an HTTP address: " + url);
+    }
+    UrlParts parts;
+    parts.host.assign(c.lpszHostName, c.dwHostNameLength);
+    parts.pathAndQuery.assign(c.lpszUrlPath, c.dwUrlPathLength);
+    parts.pathAndQuery.append(c.lpszExtraInfo, c.dwExtraInfoLength);
+    if (parts.pathAndQuery.empty()) parts.pathAndQuery = L"/";
+    parts.port = c.nPort;
+    parts.secure = c.nScheme == INTERNET_SCHEME_HTTPS;
+    return parts;
+}
+
+}  // namespace
+
+HttpResponse HttpExchange(const HttpRequest& request) {
+    const Deadline deadline(request.timeoutMs);
+    const UrlParts url = CrackUrl(request.url);
+
+    InternetHandle session(::WinHttpOpen(L"TaUnInst", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
+                                         WINHTTP_NO_PROXY_BYPASS, 0));
+    if (!session) RaiseTransportError(L"session");
+    const int ms = deadline.remaining();
+    ::WinHttpSetTimeouts(session.get(), ms, ms, ms, ms);
+
+    InternetHandle connection(::WinHttpConnect(session.get(), url.host.c_str(), url.port, 0));
+    if (!connection) RaiseTransportError(L"connect");
+    InternetHandle handle(::WinHttpOpenRequest(connection.get(), request.method.c_str(), url.pathAndQuery.c_str(),
+                                               nullptr, WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
+                                               url.secure ? WINHTTP_FLAG_SECURE : 0));
+    if (!handle) RaiseTransportError(L"request");
+
+    deadline.applyTo(handle.get());
+    const DWORD bodySize = static_cast<DWORD>(request.body.size());
+    if (!::WinHttpSendRequest(handle.get(), request.headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : request.headers.c_str(),
+                              request.headers.empty() ? 0 : static_cast<DWORD>(-1),
+                              bodySize ? const_cast<char*>(request.body.data()) : WINHTTP_NO_REQUEST_DATA, bodySize,
+                              bodySize, 0)) {
+        RaiseTransportError(L"send");
+    }
+    deadline.applyTo(handle.get());
+    if (!::WinHttpReceiveResponse(handle.get(), nullptr)) RaiseTransportError(L"receive");
+
+    HttpResponse response;
+    DWORD status = 0;
+    DWORD size = sizeof status;
+    if (!::WinHttpQueryHeaders(handle.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                               WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX)) {
+        RaiseTransportError(L"status");
+    }
+    response.status = status;
+
+    for (;;) {
+        deadline.applyTo(handle.get());
+        DWORD available = 0;
+        if (!::WinHttpQueryDataAvailable(handle.get(), &available)) RaiseTransportError(L"read");
+        if (available == 0) break;
+        if (available > request.maxBodyBytes - response.body.size()) {
+            RaiseSoapError(L"The server's answer is larger than " + std::to_wstring(request.maxBodyBytes) + L" bytes.");
+        }
+        const std::size_t offset = response.body.size();
+        response.body.resize(offset + available);
+        DWORD read = 0;
+        if (!::WinHttpReadData(handle.get(), response.body.data() + offset, available, &read)) {
+            RaiseTransportError(L"read");
+        }
+        response.body.resize(offset + read);
+        if (read == 0) break;
+    }
+    return response;
+}
+
+}  // namespace ta::report

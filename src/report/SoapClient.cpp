@@ -1,0 +1,85 @@
+#include "report/SoapClient.h"
+
+#include "platform/Text.h"
+#include "report/HttpExchange.h"
+#include "report/ServiceDescription.h"
+#include "report/SoapError.h"
+
+namespace ta::report {
+namespace {
+
+constexpr wchar_t kEnvelopeNamespaces[] = L"xmlns:env='http://schemas.xmlsoap.org/soap/envelope/'";
+
+bool SameName(const std::wstring& a, const wchar_t* b) { return ToLower(a) == ToLower(b); }
+
+HttpResponse Exchange(HttpRequest request, long timeoutMs) {
+    request.timeoutMs = static_cast<unsigned long>(timeoutMs);
+    request.maxBodyBytes = SoapClient::kMaxAnswerBytes;
+    return HttpExchange(request);
+}
+
+// The answer's result: a fault or anything but a readable envelope with status 200 is an error.
+std::wstring ReadAnswer(const HttpResponse& response) {
+    std::unique_ptr<XmlDocument> answer;
+    try {
+        answer = std::make_unique<XmlDocument>(response.body, kEnvelopeNamespaces);
+    } catch (...) {
+        if (response.status != 200) RaiseSoapError(L"HTTP status " + std::to_wstring(response.status) + L".");
+        throw;
+    }
+    if (XmlNode fault = answer->selectOne(L"/env:Envelope/env:Body/env:Fault")) {
+        RaiseSoapError(L"SOAP fault: " + NodeText(SelectNode(fault.get(), L"faultstring").get()));
+    }
+    if (response.status != 200) RaiseSoapError(L"HTTP status " + std::to_wstring(response.status) + L".");
+    XmlNode body = answer->selectOne(L"/env:Envelope/env:Body");
+    if (!body) RaiseSoapError(L"The answer is not a SOAP envelope.");
+    return NodeText(SelectNode(body.get(), L"*[1]/*[1]").get());
+}
+
+}  // namespace
+
+SoapClient::SoapClient() = default;
+SoapClient::~SoapClient() = default;
+
+void SoapClient::Initialize(const std::wstring& descriptionUrl, const std::wstring& serviceName,
+                            const std::wstring& portName, const std::wstring& mappingFile) {
+    if (!mappingFile.empty()) RaiseSoapError(L"Type mapping files are not supported.");
+    description_.reset();
+    HttpRequest request;
+    request.url = descriptionUrl;
+    const HttpResponse response = Exchange(request, timeoutMs_);
+    if (response.status != 200) {
+        RaiseSoapError(L"The service description answered HTTP status " + std::to_wstring(response.status) + L".");
+    }
+    description_ = std::make_unique<ServiceDescription>(response.body);
+    serviceName_ = serviceName;
+    portName_ = portName;
+}
+
+void SoapClient::SetClientProperty(const std::wstring& name, const PropertyValue& value) {
+    if (!SameName(name, L"ServerHTTPRequest") || !std::holds_alternative<bool>(value)) {
+        RaiseSoapError(L"Unknown client property or value: " + name);
+    }
+    serverHttpRequest_ = std::get<bool>(value);
+}
+
+void SoapClient::SetConnectorProperty(const std::wstring& name, const PropertyValue& value) {
+    if (!SameName(name, L"Timeout") || !std::holds_alternative<long>(value) || std::get<long>(value) <= 0) {
+        RaiseSoapError(L"Unknown connector property or value: " + name);
+    }
+    timeoutMs_ = std::get<long>(value);
+}
+
+std::wstring SoapClient::Call(const std::wstring& operation, const std::vector<std::wstring>& arguments) {
+    if (!description_) RaiseSoapError(L"The client has not been initialised.");
+    const SoapOperation call = description_->find(operation, serviceName_, portName_);
+
+    HttpRequest request;
+    request.method = L"POST";
+    request.url = call.endpoint;
+    request.headers = L"Content-Type: text/xml; charset=utf-8\r\nSOAPAction: \"" + call.soapAction + L"\"\r\n";
+    request.body = ToUtf8(BuildEnvelope(call, arguments));
+    return ReadAnswer(Exchange(request, timeoutMs_));
+}
+
+}  // namespace ta::report

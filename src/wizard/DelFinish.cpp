@@ -1,0 +1,41 @@
+#include "wizard/DelFinish.h"
+
+#include "platform/AppShell.h"
+#include "platform/ContinueOnError.h"
+#include "report/UninstallReport.h"
+#include "wizard/Un_Start.h"
+#include "wizard/frmAutoFileDel.h"
+
+namespace ta {
+
+void DelFinish::OnLoad() {
+    // The page as it is stored.
+    AddCommonControls();
+    Label1 = &AddLabel({240, 120, 1455, 255}, L"약관동의", LabelFont::Bold, kBannerTextColor);
+    Label2 = &AddLabel({240, 1680, 6255, 375}, L"타르닐 프로그램 제거작업이 모두 완료되었습니다.");
+    Label4 = &AddLabel({240, 2280, 4935, 375}, L"완료를 누르시면 타르닐 프로그램 제거작업을 마칩니다.");
+    AddButtonRow();
+
+    // The load itself; only the progress page's finish remains to be shown.
+    AttemptEach([&] { SizePage(); }, [&] { PlaceButtons(); }, [&] { PlaceBannerAndLine(); },
+                [&] { Image1->SetPicture(Un_Start::Banner()); }, [&] { Command1(1)->Caption(L"완료"); },
+                [&] {
+                    Command1(0)->Enabled(false);
+                    Command1(2)->Enabled(false);
+                },
+                [] {
+                    if (auto* progress = FindPage<frmAutoFileDel>()) progress->Unload();
+                });
+}
+
+void DelFinish::OnActivate() { Command1(1)->SetFocus(); }
+
+void DelFinish::OnCommand1Click(int index) {
+    if (index != 1) return;
+    Attempt([] { SendUninstallReport(); });
+    Unload();
+}
+
+void DelFinish::OnUnload() { Shell().EndProgram(); }
+
+}  // namespace ta

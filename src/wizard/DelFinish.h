@@ -1,0 +1,21 @@
+#pragma once
+// The finish page: tells that the removal is complete, closes the progress page, and on "완료"
+// sends the uninstall report and ends the program. Unloading it in any way ends the program.
+#include "wizard/WizardPage.h"
+
+namespace ta {
+
+class DelFinish : public WizardPage {
+public:
+    Label* Label1 = nullptr;
+    Label* Label2 = nullptr;
+    Label* Label4 = nullptr;
+
+protected:
+    void OnLoad() override;
+    void OnActivate() override;
+    void OnCommand1Click(int index) override;
+    void OnUnload() override;
+};
+
+}  // namespace ta

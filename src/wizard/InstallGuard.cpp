@@ -1,0 +1,71 @@
+#include "wizard/InstallGuard.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "platform/Text.h"
+
+namespace ta {
+namespace {
+
+bool IsSlash(wchar_t c) { return c == L'\\' || c == L'/'; }
+bool IsDriveLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
+
+// "X:\..." with a slash after the colon.
+bool IsDrivePath(const std::wstring& path) {
+    return path.size() >= 3 && IsDriveLetter(path[0]) && path[1] == L':' && IsSlash(path[2]);
+}
+
+// "\\server\share..." but not the device namespaces "\\.\" and "\\?\".
+bool IsSharePath(const std::wstring& path) {
+    return path.size() > 2 && IsSlash(path[0]) && IsSlash(path[1]) && path[2] != L'.' && path[2] != L'?' &&
+           !IsSlash(path[2]);
+}
+
+// Takes the long-path prefix off: "\\?\X:\..." gives "X:\...", "\\?\UNC\server\share" gives
+// "\\server\share"; the system resolves neither "." nor ".." below such a prefix, so the path
+// is checked (and used) in its plain form.
+std::wstring WithoutLongPathPrefix(const std::wstring& path) {
+    if (path.rfind(L"\\\\?\\", 0) != 0) return path;
+    std::wstring rest = path.substr(4);
+    if (rest.size() >= 4 && EndsWithNoCase(rest.substr(0, 4), L"UNC\\")) return L"\\\\" + rest.substr(4);
+    return rest;
+}
+
+std::wstring FullPathName(const std::wstring& path) {
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD n = ::GetFullPathNameW(path.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
+        if (n == 0) return {};
+        if (n < buffer.size()) return std::wstring(buffer.data(), n);
+        buffer.resize(n + 1);
+    }
+}
+
+// True for "X:\" and for "\\server\share" with or without its trailing slash.
+bool IsRoot(const std::wstring& full) {
+    if (IsDrivePath(full)) return full.size() == 3;
+    size_t slashes = 0;
+    for (size_t i = 2; i < full.size(); ++i)
+        if (IsSlash(full[i]) && i + 1 < full.size()) ++slashes;
+    return slashes < 2;  // "\\server\share\sub" has two separators after the leading pair
+}
+
+}  // namespace
+
+std::optional<std::wstring> GuardedInstallPath(const std::wstring& path) {
+    if (path.empty() || path == L"Error") return std::nullopt;
+    const std::wstring plain = WithoutLongPathPrefix(path);
+    if (!IsDrivePath(plain) && !IsSharePath(plain)) return std::nullopt;
+    std::wstring full = FullPathName(plain);
+    // Trailing separators say nothing about the folder; "C:\Tarnil\" is "C:\Tarnil".
+    while (full.size() > 3 && IsSlash(full.back())) full.pop_back();
+    if (full.empty() || IsRoot(full)) return std::nullopt;
+    if (ToLower(full).find(L"tarnil") == std::wstring::npos) return std::nullopt;
+    return full;
+}
+
+bool InstallPathPassesGuard(const std::wstring& path) { return GuardedInstallPath(path).has_value(); }
+
+}  // namespace ta

@@ -1,0 +1,18 @@
+#pragma once
+// The install-folder guard: the removal empties the install folder only when the folder the
+// product key names is plainly the product's own.
+#include <optional>
+#include <string>
+
+namespace ta {
+
+// The full, normalised form of an install folder that passes the guard, or nothing. A path
+// passes when it is absolute (a drive path "X:\..." or a share "\\server\share\..."), is not a
+// drive or share root once "." and ".." are resolved, and its lower-case full form contains
+// "tarnil". Empty text, "Error", relative and drive-relative paths fail.
+std::optional<std::wstring> GuardedInstallPath(const std::wstring& path);
+
+// True when the path passes the guard.
+bool InstallPathPassesGuard(const std::wstring& path);
+
+}  // namespace ta

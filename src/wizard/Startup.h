@@ -1,0 +1,16 @@
+#pragma once
+// Start-up of the program and the values it prepares for the run.
+namespace ta {
+
+// The name that marks a running instance of the program.
+inline constexpr wchar_t kInstanceName[] = L"TaUnInst";
+
+// Stores the system folder, without a trailing backslash, in SystemDir (empty on failure).
+void InitSystemPaths();
+// Reads "PID" and "mserver" of the product key into PidSetting and MServerSetting.
+void LoadServerSettings();
+// The program: ends at once when another instance runs; otherwise shows the start page and
+// dispatches messages until the program ends. Answers the exit code.
+int RunUninstaller();
+
+}  // namespace ta

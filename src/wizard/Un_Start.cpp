@@ -1,0 +1,63 @@
+#include "wizard/Un_Start.h"
+
+#include "platform/AppShell.h"
+#include "platform/ContinueOnError.h"
+#include "platform/ResourceIds.h"
+#include "removal/TarnilSet.h"
+#include "wizard/Startup.h"
+#include "wizard/frmAutoFileDel.h"
+
+namespace ta {
+
+std::shared_ptr<Picture> Un_Start::Banner() {
+    static const std::shared_ptr<Picture> banner =
+        Picture::FromResource(ResourceModule(), TA_IDR_BANNER, TEXT(TA_RT_GIF));
+    return banner;
+}
+
+void Un_Start::OnLoad() {
+    // The page as it is stored.
+    AddCommonControls();
+    Image1->SetPicture(Banner());
+    Label2 = &AddLabel({240, 1320, 6255, 375}, L"타르닐 프로그램 제거를 시작합니다.");
+    Label3_1 = &AddLabel({240, 1800, 6375, 495}, L"제거를 시작하기 전에 실행 중인 다른 프로그램을 종료하는 것이 좋습니다.");
+    Label3_0 = &AddLabel({240, 2280, 6735, 495}, L"타르닐가 적용된 모든 프로그램이 종료됩니다. ");
+    AddButtonRow();
+
+    // The load itself; the first page has nothing to go back to.
+    AttemptEach([&] { SizePage(); }, [&] { PlaceButtons(); }, [&] { PlaceBannerAndLine(); },
+                [&] { Command1(0)->Enabled(false); });
+}
+
+void Un_Start::OnActivate() { Command1(1)->SetFocus(); }
+
+void Un_Start::OnCommand1Click(int index) {
+    switch (index) {
+    case 1: {
+        const int answer = Shell().ShowMessage(
+            hWnd(), L"타르닐가 적용된 모든 프로그램 (IE, MSN Messenger, Outlook Express,Outlook 등) 이 종료됩니다",
+            L"타르닐 제거", MB_YESNO | MB_ICONWARNING);
+        if (answer != IDYES) {
+            Shell().EndProgram();
+            return;
+        }
+        // The progress page is loaded while this page still exists, then this page goes.
+        AttemptEach([] { LoadServerSettings(); }, [] { TarnilSet::StopProductProcesses(); },
+                    [] { TarnilSet::StopControlProcess(); }, [] { LoadPage<frmAutoFileDel>().Show(); },
+                    [&] { Unload(); });
+        break;
+    }
+    case 2:
+        ConfirmCancel();
+        break;
+    default:
+        break;
+    }
+}
+
+void Un_Start::ConfirmCancel() {
+    if (Shell().ShowMessage(hWnd(), L"삭제를 취소하겠습니까?", L"타르닐 삭제", MB_YESNO | MB_ICONWARNING) == IDYES)
+        Shell().EndProgram();
+}
+
+}  // namespace ta

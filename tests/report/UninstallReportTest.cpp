@@ -1,0 +1,146 @@
+#include <gtest/gtest.h>
+
+#include "RecordedRequests.h"
+#include "platform/AppError.h"
+#include "platform/ProgramValues.h"
+#include "platform/Text.h"
+#include "report/SoapClient.h"
+#include "report/UninstallReport.h"
+#include "support/ReportService.h"
+
+namespace {
+
+using ta::test::ParseCall;
+using ta::test::ReadRecord;
+using ta::test::Record;
+using ta::test::ReportService;
+
+constexpr wchar_t kDocNamespace[] = L"http://ta.example.com/webservice5/";
+const std::vector<std::wstring> kParameterNames = {L"sPid", L"sUser", L"sMac", L"sIp",   L"sOs",
+                                                   L"sVer", L"sPath", L"sEtc", L"sCode", L"sMemo"};
+
+// The settings the start page would have read, for one test.
+class ScopedSettings {
+public:
+    ScopedSettings(std::wstring pid, std::wstring server) {
+        ta::PidSetting = std::move(pid);
+        ta::MServerSetting = std::move(server);
+    }
+    ~ScopedSettings() {
+        ta::PidSetting.clear();
+        ta::MServerSetting.clear();
+    }
+};
+
+class UninstallReport : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(service.running()) << "the local report service did not start"; }
+    Record record() const { return ReadRecord(service.record()); }
+
+    ReportService service;
+};
+
+TEST_F(UninstallReport, SendsPidAndCodeToTheDescribedEndpoint) {
+    const std::wstring pid = L"PID<7>&\"타르닐\"";
+    ScopedSettings settings(pid, service.base());
+    ta::SendUninstallReport();
+
+    const Record r = record();
+    ASSERT_EQ(r.requests.size(), 2u);
+    EXPECT_EQ(r.requests[0].method, L"GET");
+    EXPECT_EQ(r.requests[0].path, L"/webservice5/Ta_Login.asmx?wsdl");
+
+    const auto& post = r.requests[1];
+    EXPECT_EQ(post.method, L"POST");
+    EXPECT_EQ(post.path, L"/webservice5/Ta_Login.asmx") << "the SOAP 1.1 port, not the 1.2 one";
+    EXPECT_EQ(post.soapAction, L"\"http://ta.example.com/webservice5/Ta_Logon\"");
+    EXPECT_EQ(post.contentType, L"text/xml; charset=utf-8");
+
+    const auto call = ParseCall(post.body);
+    EXPECT_EQ(call.wrapper.name, L"Ta_Logon");
+    EXPECT_EQ(call.wrapper.namespaceUri, kDocNamespace);
+    ASSERT_EQ(call.parameters.size(), 10u);
+    for (size_t i = 0; i < 10; ++i) {
+        EXPECT_EQ(call.parameters[i].name, kParameterNames[i]);
+        EXPECT_EQ(call.parameters[i].namespaceUri, kDocNamespace) << "qualified like the schema says";
+        const std::wstring expected = i == 0 ? pid : i == 8 ? L"30" : L"";
+        EXPECT_EQ(call.parameters[i].text, expected) << "parameter " << i;
+    }
+}
+
+TEST_F(UninstallReport, RpcStyleSendsTheMessagePartsInTheOperationNamespace) {
+    ScopedSettings settings(L"1234", service.base(L"rpc"));
+    ta::SendUninstallReport();
+
+    const Record r = record();
+    ASSERT_EQ(r.requests.size(), 2u);
+    EXPECT_EQ(r.requests[1].path, L"/rpc/webservice5/Ta_Login.asmx");
+    EXPECT_EQ(r.requests[1].soapAction, L"\"urn:ta-example-report-rpc#Ta_Logon\"");
+    const auto call = ParseCall(r.requests[1].body);
+    EXPECT_EQ(call.wrapper.name, L"Ta_Logon");
+    EXPECT_EQ(call.wrapper.namespaceUri, L"urn:ta-example-report-rpc");
+    ASSERT_EQ(call.parameters.size(), 10u);
+    EXPECT_EQ(call.parameters[0].name, L"sPid");
+    EXPECT_EQ(call.parameters[0].namespaceUri, L"") << "rpc parts are unqualified";
+    EXPECT_EQ(call.parameters[0].text, L"1234");
+    EXPECT_EQ(call.parameters[8].text, L"30");
+}
+
+TEST_F(UninstallReport, ServerAddressIsJoinedAsItIs) {
+    ScopedSettings settings(L"1234", service.base() + L"/");
+    ta::SendUninstallReport();
+
+    const Record r = record();
+    ASSERT_GE(r.requests.size(), 1u);
+    EXPECT_EQ(r.requests[0].path, L"//webservice5/Ta_Login.asmx?wsdl");
+}
+
+TEST_F(UninstallReport, MissingSettingsTouchNoNetwork) {
+    const std::pair<std::wstring, std::wstring> cases[] = {
+        {L"", service.base()},
+        {L"Error", service.base()},
+        {L"1234", L"Error"},
+        {L"1234", L""},
+    };
+    for (const auto& [pid, server] : cases) {
+        ScopedSettings settings(pid, server);
+        ta::SendUninstallReport();
+    }
+    const Record r = record();
+    EXPECT_EQ(r.connections, 0);
+    EXPECT_TRUE(r.requests.empty());
+}
+
+TEST_F(UninstallReport, FailuresEndSilently) {
+    for (const wchar_t* mode : {L"fault", L"notxml", L"noop"}) {
+        ScopedSettings settings(L"1234", service.base(mode));
+        ta::SendUninstallReport();  // returns; nothing escapes
+    }
+    const Record r = record();
+    ASSERT_EQ(r.requests.size(), 4u) << "the fault's call is sent; the others stop at the description";
+    EXPECT_EQ(r.requests[1].path, L"/fault/webservice5/Ta_Login.asmx");
+    EXPECT_EQ(r.requests[2].path, L"/notxml/webservice5/Ta_Login.asmx?wsdl");
+    EXPECT_EQ(r.requests[3].path, L"/noop/webservice5/Ta_Login.asmx?wsdl");
+}
+
+TEST_F(UninstallReport, UnreachableServerEndsSilently) {
+    const std::wstring address = service.base();
+    service.stop();  // nothing listens on its port any more
+    ta::report::SoapClient client;
+    EXPECT_THROW(client.Initialize(address + L"/webservice5/Ta_Login.asmx?wsdl"), ta::AppError);
+    ScopedSettings settings(L"1234", address);
+    ta::SendUninstallReport();  // and the report passes over it
+}
+
+TEST_F(UninstallReport, SilentServerIsLeftAfterTheTimeLimit) {
+    ScopedSettings settings(L"1234", service.base(L"silent"));
+    const ULONGLONG start = ::GetTickCount64();
+    ta::SendUninstallReport();
+    const ULONGLONG elapsed = ::GetTickCount64() - start;
+
+    EXPECT_GE(elapsed, 4500u) << "the server was given its time";
+    EXPECT_LT(elapsed, 5000u + 4000u) << "5 s limit plus a margin for a loaded machine";
+    ASSERT_EQ(record().requests.size(), 1u);
+}
+
+}  // namespace
