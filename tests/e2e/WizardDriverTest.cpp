@@ -1,0 +1,172 @@
+// The uninstaller end to end: the real TaUnInst.exe in the prefix, driven as a person would.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "e2e/WizardDriver.h"
+#include "support/TestRegistry.h"
+
+namespace ta::e2e {
+namespace {
+
+using test::DeleteTree;
+using test::KeyExists;
+using test::ReadString;
+using test::SetDword;
+using test::SetString;
+
+constexpr wchar_t kProductKey[] = L"SOFTWARE\\Morla";
+constexpr wchar_t kClosingNotice[] =
+    L"타르닐가 적용된 모든 프로그램 (IE, MSN Messenger, Outlook Express,Outlook 등) 이 종료됩니다";
+constexpr DWORD kWait = 20000;
+
+bool Contains(const std::vector<std::wstring>& texts, const std::wstring& text) {
+    for (const auto& t : texts)
+        if (t == text) return true;
+    return false;
+}
+
+// An installed product: the product key and an install folder with a few files in it.
+class InstalledProduct {
+public:
+    static constexpr int kFiles = 40;
+    static constexpr int kFileSize = 4096;
+
+    InstalledProduct() : folder_(L"C:\\ta_e2e\\Tarnil." + std::to_wstring(::GetCurrentProcessId())) {
+        ::CreateDirectoryW(L"C:\\ta_e2e", nullptr);
+        ::CreateDirectoryW(folder_.c_str(), nullptr);
+        const std::string data(kFileSize, 'x');
+        for (int i = 0; i < kFiles; ++i) {
+            HANDLE file = ::CreateFileW(File(i).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+            DWORD written = 0;
+            ::WriteFile(file, data.data(), kFileSize, &written, nullptr);
+            ::CloseHandle(file);
+        }
+        DeleteTree(HKEY_LOCAL_MACHINE, kProductKey);
+        SetString(HKEY_LOCAL_MACHINE, kProductKey, L"ProgramPath", folder_);
+        SetDword(HKEY_LOCAL_MACHINE, kProductKey, L"ToTFile", kFiles * kFileSize);
+    }
+    ~InstalledProduct() {
+        for (int i = 0; i < kFiles; ++i) ::DeleteFileW(File(i).c_str());
+        ::RemoveDirectoryW(folder_.c_str());
+        ::RemoveDirectoryW(L"C:\\ta_e2e");
+        DeleteTree(HKEY_LOCAL_MACHINE, kProductKey);
+    }
+    std::wstring File(int i) const { return folder_ + L"\\part" + std::to_wstring(i) + L".dat"; }
+    int FilesLeft() const {
+        int left = 0;
+        for (int i = 0; i < kFiles; ++i) left += ::GetFileAttributesW(File(i).c_str()) != INVALID_FILE_ATTRIBUTES;
+        return left;
+    }
+    bool Untouched() const {
+        return FilesLeft() == kFiles && ReadString(HKEY_LOCAL_MACHINE, kProductKey, L"ProgramPath") == folder_ &&
+               !test::ReadValue(HKEY_LOCAL_MACHINE, kProductKey, L"Uninstall");
+    }
+
+private:
+    std::wstring folder_;
+};
+
+TEST(WizardDriverTest, YesRemovesTheProductAndDoneEndsTheProgram) {
+    InstalledProduct product;
+    Uninstaller program;
+    ASSERT_TRUE(program.Started());
+
+    HWND start = WaitForPage(program.Pid(), L"다음 >", kWait);
+    ASSERT_NE(start, nullptr);
+    EXPECT_TRUE(Screenshot(start, L"1-start-page"));
+    Press(FindChild(start, L"다음 >"));
+
+    HWND notice = WaitForMessageBox(program.Pid(), L"타르닐 제거", kWait);
+    ASSERT_NE(notice, nullptr);
+    EXPECT_TRUE(Contains(StaticTexts(notice), kClosingNotice));
+    EXPECT_TRUE(Screenshot(nullptr, L"2-closing-notice"));
+    Press(::GetDlgItem(notice, IDYES));
+
+    // The progress page waits a second before it starts: time for its picture.
+    HWND progress = WaitForPage(program.Pid(), L"취소", kWait);
+    ASSERT_NE(progress, nullptr);
+    EXPECT_TRUE(Screenshot(progress, L"3-progress-page"));
+
+    HWND finish = WaitForPage(program.Pid(), L"완료", 60000);
+    ASSERT_NE(finish, nullptr);
+    // Only the finish page is left.
+    EXPECT_EQ(program.Windows().size(), 1u);
+    EXPECT_FALSE(::IsWindowEnabled(FindChild(finish, L"< 뒤로")));
+    EXPECT_FALSE(::IsWindowEnabled(FindChild(finish, L"취소")));
+    EXPECT_EQ(product.FilesLeft(), 0);
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kProductKey));
+    ::Sleep(200);  // let the page finish painting before the picture
+    EXPECT_TRUE(Screenshot(finish, L"4-finish-page"));
+
+    Press(FindChild(finish, L"완료"));
+    EXPECT_EQ(program.WaitForExit(kWait), 0u);
+}
+
+TEST(WizardDriverTest, NoToTheClosingNoticeEndsWithNothingRemoved) {
+    InstalledProduct product;
+    Uninstaller program;
+    HWND start = WaitForPage(program.Pid(), L"다음 >", kWait);
+    ASSERT_NE(start, nullptr);
+    Press(FindChild(start, L"다음 >"));
+    HWND notice = WaitForMessageBox(program.Pid(), L"타르닐 제거", kWait);
+    ASSERT_NE(notice, nullptr);
+    Press(::GetDlgItem(notice, IDNO));
+    EXPECT_EQ(program.WaitForExit(kWait), 0u);
+    EXPECT_TRUE(product.Untouched());
+}
+
+TEST(WizardDriverTest, CancelAsksAndEndsOnYes) {
+    InstalledProduct product;
+    Uninstaller program;
+    HWND start = WaitForPage(program.Pid(), L"다음 >", kWait);
+    ASSERT_NE(start, nullptr);
+
+    Press(FindChild(start, L"취소"));
+    HWND question = WaitForMessageBox(program.Pid(), L"타르닐 삭제", kWait);
+    ASSERT_NE(question, nullptr);
+    EXPECT_TRUE(Contains(StaticTexts(question), L"삭제를 취소하겠습니까?"));
+    EXPECT_TRUE(Screenshot(nullptr, L"5-cancel-question"));
+    Press(::GetDlgItem(question, IDNO));
+    // No: the start page stays as it was.
+    ASSERT_EQ(WaitForPage(program.Pid(), L"다음 >", kWait), start);
+    EXPECT_EQ(program.WaitForExit(300), static_cast<DWORD>(STILL_ACTIVE));
+    EXPECT_TRUE(::IsWindowEnabled(FindChild(start, L"다음 >")));
+    EXPECT_FALSE(::IsWindowEnabled(FindChild(start, L"< 뒤로")));
+
+    Press(FindChild(start, L"취소"));
+    question = WaitForMessageBox(program.Pid(), L"타르닐 삭제", kWait);
+    ASSERT_NE(question, nullptr);
+    Press(::GetDlgItem(question, IDYES));
+    EXPECT_EQ(program.WaitForExit(kWait), 0u);
+    EXPECT_TRUE(product.Untouched());
+}
+
+TEST(WizardDriverTest, CloseBoxOfTheStartPageEndsWithoutAQuestion) {
+    InstalledProduct product;
+    Uninstaller program;
+    HWND start = WaitForPage(program.Pid(), L"다음 >", kWait);
+    ASSERT_NE(start, nullptr);
+    ::PostMessageW(start, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_EQ(program.WaitForExit(kWait), 0u);
+    EXPECT_TRUE(product.Untouched());
+}
+
+TEST(WizardDriverTest, SecondInstanceEndsSilently) {
+    Uninstaller first;
+    HWND start = WaitForPage(first.Pid(), L"다음 >", kWait);
+    ASSERT_NE(start, nullptr);
+
+    Uninstaller second;
+    ASSERT_TRUE(second.Started());
+    EXPECT_EQ(second.WaitForExit(kWait), 0u);
+    EXPECT_TRUE(second.Windows().empty());
+    // The first one is still there, alone.
+    EXPECT_EQ(first.WaitForExit(0), static_cast<DWORD>(STILL_ACTIVE));
+    EXPECT_EQ(first.Windows().size(), 1u);
+    ::PostMessageW(start, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_EQ(first.WaitForExit(kWait), 0u);
+}
+
+}  // namespace
+}  // namespace ta::e2e
