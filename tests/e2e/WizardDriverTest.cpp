@@ -67,21 +67,38 @@ private:
     std::wstring folder_;
 };
 
-TEST(WizardDriverTest, YesRemovesTheProductAndDoneEndsTheProgram) {
+// Each road starts with an installed product and the program showing its start page.
+class WizardDriverTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(program.Started());
+        start = WaitForPage(program.Pid(), L"다음 >", kWait);
+        ASSERT_NE(start, nullptr);
+    }
+    // Presses the page's button and answers the message box it opens; answers the box.
+    HWND PressAndAnswer(HWND page, const std::wstring& button, const std::wstring& title, int answer,
+                        const std::wstring& screenshot = {}) {
+        Press(FindChild(page, button));
+        HWND box = WaitForMessageBox(program.Pid(), title, kWait);
+        if (!box) return nullptr;
+        boxTexts = StaticTexts(box);
+        if (!screenshot.empty()) {
+            EXPECT_TRUE(Screenshot(nullptr, screenshot));
+        }
+        Press(::GetDlgItem(box, answer));
+        return box;
+    }
+
     InstalledProduct product;
     Uninstaller program;
-    ASSERT_TRUE(program.Started());
+    HWND start = nullptr;
+    std::vector<std::wstring> boxTexts;
+};
 
-    HWND start = WaitForPage(program.Pid(), L"다음 >", kWait);
-    ASSERT_NE(start, nullptr);
+TEST_F(WizardDriverTest, YesRemovesTheProductAndDoneEndsTheProgram) {
     EXPECT_TRUE(Screenshot(start, L"1-start-page"));
-    Press(FindChild(start, L"다음 >"));
-
-    HWND notice = WaitForMessageBox(program.Pid(), L"타르닐 제거", kWait);
-    ASSERT_NE(notice, nullptr);
-    EXPECT_TRUE(Contains(StaticTexts(notice), kClosingNotice));
-    EXPECT_TRUE(Screenshot(nullptr, L"2-closing-notice"));
-    Press(::GetDlgItem(notice, IDYES));
+    ASSERT_TRUE(PressAndAnswer(start, L"다음 >", L"타르닐 제거", IDYES, L"2-closing-notice"));
+    EXPECT_TRUE(Contains(boxTexts, kClosingNotice));
 
     // The progress page waits a second before it starts: time for its picture.
     HWND progress = WaitForPage(program.Pid(), L"취소", kWait);
@@ -103,69 +120,42 @@ TEST(WizardDriverTest, YesRemovesTheProductAndDoneEndsTheProgram) {
     EXPECT_EQ(program.WaitForExit(kWait), 0u);
 }
 
-TEST(WizardDriverTest, NoToTheClosingNoticeEndsWithNothingRemoved) {
-    InstalledProduct product;
-    Uninstaller program;
-    HWND start = WaitForPage(program.Pid(), L"다음 >", kWait);
-    ASSERT_NE(start, nullptr);
-    Press(FindChild(start, L"다음 >"));
-    HWND notice = WaitForMessageBox(program.Pid(), L"타르닐 제거", kWait);
-    ASSERT_NE(notice, nullptr);
-    Press(::GetDlgItem(notice, IDNO));
+TEST_F(WizardDriverTest, NoToTheClosingNoticeEndsWithNothingRemoved) {
+    ASSERT_TRUE(PressAndAnswer(start, L"다음 >", L"타르닐 제거", IDNO));
     EXPECT_EQ(program.WaitForExit(kWait), 0u);
     EXPECT_TRUE(product.Untouched());
 }
 
-TEST(WizardDriverTest, CancelAsksAndEndsOnYes) {
-    InstalledProduct product;
-    Uninstaller program;
-    HWND start = WaitForPage(program.Pid(), L"다음 >", kWait);
-    ASSERT_NE(start, nullptr);
-
-    Press(FindChild(start, L"취소"));
-    HWND question = WaitForMessageBox(program.Pid(), L"타르닐 삭제", kWait);
-    ASSERT_NE(question, nullptr);
-    EXPECT_TRUE(Contains(StaticTexts(question), L"삭제를 취소하겠습니까?"));
-    EXPECT_TRUE(Screenshot(nullptr, L"5-cancel-question"));
-    Press(::GetDlgItem(question, IDNO));
+TEST_F(WizardDriverTest, CancelAsksAndEndsOnYes) {
+    ASSERT_TRUE(PressAndAnswer(start, L"취소", L"타르닐 삭제", IDNO, L"5-cancel-question"));
+    EXPECT_TRUE(Contains(boxTexts, L"삭제를 취소하겠습니까?"));
     // No: the start page stays as it was.
     ASSERT_EQ(WaitForPage(program.Pid(), L"다음 >", kWait), start);
     EXPECT_EQ(program.WaitForExit(300), static_cast<DWORD>(STILL_ACTIVE));
     EXPECT_TRUE(::IsWindowEnabled(FindChild(start, L"다음 >")));
     EXPECT_FALSE(::IsWindowEnabled(FindChild(start, L"< 뒤로")));
 
-    Press(FindChild(start, L"취소"));
-    question = WaitForMessageBox(program.Pid(), L"타르닐 삭제", kWait);
-    ASSERT_NE(question, nullptr);
-    Press(::GetDlgItem(question, IDYES));
+    ASSERT_TRUE(PressAndAnswer(start, L"취소", L"타르닐 삭제", IDYES));
     EXPECT_EQ(program.WaitForExit(kWait), 0u);
     EXPECT_TRUE(product.Untouched());
 }
 
-TEST(WizardDriverTest, CloseBoxOfTheStartPageEndsWithoutAQuestion) {
-    InstalledProduct product;
-    Uninstaller program;
-    HWND start = WaitForPage(program.Pid(), L"다음 >", kWait);
-    ASSERT_NE(start, nullptr);
+TEST_F(WizardDriverTest, CloseBoxOfTheStartPageEndsWithoutAQuestion) {
     ::PostMessageW(start, WM_SYSCOMMAND, SC_CLOSE, 0);
     EXPECT_EQ(program.WaitForExit(kWait), 0u);
     EXPECT_TRUE(product.Untouched());
 }
 
-TEST(WizardDriverTest, SecondInstanceEndsSilently) {
-    Uninstaller first;
-    HWND start = WaitForPage(first.Pid(), L"다음 >", kWait);
-    ASSERT_NE(start, nullptr);
-
+TEST_F(WizardDriverTest, SecondInstanceEndsSilently) {
     Uninstaller second;
     ASSERT_TRUE(second.Started());
     EXPECT_EQ(second.WaitForExit(kWait), 0u);
     EXPECT_TRUE(second.Windows().empty());
     // The first one is still there, alone.
-    EXPECT_EQ(first.WaitForExit(0), static_cast<DWORD>(STILL_ACTIVE));
-    EXPECT_EQ(first.Windows().size(), 1u);
+    EXPECT_EQ(program.WaitForExit(0), static_cast<DWORD>(STILL_ACTIVE));
+    EXPECT_EQ(program.Windows().size(), 1u);
     ::PostMessageW(start, WM_SYSCOMMAND, SC_CLOSE, 0);
-    EXPECT_EQ(first.WaitForExit(kWait), 0u);
+    EXPECT_EQ(program.WaitForExit(kWait), 0u);
 }
 
 }  // namespace
