@@ -151,29 +151,6 @@ TEST_F(FileStepsTest, FilesBeyondMaxPathAreFoundAndDeleted) {
     EXPECT_EQ(ta::DeletedBytes, 9);
 }
 
-TEST_F(FileStepsTest, LinksInsideTheTreeAreNeverFollowed) {
-    ScratchFolder root(L"Links");
-    const std::wstring install = root / L"Tarnil";
-    const std::wstring user = root / L"UserPictures";
-    MakeFile(user + L"\\photo.jpg", 500);
-    MakeFile(user + L"\\album\\2019.jpg", 600);
-    MakeFile(root / L"notes.txt", 11);
-    MakeFile(install + L"\\own.dat", 4);
-    ASSERT_TRUE(ta::test::MakeUnixLink(user, install + L"\\images"));
-    ASSERT_TRUE(ta::test::MakeUnixLink(root / L"notes.txt", install + L"\\notes.txt"));
-    ASSERT_TRUE(IsFolder(install + L"\\images"));
-
-    RemoveInstallFolder(install);
-
-    EXPECT_EQ(SizeOf(user + L"\\photo.jpg"), 500);
-    EXPECT_EQ(SizeOf(user + L"\\album\\2019.jpg"), 600);
-    EXPECT_EQ(SizeOf(root / L"notes.txt"), 11);
-    EXPECT_FALSE(Exists(install + L"\\own.dat"));
-    // Nothing behind the folder link was shown or counted.
-    for (const std::wstring& path : page.shown) EXPECT_EQ(path.find(L"photo"), std::wstring::npos);
-    EXPECT_LE(ta::DeletedBytes, 4 + 11);
-}
-
 class SystemFilesTest : public FileStepsTest {
 protected:
     void SetUp() override {
