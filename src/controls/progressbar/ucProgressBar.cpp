@@ -65,10 +65,12 @@ private:
     HTHEME theme_ = nullptr;
 };
 
-// Copies the holder's surface onto (x, y, width, height) of the target, tiled from the origin.
-void TileArea(HDC target, int32_t x, int32_t y, int32_t width, int32_t height, const PictureHolder& source) {
-    for (const auto& c : progressbar::TileCopies(x, y, width, height, source.Width(), source.Height()))
-        ::BitBlt(target, c.x, c.y, c.width, c.height, source.hdc(), c.srcX, c.srcY, SRCCOPY);
+// Tiles (x, y, width, height) of the target with the sw × sh source, anchored to the target's
+// origin shifted by the offsets. A source of width or height 0 raises division by zero.
+void TileArea(HDC target, int32_t x, int32_t y, int32_t width, int32_t height, HDC source, int32_t sw, int32_t sh,
+              int32_t xOffset = 0, int32_t yOffset = 0) {
+    for (const auto& c : progressbar::TileCopies(x, y, width, height, sw, sh, xOffset, yOffset))
+        ::BitBlt(target, c.x, c.y, c.width, c.height, source, c.srcX, c.srcY, SRCCOPY);
 }
 
 void StretchWhole(HDC target, int32_t width, int32_t height, const PictureHolder& source) {
@@ -120,6 +122,7 @@ ucProgressBar::~ucProgressBar() {
 
 bool ucProgressBar::Create(HWND parent, int x, int y, int width, int height, int id) {
     WNDCLASSW wc{};
+    wc.style = CS_OWNDC;  // the control keeps one device context for its whole life
     wc.lpfnWndProc = WindowProc;
     wc.hInstance = ::GetModuleHandleW(nullptr);
     wc.lpszClassName = kClassName;
@@ -243,8 +246,8 @@ double ucProgressBar::Percent() const {
     return f * 100;
 }
 
-void ucProgressBar::Picture(PictureRef picture) { AssignPicture(std::move(picture), picBack_); }
-void ucProgressBar::BarPicture(PictureRef picture) { AssignPicture(std::move(picture), picBar_); }
+void ucProgressBar::Picture(PictureRef picture) { AssignPicture(std::move(picture), picBack); }
+void ucProgressBar::BarPicture(PictureRef picture) { AssignPicture(std::move(picture), picBar); }
 
 void ucProgressBar::AssignPicture(PictureRef picture, PictureHolder& holder) {
     holder.Assign(std::move(picture));
@@ -254,14 +257,14 @@ void ucProgressBar::AssignPicture(PictureRef picture, PictureHolder& holder) {
 }
 
 void ucProgressBar::ModifyBarPicture(double fLuminance, double fSaturation) {
-    ModifyHolderPicture(picBar_, fLuminance, fSaturation);
+    ModifyHolderPicture(picBar, fLuminance, fSaturation);
 }
 void ucProgressBar::ModifyPicture(double fLuminance, double fSaturation) {
-    ModifyHolderPicture(picBack_, fLuminance, fSaturation);
+    ModifyHolderPicture(picBack, fLuminance, fSaturation);
 }
 
 void ucProgressBar::ModifyHolderPicture(PictureHolder& holder, double fLuminance, double fSaturation) {
-    if (!holder.HasPicture()) return;
+    if (!HasPicture(holder)) return;
     // From the assigned picture, not from the surface, so that calls do not accumulate.
     pcDibSection dib;
     dib.CreateFromPicture(holder.Picture().get());
@@ -314,20 +317,26 @@ void ucProgressBar::Compose(HDC target, const RECT& client, bool horizontal) noe
     const int32_t width = std::abs(client.right - client.left);
     const int32_t height = std::abs(client.bottom - client.top);
 
+    // A Draw handler that assigns a property would paint again from inside this paint, without
+    // end. The nested paint is left out: this one has not read any field yet, so it shows the
+    // new value anyway.
+    if (composing_) return;
+    composing_ = true;
     bool doDefault = true;
     if (onDraw_) Attempt([&] { onDraw_(target, client.left, client.top, width, height, doDefault); });
+    composing_ = false;
     if (!doDefault) return;
 
     // Background: a picture, the visual style's track, or the back colour.
     ThemeData theme;
     bool themed = false;
     Segmentation seg;
-    if (picBack_.HasPicture()) {
+    if (HasPicture(picBack)) {
         Attempt([&] {
             if (m_backPictureMode == PictureTile)
-                TileArea(target, 0, 0, width, height, picBack_);
+                TileArea(target, 0, 0, width, height, picBack.hdc(), picBack.Width(), picBack.Height());
             else
-                StretchWhole(target, width, height, picBack_);
+                StretchWhole(target, width, height, picBack);
         });
     } else if (m_xpStyle) {
         theme.Open(m_hWnd);
@@ -340,7 +349,7 @@ void ucProgressBar::Compose(HDC target, const RECT& client, bool horizontal) noe
                                            &client) == S_OK;
         }
     }
-    if (!picBack_.HasPicture() && !themed) Fill(target, client, backColor_);
+    if (!HasPicture(picBack) && !themed) Fill(target, client, backColor_);
     if (m_segments && !themed) seg = ClassicSegmentation();
 
     const RECT inner = InnerRect(client, m_borderStyle, m_appearance, themed);
@@ -358,11 +367,12 @@ void ucProgressBar::Compose(HDC target, const RECT& client, bool horizontal) noe
     }
 
     Attempt([&] {
-        if (picBar_.HasPicture()) {
+        if (HasPicture(picBar)) {
             if (m_barPictureMode == PictureTile)
-                TileArea(target, bar.left, bar.top, bar.right - bar.left, bar.bottom - bar.top, picBar_);
+                TileArea(target, bar.left, bar.top, bar.right - bar.left, bar.bottom - bar.top, picBar.hdc(),
+                         picBar.Width(), picBar.Height());
             else
-                StretchWhole(target, width, height, picBar_);
+                StretchWhole(target, width, height, picBar);
         } else if (themed) {
             const RECT chunkRect = ThemedChunkRect(bar);
             ::DrawThemeBackground(theme.get(), target, horizontal ? kPartChunk : kPartChunkVertical, 0, &chunkRect,

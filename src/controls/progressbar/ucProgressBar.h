@@ -115,13 +115,13 @@ public:
     // paint. No picture: nothing happens.
     void ModifyBarPicture(double fLuminance, double fSaturation);
     void ModifyPicture(double fLuminance, double fSaturation);
-    PictureRef BarPicture() const { return picBar_.Picture(); }
+    PictureRef BarPicture() const { return picBar.Picture(); }
     void BarPicture(PictureRef picture);
     int32_t BarPictureMode() const { return m_barPictureMode; }
     void BarPictureMode(int32_t eMode);
     int32_t BackPictureMode() const { return m_backPictureMode; }
     void BackPictureMode(int32_t eMode);
-    PictureRef Picture() const { return picBack_.Picture(); }
+    PictureRef Picture() const { return picBack.Picture(); }
     void Picture(PictureRef picture);
 
     // Paints the whole control: composed off screen (or straight on the window when no surface
@@ -136,6 +136,7 @@ private:
     void DrawBorder(HDC target, int32_t appearance, const RECT& outer, bool raised) const;
     void DrawCaption(HDC target, const RECT& inner, UINT format, OLE_COLOR color) const;
     void AssignPicture(PictureRef picture, PictureHolder& holder);
+    static bool HasPicture(const PictureHolder& holder) { return holder.HasPicture(); }
     void ModifyHolderPicture(PictureHolder& holder, double fLuminance, double fSaturation);
     static int32_t TranslateColor(OLE_COLOR oColor, HPALETTE hPal = nullptr);
     template <typename Field, typename Given>
@@ -167,10 +168,11 @@ private:
     // Held by the host for the control.
     OLE_COLOR backColor_ = 0x8000000F;
     FontRef font_;
-    PictureHolder picBack_;
-    PictureHolder picBar_;
+    PictureHolder picBack;
+    PictureHolder picBar;
 
     DrawHandler onDraw_;
+    bool composing_ = false;  // inside the Draw notification
     PropertyChangedHandler onPropertyChanged_;
 };
 

@@ -298,3 +298,25 @@ TEST(ucProgressBarRendering, XpStyleDrawsThroughTheVisualStyleWhenOneIsActive) {
 
 }  // namespace
 }  // namespace ta
+
+namespace ta {
+namespace {
+
+TEST(ucProgressBarRendering, ADrawHandlerThatAssignsAPropertyPaintsOnce) {
+    test::HostWindow page;
+    ucProgressBar bar;
+    ASSERT_TRUE(bar.Create(page.get(), 0, 0, 100, 20, 1));
+    bar.BorderStyle(0);
+    int draws = 0;
+    bar.OnDraw([&](HDC, int32_t, int32_t, int32_t, int32_t, bool&) {
+        ++draws;
+        bar.Value(100);
+    });
+    test::PixelSurface s(100, 20);
+    bar.DrawInto(s.dc(), 100, 20);
+    EXPECT_EQ(draws, 1);
+    EXPECT_EQ(s.At(99, 10), RGB(0, 0, 128));
+}
+
+}  // namespace
+}  // namespace ta
