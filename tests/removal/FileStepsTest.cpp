@@ -4,6 +4,7 @@
 
 #include "platform/ProgramValues.h"
 #include "removal/FileTestKit.h"
+#include "wizard/InstallGuard.h"
 
 namespace {
 
@@ -151,29 +152,6 @@ TEST_F(FileStepsTest, FilesBeyondMaxPathAreFoundAndDeleted) {
     EXPECT_EQ(ta::DeletedBytes, 9);
 }
 
-TEST_F(FileStepsTest, LinksInsideTheTreeAreNeverFollowed) {
-    ScratchFolder root(L"Links");
-    const std::wstring install = root / L"Tarnil";
-    const std::wstring user = root / L"UserPictures";
-    MakeFile(user + L"\\photo.jpg", 500);
-    MakeFile(user + L"\\album\\2019.jpg", 600);
-    MakeFile(root / L"notes.txt", 11);
-    MakeFile(install + L"\\own.dat", 4);
-    ASSERT_TRUE(ta::test::MakeUnixLink(user, install + L"\\images"));
-    ASSERT_TRUE(ta::test::MakeUnixLink(root / L"notes.txt", install + L"\\notes.txt"));
-    ASSERT_TRUE(IsFolder(install + L"\\images"));
-
-    RemoveInstallFolder(install);
-
-    EXPECT_EQ(SizeOf(user + L"\\photo.jpg"), 500);
-    EXPECT_EQ(SizeOf(user + L"\\album\\2019.jpg"), 600);
-    EXPECT_EQ(SizeOf(root / L"notes.txt"), 11);
-    EXPECT_FALSE(Exists(install + L"\\own.dat"));
-    // Nothing behind the folder link was shown or counted.
-    for (const std::wstring& path : page.shown) EXPECT_EQ(path.find(L"photo"), std::wstring::npos);
-    EXPECT_LE(ta::DeletedBytes, 4 + 11);
-}
-
 class SystemFilesTest : public FileStepsTest {
 protected:
     void SetUp() override {
@@ -229,9 +207,7 @@ TEST_F(SystemFilesTest, BarEndsAtMaxWhenMoreWasCounted) {
 
 TEST_F(SystemFilesTest, UnknownSystemFolderTouchesNothing) {
     // A relative "\tasuf.exe" would land on the current drive's root.
-    wchar_t previous[MAX_PATH];
-    ::GetCurrentDirectoryW(MAX_PATH, previous);
-    ::SetCurrentDirectoryW(folder_.path().c_str());
+    ta::test::CurrentFolder onC(folder_.path());
     MakeFile(L"C:\\tasuf.exe", 5);
     ta::SystemDir.clear();
     page.DeleteSystemFile(L"tasuf.exe");
@@ -239,7 +215,68 @@ TEST_F(SystemFilesTest, UnknownSystemFolderTouchesNothing) {
     EXPECT_TRUE(page.shown.empty());
     ::SetFileAttributesW(L"C:\\tasuf.exe", FILE_ATTRIBUTE_NORMAL);
     ::DeleteFileW(L"C:\\tasuf.exe");
-    ::SetCurrentDirectoryW(previous);
+}
+
+// The install folder as the progress page removes it: the guard first, then the file steps on
+// the folder the guard resolved. Whatever is outside the product's tree must stay intact.
+class GuardedRemovalTest : public FileStepsTest {
+protected:
+    void RemoveGuarded(const std::wstring& programPath) {
+        if (const auto guarded = ta::GuardedInstallPath(programPath)) RemoveInstallFolder(*guarded);
+    }
+    ScratchFolder root{L"Guarded"};
+};
+
+TEST_F(GuardedRemovalTest, DotDotOutOfTheProductFolderRemovesNothing) {
+    MakeFile(root / L"Tarnil\\tasuf.exe", 10);
+    MakeFile(root / L"Documents\\thesis.doc", 300);
+    MakeFile(root / L"Documents\\images\\scan.png", 200);
+
+    RemoveGuarded(root / L"Tarnil\\..\\Documents");
+    RemoveGuarded(root / L"Tarnil\\..");
+
+    EXPECT_EQ(SizeOf(root / L"Documents\\thesis.doc"), 300);
+    EXPECT_EQ(SizeOf(root / L"Documents\\images\\scan.png"), 200);
+    EXPECT_EQ(SizeOf(root / L"Tarnil\\tasuf.exe"), 10);
+    EXPECT_TRUE(page.shown.empty());
+}
+
+TEST_F(GuardedRemovalTest, DotDotThatStaysInTheProductFolderRemovesIt) {
+    MakeFile(root / L"Tarnil\\tasuf.exe", 10);
+    MakeFile(root / L"Tarnil\\images\\logo.gif", 5);
+    MakeFile(root / L"TarnilBackup\\keep.dat", 7);
+
+    RemoveGuarded(root / L"Tarnil\\images\\..");
+
+    EXPECT_FALSE(Exists(root / L"Tarnil"));
+    EXPECT_EQ(SizeOf(root / L"TarnilBackup\\keep.dat"), 7);
+    EXPECT_EQ(ta::DeletedBytes, 15);
+}
+
+TEST_F(GuardedRemovalTest, LinkedFoldersKeepEveryFileBehindThem) {
+    // The user's folder is reachable from the install folder through two folder links, one of
+    // them with a known subfolder's name, and a file through a file link; none is followed, and
+    // the install folder stays.
+    MakeFile(root / L"Profile\\Desktop\\report.xls", 400);
+    MakeFile(root / L"Profile\\photo.jpg", 500);
+    MakeFile(root / L"Profile\\notes.txt", 11);
+    MakeFile(root / L"Tarnil\\tmp\\update.tmp", 3);
+    ASSERT_TRUE(ta::test::MakeUnixLink(root / L"Profile", root / L"Tarnil\\images"));
+    ASSERT_TRUE(ta::test::MakeUnixLink(root / L"Profile\\Desktop", root / L"Tarnil\\tmp\\desk"));
+    ASSERT_TRUE(ta::test::MakeUnixLink(root / L"Profile\\notes.txt", root / L"Tarnil\\notes.txt"));
+    ASSERT_TRUE(IsFolder(root / L"Tarnil\\images"));
+
+    RemoveGuarded(root / L"Tarnil");
+
+    EXPECT_EQ(SizeOf(root / L"Profile\\Desktop\\report.xls"), 400);
+    EXPECT_EQ(SizeOf(root / L"Profile\\photo.jpg"), 500);
+    EXPECT_EQ(SizeOf(root / L"Profile\\notes.txt"), 11);
+    EXPECT_TRUE(IsFolder(root / L"Profile\\Desktop"));
+    EXPECT_FALSE(Exists(root / L"Tarnil\\tmp\\update.tmp"));
+    // Nothing behind a folder link was shown or counted (the file link itself may be).
+    for (const std::wstring& path : page.shown) EXPECT_EQ(path.find(L"photo"), std::wstring::npos);
+    EXPECT_LE(ta::DeletedBytes, 3 + 11);
+    EXPECT_TRUE(IsFolder(root / L"Tarnil"));
 }
 
 }  // namespace

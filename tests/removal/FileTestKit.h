@@ -26,6 +26,21 @@ private:
     std::wstring path_;
 };
 
+// Makes path the current folder for one scope (so "\name" means its drive's root).
+class CurrentFolder {
+public:
+    explicit CurrentFolder(const std::wstring& path) {
+        ::GetCurrentDirectoryW(MAX_PATH, previous_);
+        ::SetCurrentDirectoryW(path.c_str());
+    }
+    ~CurrentFolder() { ::SetCurrentDirectoryW(previous_); }
+    CurrentFolder(const CurrentFolder&) = delete;
+    CurrentFolder& operator=(const CurrentFolder&) = delete;
+
+private:
+    wchar_t previous_[MAX_PATH] = {};
+};
+
 // Creates the folder and its parents (long paths welcome).
 bool MakeFolders(const std::wstring& path);
 // Creates the file (and its folders) holding size bytes, then gives it the attributes.

@@ -89,14 +89,12 @@ TEST_F(ShortcutsTest, UnreadableOrEmptyLocationSkipsOnlyThatLocation) {
     ta::test::SetString(HKEY_CURRENT_USER, kShellFolders, L"Programs", L"");
     MakeFile(desktop() + L"\\타르닐.lnk", 80);
     // An empty "Programs" must not turn into the current drive's root.
-    wchar_t previous[MAX_PATH];
-    ::GetCurrentDirectoryW(MAX_PATH, previous);
-    ::SetCurrentDirectoryW(root_.path().c_str());
     const std::wstring atRoot = L"C:\\타르닐\\타르닐.lnk";
     MakeFile(atRoot, 80);
-
-    CreateShortCut::RemoveShortcuts();
-    ::SetCurrentDirectoryW(previous);
+    {
+        ta::test::CurrentFolder onC(root_.path());
+        CreateShortCut::RemoveShortcuts();
+    }
 
     EXPECT_FALSE(Exists(desktop() + L"\\타르닐.lnk"));
     EXPECT_TRUE(Exists(atRoot));

@@ -1,0 +1,162 @@
+// The uninstaller end to end: the real TaUnInst.exe in the prefix, driven as a person would.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "e2e/WizardDriver.h"
+#include "support/TestRegistry.h"
+
+namespace ta::e2e {
+namespace {
+
+using test::DeleteTree;
+using test::KeyExists;
+using test::ReadString;
+using test::SetDword;
+using test::SetString;
+
+constexpr wchar_t kProductKey[] = L"SOFTWARE\\Morla";
+constexpr wchar_t kClosingNotice[] =
+    L"타르닐가 적용된 모든 프로그램 (IE, MSN Messenger, Outlook Express,Outlook 등) 이 종료됩니다";
+constexpr DWORD kWait = 20000;
+
+bool Contains(const std::vector<std::wstring>& texts, const std::wstring& text) {
+    for (const auto& t : texts)
+        if (t == text) return true;
+    return false;
+}
+
+// An installed product: the product key and an install folder with a few files in it.
+class InstalledProduct {
+public:
+    static constexpr int kFiles = 40;
+    static constexpr int kFileSize = 4096;
+
+    InstalledProduct() : folder_(L"C:\\ta_e2e\\Tarnil." + std::to_wstring(::GetCurrentProcessId())) {
+        ::CreateDirectoryW(L"C:\\ta_e2e", nullptr);
+        ::CreateDirectoryW(folder_.c_str(), nullptr);
+        const std::string data(kFileSize, 'x');
+        for (int i = 0; i < kFiles; ++i) {
+            HANDLE file = ::CreateFileW(File(i).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+            DWORD written = 0;
+            ::WriteFile(file, data.data(), kFileSize, &written, nullptr);
+            ::CloseHandle(file);
+        }
+        DeleteTree(HKEY_LOCAL_MACHINE, kProductKey);
+        SetString(HKEY_LOCAL_MACHINE, kProductKey, L"ProgramPath", folder_);
+        SetDword(HKEY_LOCAL_MACHINE, kProductKey, L"ToTFile", kFiles * kFileSize);
+    }
+    ~InstalledProduct() {
+        for (int i = 0; i < kFiles; ++i) ::DeleteFileW(File(i).c_str());
+        ::RemoveDirectoryW(folder_.c_str());
+        ::RemoveDirectoryW(L"C:\\ta_e2e");
+        DeleteTree(HKEY_LOCAL_MACHINE, kProductKey);
+    }
+    std::wstring File(int i) const { return folder_ + L"\\part" + std::to_wstring(i) + L".dat"; }
+    int FilesLeft() const {
+        int left = 0;
+        for (int i = 0; i < kFiles; ++i) left += ::GetFileAttributesW(File(i).c_str()) != INVALID_FILE_ATTRIBUTES;
+        return left;
+    }
+    bool Untouched() const {
+        return FilesLeft() == kFiles && ReadString(HKEY_LOCAL_MACHINE, kProductKey, L"ProgramPath") == folder_ &&
+               !test::ReadValue(HKEY_LOCAL_MACHINE, kProductKey, L"Uninstall");
+    }
+
+private:
+    std::wstring folder_;
+};
+
+// Each road starts with an installed product and the program showing its start page.
+class WizardDriverTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(program.Started());
+        start = WaitForPage(program.Pid(), L"다음 >", kWait);
+        ASSERT_NE(start, nullptr);
+    }
+    // Presses the page's button and answers the message box it opens; answers the box.
+    HWND PressAndAnswer(HWND page, const std::wstring& button, const std::wstring& title, int answer,
+                        const std::wstring& screenshot = {}) {
+        Press(FindChild(page, button));
+        HWND box = WaitForMessageBox(program.Pid(), title, kWait);
+        if (!box) return nullptr;
+        boxTexts = StaticTexts(box);
+        if (!screenshot.empty()) {
+            EXPECT_TRUE(Screenshot(nullptr, screenshot));
+        }
+        Press(::GetDlgItem(box, answer));
+        return box;
+    }
+
+    InstalledProduct product;
+    Uninstaller program;
+    HWND start = nullptr;
+    std::vector<std::wstring> boxTexts;
+};
+
+TEST_F(WizardDriverTest, YesRemovesTheProductAndDoneEndsTheProgram) {
+    EXPECT_TRUE(Screenshot(start, L"1-start-page"));
+    ASSERT_TRUE(PressAndAnswer(start, L"다음 >", L"타르닐 제거", IDYES, L"2-closing-notice"));
+    EXPECT_TRUE(Contains(boxTexts, kClosingNotice));
+
+    // The progress page waits a second before it starts: time for its picture.
+    HWND progress = WaitForPage(program.Pid(), L"취소", kWait);
+    ASSERT_NE(progress, nullptr);
+    EXPECT_TRUE(Screenshot(progress, L"3-progress-page"));
+
+    HWND finish = WaitForPage(program.Pid(), L"완료", 60000);
+    ASSERT_NE(finish, nullptr);
+    // Only the finish page is left.
+    EXPECT_EQ(program.Windows().size(), 1u);
+    EXPECT_FALSE(::IsWindowEnabled(FindChild(finish, L"< 뒤로")));
+    EXPECT_FALSE(::IsWindowEnabled(FindChild(finish, L"취소")));
+    EXPECT_EQ(product.FilesLeft(), 0);
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kProductKey));
+    ::Sleep(200);  // let the page finish painting before the picture
+    EXPECT_TRUE(Screenshot(finish, L"4-finish-page"));
+
+    Press(FindChild(finish, L"완료"));
+    EXPECT_EQ(program.WaitForExit(kWait), 0u);
+}
+
+TEST_F(WizardDriverTest, NoToTheClosingNoticeEndsWithNothingRemoved) {
+    ASSERT_TRUE(PressAndAnswer(start, L"다음 >", L"타르닐 제거", IDNO));
+    EXPECT_EQ(program.WaitForExit(kWait), 0u);
+    EXPECT_TRUE(product.Untouched());
+}
+
+TEST_F(WizardDriverTest, CancelAsksAndEndsOnYes) {
+    ASSERT_TRUE(PressAndAnswer(start, L"취소", L"타르닐 삭제", IDNO, L"5-cancel-question"));
+    EXPECT_TRUE(Contains(boxTexts, L"삭제를 취소하겠습니까?"));
+    // No: the start page stays as it was.
+    ASSERT_EQ(WaitForPage(program.Pid(), L"다음 >", kWait), start);
+    EXPECT_EQ(program.WaitForExit(300), static_cast<DWORD>(STILL_ACTIVE));
+    EXPECT_TRUE(::IsWindowEnabled(FindChild(start, L"다음 >")));
+    EXPECT_FALSE(::IsWindowEnabled(FindChild(start, L"< 뒤로")));
+
+    ASSERT_TRUE(PressAndAnswer(start, L"취소", L"타르닐 삭제", IDYES));
+    EXPECT_EQ(program.WaitForExit(kWait), 0u);
+    EXPECT_TRUE(product.Untouched());
+}
+
+TEST_F(WizardDriverTest, CloseBoxOfTheStartPageEndsWithoutAQuestion) {
+    ::PostMessageW(start, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_EQ(program.WaitForExit(kWait), 0u);
+    EXPECT_TRUE(product.Untouched());
+}
+
+TEST_F(WizardDriverTest, SecondInstanceEndsSilently) {
+    Uninstaller second;
+    ASSERT_TRUE(second.Started());
+    EXPECT_EQ(second.WaitForExit(kWait), 0u);
+    EXPECT_TRUE(second.Windows().empty());
+    // The first one is still there, alone.
+    EXPECT_EQ(program.WaitForExit(0), static_cast<DWORD>(STILL_ACTIVE));
+    EXPECT_EQ(program.Windows().size(), 1u);
+    ::PostMessageW(start, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_EQ(program.WaitForExit(kWait), 0u);
+}
+
+}  // namespace
+}  // namespace ta::e2e
