@@ -1,8 +1,80 @@
-// Placeholder until component unregistration lands.
+// The progress page's component steps: the browser helper object and the text-services library.
+#include <windows.h>
+#include <objbase.h>
+
+#include <string>
+#include <string_view>
+
+#include "platform/AppError.h"
+#include "platform/ContinueOnError.h"
+#include "platform/OrdinaryFile.h"
+#include "platform/ProgramValues.h"
+#include "platform/Text.h"
+#include "registry/Regset.h"
 #include "removal/ProgressPageSteps.h"
+#include "removal/RegSvr32.h"
 
 namespace ta {
-void ProgressPageSteps::RemoveBrowserHelper() {}
-void ProgressPageSteps::RestoreTextServices() {}
-void ProgressPageSteps::TextFromPointer(const wchar_t*, std::wstring&) {}
+namespace {
+
+constexpr wchar_t kBrowserHelperProgId[] = L"Tarnil.CBrowserHelper";
+constexpr wchar_t kBrowserHelperKeys[] =
+    L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects\\";
+// TextFromPointer's range: units read, terminator included, and the largest unit kept.
+constexpr size_t kMaxUnits = 256;
+constexpr wchar_t kMaxUnit = 255;
+
+std::wstring InSystemDir(std::wstring_view name) { return SystemDir + L"\\" + std::wstring(name); }
+
+// Frees the text StringFromCLSID hands out.
+struct CoTaskText {
+    LPOLESTR text = nullptr;
+    ~CoTaskText() { ::CoTaskMemFree(text); }
+};
+
+}  // namespace
+
+void ProgressPageSteps::TextFromPointer(const wchar_t* address, std::wstring& buffer) {
+    if (!address) RaiseOutOfRange();
+    std::string bytes;
+    for (size_t i = 0;; ++i) {
+        if (i == kMaxUnits) RaiseOutOfRange();
+        const wchar_t unit = address[i];
+        if (unit > kMaxUnit) RaiseOverflow();
+        bytes.push_back(static_cast<char>(static_cast<unsigned char>(unit)));
+        if (unit == L'\0') break;
+    }
+    std::string ansi = ToAnsi(buffer);
+    if (ansi.size() < bytes.size()) ansi.resize(bytes.size(), '\0');
+    ansi.replace(0, bytes.size(), bytes);
+    buffer = FromAnsi(ansi);
+}
+
+void ProgressPageSteps::RemoveBrowserHelper() {
+    Attempt([this] {
+        CLSID classId{};  // stays all zeros when the identifier is not registered
+        ::CLSIDFromProgID(kBrowserHelperProgId, &classId);
+        CoTaskText text;
+        if (FAILED(::StringFromCLSID(classId, &text.text)) || !text.text) return;
+        std::wstring buffer(255, L'\0');
+        TextFromPointer(text.text, buffer);
+        StripNulls(buffer);
+        SetText1(buffer);
+        const std::wstring classIdText = Text1();
+        // An empty id would name the parent of every browser helper object.
+        if (!classIdText.empty()) Regset::DeleteKey(kBrowserHelperKeys + classIdText);
+    });
+    Attempt([] {
+        const std::wstring component = InSystemDir(L"tageturl.dll");
+        if (IsOrdinaryFile(component)) RegSvr32::UnregisterServer(component);
+    });
+}
+
+void ProgressPageSteps::RestoreTextServices() {
+    Attempt([] {
+        const std::wstring library = InSystemDir(L"msctf.dll");
+        if (IsOrdinaryFile(library)) RegSvr32::RegisterServer(library);
+    });
+}
+
 }  // namespace ta

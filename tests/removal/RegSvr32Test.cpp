@@ -1,0 +1,87 @@
+#include <gtest/gtest.h>
+
+#include "removal/RegSvr32.h"
+#include "FixturePrograms.h"
+
+namespace {
+
+using ta::test::ScratchFolder;
+using ta::test::fixtures::CopyFixture;
+using ta::test::fixtures::CurrentTestFolderName;
+using ta::test::fixtures::ReadText;
+
+bool Loaded(const std::wstring& path) { return ::GetModuleHandleW(path.c_str()) != nullptr; }
+
+class RegSvr32Test : public ::testing::Test {
+protected:
+    ScratchFolder folder{CurrentTestFolderName()};
+    // A copy of a fixture component under a name of the test's own; it records into name.log.
+    std::wstring Component(const std::wstring& fixture, const std::wstring& name = L"component.dll") {
+        return CopyFixture(folder, fixture, name);
+    }
+};
+
+TEST_F(RegSvr32Test, RunsEachEntryPointAndReleasesTheLibrary) {
+    const std::wstring dll = Component(L"ta_regdll.dll");
+    EXPECT_TRUE(RegSvr32::RegisterServer(dll));
+    EXPECT_FALSE(Loaded(dll));
+    EXPECT_TRUE(RegSvr32::UnregisterServer(dll));
+    EXPECT_FALSE(Loaded(dll));
+    EXPECT_EQ(ReadText(dll + L".log"),
+              "attach\r\nDllRegisterServer\r\ndetach\r\nattach\r\nDllUnregisterServer\r\ndetach\r\n");
+}
+
+TEST_F(RegSvr32Test, AFailureCodeStillCountsAsRun) {
+    const std::wstring dll = Component(L"ta_regdll_fail.dll");
+    EXPECT_TRUE(RegSvr32::UnregisterServer(dll));
+    EXPECT_FALSE(Loaded(dll));
+    EXPECT_EQ(ReadText(dll + L".log"), "attach\r\nDllUnregisterServer\r\ndetach\r\n");
+}
+
+TEST_F(RegSvr32Test, WithoutTheEntryPointTheLibraryIsLoadedAndReleased) {
+    const std::wstring dll = Component(L"ta_regdll_noexport.dll");
+    EXPECT_FALSE(RegSvr32::UnregisterServer(dll));
+    EXPECT_FALSE(Loaded(dll));
+    EXPECT_EQ(ReadText(dll + L".log"), "attach\r\ndetach\r\n");
+}
+
+TEST_F(RegSvr32Test, NoOrdinaryFileIsNeverLoaded) {
+    EXPECT_FALSE(RegSvr32::RegisterServer(folder / L"missing.dll"));
+    EXPECT_FALSE(RegSvr32::RegisterServer(folder.path()));
+    for (const DWORD attribute : {FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_SYSTEM}) {
+        const std::wstring dll = Component(L"ta_regdll.dll", L"marked" + std::to_wstring(attribute) + L".dll");
+        ASSERT_TRUE(::SetFileAttributesW(dll.c_str(), attribute));
+        EXPECT_FALSE(RegSvr32::RegisterServer(dll));
+        EXPECT_EQ(ReadText(dll + L".log"), "");
+    }
+    // Read-only files count.
+    const std::wstring readOnly = Component(L"ta_regdll.dll", L"readonly.dll");
+    ASSERT_TRUE(::SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_TRUE(RegSvr32::RegisterServer(readOnly));
+}
+
+TEST_F(RegSvr32Test, ACrashingEntryPointEndsOnlyItsWorker) {
+    const std::wstring crashing = Component(L"ta_regdll_crash.dll");
+    EXPECT_FALSE(RegSvr32::RegisterServer(crashing));
+    EXPECT_EQ(ReadText(crashing + L".log"), "attach\r\nDllRegisterServer\r\n");
+    EXPECT_TRUE(Loaded(crashing));  // left as it is
+
+    const std::wstring next = Component(L"ta_regdll.dll", L"next.dll");
+    EXPECT_TRUE(RegSvr32::RegisterServer(next));
+}
+
+TEST_F(RegSvr32Test, AnEntryPointThatNeverReturnsIsLeftAfterTheLimit) {
+    const std::wstring blocking = Component(L"ta_regdll_block.dll");
+    const ULONGLONG start = ::GetTickCount64();
+    EXPECT_FALSE(RegSvr32::UnregisterServer(blocking));
+    const ULONGLONG elapsed = ::GetTickCount64() - start;
+    EXPECT_GE(elapsed, 9500u);
+    EXPECT_LT(elapsed, 50000u);  // the component itself would answer after 60 s
+    EXPECT_EQ(ReadText(blocking + L".log"), "attach\r\nDllUnregisterServer\r\n");
+    EXPECT_TRUE(Loaded(blocking));  // its worker is still inside it
+
+    const std::wstring next = Component(L"ta_regdll.dll", L"next.dll");
+    EXPECT_TRUE(RegSvr32::RegisterServer(next));
+}
+
+}  // namespace
