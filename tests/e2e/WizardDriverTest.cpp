@@ -149,8 +149,15 @@ TEST_F(WizardDriverTest, CloseBoxOfTheStartPageEndsWithoutAQuestion) {
 TEST_F(WizardDriverTest, SecondInstanceEndsSilently) {
     Uninstaller second;
     ASSERT_TRUE(second.Started());
-    EXPECT_EQ(second.WaitForExit(kWait), 0u);
-    EXPECT_TRUE(second.Windows().empty());
+    // Watched until it ends: it never shows a window.
+    bool showedWindow = false;
+    DWORD code = STILL_ACTIVE;
+    for (DWORD waited = 0; code == STILL_ACTIVE && waited < kWait; waited += 10) {
+        showedWindow = showedWindow || !second.Windows().empty();
+        code = second.WaitForExit(10);
+    }
+    EXPECT_EQ(code, 0u);
+    EXPECT_FALSE(showedWindow);
     // The first one is still there, alone.
     EXPECT_EQ(program.WaitForExit(0), static_cast<DWORD>(STILL_ACTIVE));
     EXPECT_EQ(program.Windows().size(), 1u);

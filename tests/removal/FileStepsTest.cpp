@@ -32,14 +32,6 @@ protected:
     RecordingPage page;
 };
 
-TEST(StripNulls, CutsAtTheFirstNul) {
-    std::wstring text(L"name.txt\0rest\0", 14);
-    EXPECT_EQ(ta::ProgressPageSteps::StripNulls(text), L"name.txt");
-    EXPECT_EQ(text, L"name.txt");
-    std::wstring plain = L"plain";
-    EXPECT_EQ(ta::ProgressPageSteps::StripNulls(plain), L"plain");
-}
-
 TEST_F(FileStepsTest, EmptiesATreeParentFilesFirstAndKeepsEveryFolder) {
     ScratchFolder root(L"Tree");
     const std::wstring install = root / L"Tarnil";
