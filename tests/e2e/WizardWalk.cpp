@@ -104,7 +104,7 @@ int Walk::Run() {
 
     HWND notice = Await(program, L"closing notice", [&](DWORD ms) { return WaitForMessageBox(pid, L"타르닐 제거", ms); });
     if (!notice) return 1;
-    Shot(nullptr, L"2-closing-notice", false);
+    Shot(start, L"2-closing-notice", false);  // the box stands over the start page
     if (!options_.watch) {
         Press(::GetDlgItem(notice, IDYES));
         Say(L"walk: answered Yes");
