@@ -60,6 +60,18 @@ private:
         }
     }
 
+    // Waits for a window while the program runs: a person may end it any time in --watch mode.
+    template <typename Probe>
+    HWND Await(Uninstaller& program, const std::wstring& what, Probe probe) {
+        const ULONGLONG until = ::GetTickCount64() + options_.timeoutMs;
+        while (::GetTickCount64() < until) {
+            if (HWND hwnd = probe(250)) return hwnd;
+            if (program.WaitForExit(0) != STILL_ACTIVE) break;
+        }
+        Say(L"walk: no " + what);
+        return nullptr;
+    }
+
     void PressOn(HWND window, const std::wstring& caption) {
         if (options_.watch) return;
         Press(FindChild(window, caption));
@@ -83,43 +95,43 @@ int Walk::Run() {
         return 1;
     }
     Say(std::wstring(L"walk: TaUnInst.exe started") + (options_.watch ? L"; click through it" : L""));
-    const DWORD wait = options_.timeoutMs;
+    const DWORD pid = program.Pid();
 
-    HWND start = WaitForPage(program.Pid(), L"다음 >", wait);
-    if (!start) return Say(L"walk: no start page"), 1;
+    HWND start = Await(program, L"start page", [&](DWORD ms) { return WaitForPage(pid, L"다음 >", ms); });
+    if (!start) return 1;
     Shot(start, L"1-start-page", true);
     PressOn(start, L"다음 >");
 
-    HWND notice = WaitForMessageBox(program.Pid(), L"타르닐 제거", wait);
-    if (!notice) return Say(L"walk: no closing notice"), 1;
+    HWND notice = Await(program, L"closing notice", [&](DWORD ms) { return WaitForMessageBox(pid, L"타르닐 제거", ms); });
+    if (!notice) return 1;
     Shot(nullptr, L"2-closing-notice", false);
     if (!options_.watch) {
         Press(::GetDlgItem(notice, IDYES));
         Say(L"walk: answered Yes");
     }
 
-    HWND progress = WaitForPage(program.Pid(), L"취소", wait);
-    if (!progress) return Say(L"walk: no progress page"), 1;
+    HWND progress = Await(program, L"progress page", [&](DWORD ms) { return WaitForPage(pid, L"취소", ms); });
+    if (!progress) return 1;
     Shot(progress, L"3-progress-page", false);  // its removal may already hold the thread
     if (reached) {
         // The hold comes while the progress page works; a removal that never unregisters the
         // browser helper goes on to the finish page without it.
-        const ULONGLONG until = ::GetTickCount64() + wait;
         bool held = false;
-        while (!held && ::GetTickCount64() < until && !WaitForPage(program.Pid(), L"완료", 0)) {
-            held = ::WaitForSingleObject(reached.get(), 100) == WAIT_OBJECT_0;
-        }
+        Await(program, L"removal part-way", [&](DWORD ms) -> HWND {
+            held = ::WaitForSingleObject(reached.get(), ms) == WAIT_OBJECT_0;
+            return held ? progress : WaitForPage(pid, L"완료", 0);
+        });
         if (held) Shot(progress, L"4-progress-part-way", false);
         else Say(L"walk: the removal went on without the part-way hold");
         ::SetEvent(release.get());
     }
 
-    HWND finish = WaitForPage(program.Pid(), L"완료", wait);
-    if (!finish) return Say(L"walk: no finish page"), 1;
+    HWND finish = Await(program, L"finish page", [&](DWORD ms) { return WaitForPage(pid, L"완료", ms); });
+    if (!finish) return 1;
     Shot(finish, L"5-finish-page", true);
     PressOn(finish, L"완료");
 
-    if (program.WaitForExit(options_.watch ? INFINITE : wait) == STILL_ACTIVE) {
+    if (program.WaitForExit(options_.timeoutMs) == STILL_ACTIVE) {
         Say(L"walk: the program did not end");
         return 1;
     }
