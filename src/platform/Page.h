@@ -157,7 +157,6 @@ public:
     bool IsLoaded() const noexcept { return state_ == State::Loaded; }
     // The button Command1(index), or nullptr.
     Button* Command1(int index) noexcept;
-    const std::vector<std::unique_ptr<Label>>& Labels() const noexcept { return labels_; }
 
     // The window procedure's view of the page; public for the message loop.
     static Page* FromWindow(HWND hwnd) noexcept;
