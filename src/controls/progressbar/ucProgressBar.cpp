@@ -29,6 +29,11 @@ constexpr int kPropSpaceSize = 2412;
 constexpr OLE_COLOR kStoredBackColor = 0x8000000F;
 constexpr OLE_COLOR kStoredForeColor = 0x80000008;
 
+// The colour a fill of an OLE colour shows: a system colour when the high bit is set.
+COLORREF FillColor(OLE_COLOR color) {
+    return color & 0x80000000u ? ::GetSysColor(static_cast<int>(color & 0x1F)) : color;
+}
+
 // A brush for an OLE colour: the system colour's own brush when the high bit is set (nothing to
 // release), otherwise a new solid brush released with this object.
 class ColorBrush {
@@ -131,6 +136,8 @@ bool ucProgressBar::Create(HWND parent, int x, int y, int width, int height, int
     hwnd_ = ::CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_VISIBLE, x, y, width, height, parent,
                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), wc.hInstance, this);
     if (!hwnd_) return false;
+    windowDC_.reset();
+    shown_.reset();
     InitProperties();
     return true;
 }
@@ -251,6 +258,7 @@ void ucProgressBar::BarPicture(PictureRef picture) { AssignPicture(std::move(pic
 
 void ucProgressBar::AssignPicture(PictureRef picture, PictureHolder& holder) {
     holder.Assign(std::move(picture));
+    shown_.reset();
     DrawControl();
     Changed(L"Picture");
     Changed(L"BarPicture");
@@ -270,6 +278,7 @@ void ucProgressBar::ModifyHolderPicture(PictureHolder& holder, double fLuminance
     dib.CreateFromPicture(holder.Picture().get());
     dib.ModifyHLS(1.0, fLuminance, fSaturation);
     dib.PaintPicture(holder.hdc(), 0, 0, -1, -1, 0, 0, SRCCOPY);
+    shown_.reset();
 }
 
 int32_t ucProgressBar::TranslateColor(OLE_COLOR oColor, HPALETTE hPal) {
@@ -291,12 +300,55 @@ void ucProgressBar::DrawControl() noexcept {
     if (!::GetClientRect(m_hWnd, &client) || !::GetWindowRect(m_hWnd, &window)) return;
     const int32_t width = std::abs(client.right - client.left);
     const int32_t height = std::abs(client.bottom - client.top);
-    WindowDC screen(m_hWnd);
+    const bool horizontal = progressbar::IsHorizontal(window.right - window.left, window.bottom - window.top);
+    if (!windowDC_ || !*windowDC_) windowDC_.emplace(m_hWnd);
+    const HDC screen = windowDC_->get();
     // Composed off screen and copied in one block; straight onto the window when no surface.
     const HDC offscreen = m_memDC.hdc(width, height);
-    Compose(offscreen ? offscreen : screen.get(), client,
-            progressbar::IsHorizontal(window.right - window.left, window.bottom - window.top));
-    if (offscreen) m_memDC.Draw(screen.get(), 0, 0, width, height, 0, 0);
+    if (!offscreen) {
+        shown_.reset();
+        Compose(screen, client, horizontal);
+        return;
+    }
+    // Most assignments move the bar by less than a segment: the surface then already holds
+    // exactly what a new composition would draw.
+    std::optional<Inputs> inputs = PaintInputs(client, horizontal);
+    if (!inputs || inputs != shown_) {
+        shown_.reset();
+        Compose(offscreen, client, horizontal);
+        shown_ = std::move(inputs);
+    }
+    m_memDC.Draw(screen, 0, 0, width, height, 0, 0);
+}
+
+std::optional<ucProgressBar::Inputs> ucProgressBar::PaintInputs(const RECT& client, bool horizontal) const {
+    using namespace progressbar;
+    if (onDraw_ || m_xpStyle) return std::nullopt;
+    Inputs in;
+    in.width = std::abs(client.right - client.left);
+    in.height = std::abs(client.bottom - client.top);
+    in.horizontal = horizontal;
+    const RECT inner = InnerRect(client, m_borderStyle, m_appearance, false);
+    const RECT bar = BarRect(inner, BarFraction(m_min, m_max, m_value), horizontal,
+                             m_segments ? ClassicSegmentation().Period() : 0);
+    in.bar = {bar.left, bar.top, bar.right, bar.bottom};
+    in.segments = m_segments;
+    in.borderStyle = m_borderStyle;
+    in.appearance = m_appearance;
+    in.back = FillColor(backColor_);
+    in.barColor = FillColor(m_barColor);
+    in.fore = static_cast<COLORREF>(TranslateColor(m_foreColor));
+    in.barFore = static_cast<COLORREF>(TranslateColor(m_barForeColor));
+    in.edges = {::GetSysColor(COLOR_BTNSHADOW), ::GetSysColor(COLOR_BTNHIGHLIGHT), ::GetSysColor(COLOR_3DLIGHT),
+                ::GetSysColor(COLOR_3DDKSHADOW)};
+    in.showText = m_showText;
+    in.text = m_text;
+    in.textAlignX = m_textAlignX;
+    in.textAlignY = m_textAlignY;
+    in.font = FontHandle();
+    in.barPictureMode = m_barPictureMode;
+    in.backPictureMode = m_backPictureMode;
+    return in;
 }
 
 void ucProgressBar::DrawInto(HDC target, int32_t width, int32_t height) noexcept {
@@ -451,6 +503,8 @@ LRESULT CALLBACK ucProgressBar::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, L
             self->DrawControl();
             return 0;
         case WM_NCDESTROY:
+            self->windowDC_.reset();
+            self->shown_.reset();
             self->hwnd_ = nullptr;
             self->m_hWnd = nullptr;
             break;

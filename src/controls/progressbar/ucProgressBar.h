@@ -20,12 +20,14 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "controls/bitmap/pcMemDC.h"
 #include "controls/progressbar/HostObjects.h"
 #include "controls/progressbar/PropertyBag.h"
+#include "platform/Handles.h"
 
 namespace ta {
 
@@ -144,9 +146,32 @@ private:
     void Changed(std::wstring_view name);
     HFONT FontHandle() const;
 
+    // Everything the composed picture depends on, system colours resolved. Two paints with equal
+    // inputs compose the same pixels, so the surface still showing them is copied as it is.
+    struct Inputs {
+        int32_t width = 0, height = 0;
+        bool horizontal = false;
+        std::array<LONG, 4> bar{};  // left, top, right, bottom
+        bool segments = false;
+        int32_t borderStyle = 0, appearance = 0;
+        COLORREF back = 0, fore = 0, barColor = 0, barFore = 0;
+        std::array<COLORREF, 4> edges{};  // shadow, highlight, light, dark shadow
+        bool showText = false;
+        std::wstring text;
+        int32_t textAlignX = 0, textAlignY = 0;
+        HFONT font = nullptr;
+        int32_t barPictureMode = 0, backPictureMode = 0;
+        bool operator==(const Inputs&) const = default;
+    };
+    // The inputs of a paint at the client size; none when the paint cannot be repeated from them
+    // (a Draw handler draws what it likes, the visual style may change under us).
+    std::optional<Inputs> PaintInputs(const RECT& client, bool horizontal) const;
+
     HWND hwnd_ = nullptr;  // the window the host made for the control
+    std::optional<WindowDC> windowDC_;  // the class's own DC, held while the window lives
 
     pcMemDC m_memDC;
+    std::optional<Inputs> shown_;  // what m_memDC holds composed; none when unknown
     HWND m_hWnd = nullptr;
     int32_t m_appearance = AppearanceThin3D;
     int32_t m_borderStyle = BorderInset;
