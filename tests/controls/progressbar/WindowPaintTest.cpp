@@ -1,6 +1,6 @@
 // The window always shows what a fresh composition draws, also when a paint reuses the surface
-// of the one before: after small and large moves of the bar, a picture adjusted in place, a font
-// changed through its own object, and a Draw handler that comes and goes.
+// of the one before: after small and large moves of the bar, a move of the control, a picture
+// adjusted in place, a font changed through its own object, and a Draw handler that comes and goes.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -61,6 +61,19 @@ TEST_F(WindowPaint, MovesWithinAndAcrossSegmentsShowTheComposition) {
     bar.Segments(false);
     bar.Value(4);
     EXPECT_EQ(WindowPixels(bar), ComposedPixels(bar));
+}
+
+TEST_F(WindowPaint, AMovedControlPaintsAtItsNewPlace) {
+    bar.Value(1000);
+    const std::vector<COLORREF> full = WindowPixels(bar);
+    ::SetWindowPos(bar.hWnd(), nullptr, 30, 40, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const RECT all{0, 0, 500, 300};
+    WindowDC pageDC(page.get());
+    ::FillRect(pageDC.get(), &all, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+    bar.Value(1000);
+    PixelSurface s(kWidth, kHeight);
+    ::BitBlt(s.dc(), 0, 0, kWidth, kHeight, pageDC.get(), 30, 40, SRCCOPY);
+    EXPECT_EQ(Pixels(s), full);
 }
 
 TEST_F(WindowPaint, APictureAdjustedInPlaceShowsAtTheNextPaint) {
