@@ -40,6 +40,16 @@ int64_t FileSize(DWORD high, DWORD low) { return (static_cast<int64_t>(high) << 
 
 bool IsDotEntry(const std::wstring& name) { return name == L"." || name == L".."; }
 
+// A folder that is itself a link (junction or symbolic link) leads to somebody else's folder:
+// nothing in it is ours, so the removal neither empties it nor removes folders through it.
+bool IsRealFolder(std::wstring path) {
+    // With a trailing "\" the name would be looked up through the link, not as the link.
+    while (path.size() > 3 && path.back() == L'\\') path.pop_back();
+    const DWORD attributes = ::GetFileAttributesW(LongPathForm(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+           !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
 // Walks one search, handing each entry's name (up to its NUL) and find data to visit.
 template <typename Visit>
 void ForEachEntry(const std::wstring& pattern, Visit&& visit) {
@@ -70,6 +80,7 @@ void ProgressPageSteps::ShowProgress(int64_t size, const std::wstring& path) {
 int32_t ProgressPageSteps::FindFilesAPI(std::wstring& path, const std::wstring& SearchStr, int16_t& FileCount,
                                         int16_t& DirCount) {
     if (path.empty() || path.back() != L'\\') path += L'\\';
+    if (!IsRealFolder(path)) return 0;
     int32_t counted = 0;
     AddUnlessOverflow(counted, RemoveFilesBelow(path, LongPathForm(path), SearchStr, FileCount, DirCount));
     return counted;
@@ -118,7 +129,7 @@ void ProgressPageSteps::RemoveInstallFolders() {
     std::wstring folder = InstallPath;
     while (!folder.empty() && folder.back() == L'\\') folder.pop_back();
     // Without a folder the names below would fall on the current drive's root.
-    if (folder.empty()) return;
+    if (folder.empty() || !IsRealFolder(folder)) return;
     for (const wchar_t* sub : kInstallSubfolders) Attempt([&] { RemoveEmptyFolder(folder + sub); });
     Attempt([&] { RemoveEmptyFolder(folder); });
 }

@@ -271,4 +271,23 @@ TEST_F(GuardedRemovalTest, LinkedFoldersKeepEveryFileBehindThem) {
     EXPECT_TRUE(IsFolder(root / L"Tarnil"));
 }
 
+TEST_F(GuardedRemovalTest, InstallFolderThatIsALinkKeepsEverythingBehindIt) {
+    // "ProgramPath" names a link to the user's folder: the name passes the guard, but the folder
+    // behind it is not the product's.
+    MakeFile(root / L"Profile\\photo.jpg", 500);
+    MakeFile(root / L"Profile\\images\\scan.png", 200);
+    ASSERT_TRUE(ta::test::MakeFolders(root / L"Profile\\tmp"));
+    ASSERT_TRUE(ta::test::MakeUnixLink(root / L"Profile", root / L"Tarnil"));
+    ASSERT_TRUE(IsFolder(root / L"Tarnil"));
+
+    RemoveGuarded(root / L"Tarnil");
+
+    EXPECT_EQ(SizeOf(root / L"Profile\\photo.jpg"), 500);
+    EXPECT_EQ(SizeOf(root / L"Profile\\images\\scan.png"), 200);
+    EXPECT_TRUE(IsFolder(root / L"Profile\\images"));
+    EXPECT_TRUE(IsFolder(root / L"Profile\\tmp"));  // empty, and still not ours
+    EXPECT_TRUE(page.shown.empty());
+    EXPECT_EQ(ta::DeletedBytes, 0);
+}
+
 }  // namespace
