@@ -3,6 +3,20 @@
 #include "platform/Handles.h"
 
 namespace mRegistery {
+namespace {
+
+// A subkey that is a registry link stands for a key somewhere else: neither it nor what it
+// leads to is ours to walk or delete.
+bool IsLinkKey(HKEY parent, const wchar_t* name) {
+    ta::RegKey child;
+    if (::RegOpenKeyExW(parent, name, REG_OPTION_OPEN_LINK, KEY_QUERY_VALUE, child.put()) != ERROR_SUCCESS)
+        return false;
+    DWORD type = REG_NONE;
+    return ::RegQueryValueExW(child.get(), L"SymbolicLinkValue", nullptr, &type, nullptr, nullptr) == ERROR_SUCCESS &&
+           type == REG_LINK;
+}
+
+}  // namespace
 
 std::vector<std::wstring> EnumSubKeys(HKEY root, const std::wstring& keyPath) {
     std::vector<std::wstring> names;
@@ -11,7 +25,7 @@ std::vector<std::wstring> EnumSubKeys(HKEY root, const std::wstring& keyPath) {
     wchar_t name[256];
     for (DWORD index = 0;; ++index) {
         if (::RegEnumKeyW(key.get(), index, name, static_cast<DWORD>(std::size(name))) != ERROR_SUCCESS) break;
-        names.emplace_back(name);
+        if (!IsLinkKey(key.get(), name)) names.emplace_back(name);
     }
     return names;
 }

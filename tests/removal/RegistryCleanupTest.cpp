@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/Handles.h"
 #include "removal/TarnilSet.h"
 #include "removal/mRegistery.h"
 #include "support/TestRegistry.h"
@@ -40,6 +41,34 @@ TEST(KeyTree, DeletesWholeTreeAndLeavesSiblings) {
     mRegistery::DeleteKeyTree(HKEY_LOCAL_MACHINE, base + L"\\product");
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, base + L"\\product"));
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, base + L"\\productForeign\\keep"));
+}
+
+TEST(KeyTree, NeverFollowsARegistryLinkOutOfTheTree) {
+    ScratchKey scratch(HKEY_LOCAL_MACHINE, L"Linked");
+    const std::wstring base = scratch.path();
+    CreateKey(HKEY_LOCAL_MACHINE, base + L"\\foreign\\settings");
+    CreateKey(HKEY_LOCAL_MACHINE, base + L"\\product\\own");
+    // Where the foreign key really is, for the link's target: the view this program sees.
+    BOOL wow64 = FALSE;
+    ::IsWow64Process(::GetCurrentProcess(), &wow64);
+    const std::wstring target = std::wstring(L"\\REGISTRY\\MACHINE\\SOFTWARE\\") + (wow64 ? L"Wow6432Node\\" : L"") +
+                                base.substr(std::wstring(L"SOFTWARE\\").size()) + L"\\foreign";
+    ta::RegKey link;
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, (base + L"\\product\\link").c_str(), 0, nullptr,
+                                REG_OPTION_CREATE_LINK | REG_OPTION_VOLATILE, KEY_ALL_ACCESS | KEY_CREATE_LINK, nullptr,
+                                link.put(), nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(::RegSetValueExW(link.get(), L"SymbolicLinkValue", 0, REG_LINK,
+                               reinterpret_cast<const BYTE*>(target.data()),
+                               static_cast<DWORD>(target.size() * sizeof(wchar_t))),
+              ERROR_SUCCESS);
+    link.reset();
+    ASSERT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, base + L"\\product\\link\\settings")) << "the link leads to the key";
+
+    mRegistery::DeleteKeyTree(HKEY_LOCAL_MACHINE, base + L"\\product");
+
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, base + L"\\foreign\\settings"));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, base + L"\\product\\own"));
 }
 
 // Runs the whole cleanup against a product installed in the prefix's registry.
