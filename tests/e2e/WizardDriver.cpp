@@ -4,6 +4,7 @@
 
 #include "platform/AppShell.h"
 #include "platform/Text.h"
+#include "support/WinePaths.h"
 
 namespace ta::e2e {
 namespace {
@@ -49,19 +50,6 @@ HWND WaitForWindow(DWORD pid, DWORD timeoutMs, Match match) {
         if (::GetTickCount() - start >= timeoutMs) return nullptr;
         ::Sleep(20);
     }
-}
-
-// The Unix form of a Windows path, as Wine maps it.
-std::string UnixPath(const std::wstring& path) {
-    using ToUnix = char*(CDECL*)(LPCWSTR);
-    auto toUnix = reinterpret_cast<ToUnix>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-    if (!toUnix) return {};
-    char* unix = toUnix(path.c_str());
-    if (!unix) return {};
-    std::string result(unix);
-    ::HeapFree(::GetProcessHeap(), 0, unix);
-    return result;
 }
 
 // Runs a program and waits for it; answers false when it could not start or did not end in time.
@@ -170,7 +158,7 @@ bool Screenshot(HWND window, const std::wstring& name) {
     ::CreateDirectoryW(ScreenshotFolder().c_str(), nullptr);
     const std::wstring file = ScreenshotFolder() + L"\\" + name + L".png";
     ::DeleteFileW(file.c_str());
-    const std::string target = UnixPath(file);
+    const std::string target = ta::test::UnixPath(file);
     if (target.empty()) return false;
     std::wstring command = L"Z:\\usr\\bin\\import -window root";
     {

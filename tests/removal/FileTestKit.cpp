@@ -2,22 +2,11 @@
 
 #include "platform/Handles.h"
 #include "removal/FileRemoval.h"
+#include "support/WinePaths.h"
 
 namespace ta::test {
 namespace {
 
-// The Unix path of a Windows path, through Wine's own export.
-std::string UnixPathOf(const std::wstring& path) {
-    using UnixName = char*(CDECL*)(LPCWSTR);
-    const auto unixName = reinterpret_cast<UnixName>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
-    if (!unixName) return {};
-    char* name = unixName(path.c_str());
-    if (!name) return {};
-    std::string result = name;
-    ::HeapFree(::GetProcessHeap(), 0, name);
-    return result;
-}
 
 // Starts a Unix program; Wine gives no handle to wait on, so callers poll for its effect.
 void StartUnix(const std::string& commandLine) {
@@ -87,7 +76,7 @@ int64_t SizeOf(const std::wstring& path) {
 }
 
 bool MakeUnixLink(const std::wstring& target, const std::wstring& linkPath) {
-    const std::string from = UnixPathOf(target), to = UnixPathOf(linkPath);
+    const std::string from = UnixPath(target), to = UnixPath(linkPath);
     if (from.empty() || to.empty()) return false;
     StartUnix("Z:\\bin\\ln -s \"" + from + "\" \"" + to + "\"");
     return WaitUntil([&] { return AttributesOf(linkPath) != INVALID_FILE_ATTRIBUTES; });
@@ -96,7 +85,7 @@ bool MakeUnixLink(const std::wstring& target, const std::wstring& linkPath) {
 void RemoveTree(const std::wstring& path) {
     if (!Exists(path)) return;
     // rm does not follow links; Windows calls cannot remove a Unix link to a folder.
-    const std::string unixPath = UnixPathOf(path);
+    const std::string unixPath = UnixPath(path);
     if (unixPath.empty() || unixPath.find("/TaUnInstTests/") == std::string::npos) return;
     StartUnix("Z:\\bin\\rm -rf \"" + unixPath + "\"");
     WaitUntil([&] { return !Exists(path); });

@@ -31,17 +31,6 @@ bool ProcessAlive(unsigned long unixPid) {
 
 }  // namespace
 
-std::string UnixPath(const std::wstring& windowsPath) {
-    using ToUnix = char*(CDECL*)(const wchar_t*);
-    auto convert = reinterpret_cast<ToUnix>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-    if (!convert) return {};
-    char* unix = convert(windowsPath.c_str());
-    if (!unix) return {};
-    std::string path(unix);
-    ::HeapFree(::GetProcessHeap(), 0, unix);
-    return path;
-}
 
 bool RunUnixProgram(const std::wstring& commandLine) {
     std::wstring line = commandLine;

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include "support/WinePaths.h"
 
 namespace ta::test {
 
@@ -33,8 +34,6 @@ private:
     unsigned long unixPid_ = 0;
 };
 
-// A Unix path for a Windows path, as Unix programs run from here need it; empty if none.
-std::string UnixPath(const std::wstring& windowsPath);
 // Runs a Unix program (e.g. L"Z:\\bin\\kill -9 123") without waiting for it.
 bool RunUnixProgram(const std::wstring& commandLine);
 
