@@ -51,6 +51,7 @@ RemovalRecord* CurrentRecord() noexcept { return currentRecord; }
 
 StepScope::StepScope(const wchar_t* step) noexcept : previous_(currentStep) { currentStep = step; }
 StepScope::~StepScope() { currentStep = previous_; }
+const wchar_t* StepScope::Current() noexcept { return currentStep; }
 
 void Record(ItemKind kind, const std::wstring& item, Outcome outcome, DWORD error, KeptBy keptBy, std::wstring detail) {
     RemovalRecord* record = CurrentRecord();

@@ -73,6 +73,9 @@ public:
     StepScope(const StepScope&) = delete;
     StepScope& operator=(const StepScope&) = delete;
 
+    // The step this thread runs (nullptr outside any), for work it hands to other threads.
+    static const wchar_t* Current() noexcept;
+
 private:
     const wchar_t* previous_;
 };

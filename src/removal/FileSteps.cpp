@@ -10,6 +10,7 @@
 #include "platform/Handles.h"
 #include "platform/OrdinaryFile.h"
 #include "platform/ProgramValues.h"
+#include "removal/DeletionPool.h"
 #include "removal/FileRemoval.h"
 #include "removal/ProgressPageSteps.h"
 
@@ -92,12 +93,14 @@ int32_t ProgressPageSteps::FindFilesAPI(std::wstring& path, const std::wstring& 
         return 0;
     }
     int32_t counted = 0;
-    AddUnlessOverflow(counted, RemoveFilesBelow(path, LongPathForm(path), SearchStr, FileCount, DirCount));
+    DeletionPool deletions;  // every deletion is done when it goes
+    AddUnlessOverflow(counted, RemoveFilesBelow(path, LongPathForm(path), SearchStr, FileCount, DirCount, deletions));
     return counted;
 }
 
 int64_t ProgressPageSteps::RemoveFilesBelow(const std::wstring& shownDir, const std::wstring& longDir,
-                                            const std::wstring& SearchStr, int16_t& FileCount, int16_t& DirCount) {
+                                            const std::wstring& SearchStr, int16_t& FileCount, int16_t& DirCount,
+                                            DeletionPool& deletions) {
     int64_t counted = 0;
     const std::wstring folderName = FolderNameOnVolume(longDir);
     // Each file is counted and shown before its deletion is tried.
@@ -110,7 +113,7 @@ int64_t ProgressPageSteps::RemoveFilesBelow(const std::wstring& shownDir, const 
             ShowProgress(size, shown);
             counted += size;
         }
-        RecordDeletion(ItemKind::File, shown, DeleteFileInFolder(longDir + name, folderName, name));
+        deletions.Delete(longDir, folderName, name, shown);
     };
 
     // Subfolders first. A folder that is a link (junction or symbolic link) leads out of the
@@ -136,7 +139,8 @@ int64_t ProgressPageSteps::RemoveFilesBelow(const std::wstring& shownDir, const 
     // Last, the subfolders in the order met.
     for (const std::wstring& name : subfolders) {
         Attempt([&] {
-            counted += RemoveFilesBelow(shownDir + name + L"\\", longDir + name + L"\\", SearchStr, FileCount, DirCount);
+            counted += RemoveFilesBelow(shownDir + name + L"\\", longDir + name + L"\\", SearchStr, FileCount, DirCount,
+                                        deletions);
         });
     }
     return counted;
