@@ -18,11 +18,11 @@ DeletionPool::~DeletionPool() {
     for (std::thread& thread : threads_) thread.join();
 }
 
-void DeletionPool::Delete(const std::wstring& longDir, const std::wstring& folderName, const std::wstring& name,
+void DeletionPool::Delete(const std::wstring& longDir, const std::wstring& folderFinal, const std::wstring& name,
                           const std::wstring& shown) {
-    Job job{longDir + name, folderName, name, shown};
+    Job job{longDir + name, folderFinal, name, shown};
     if (threads_.empty()) {  // no thread could be started: the walk deletes itself
-        RecordDeletion(ItemKind::File, job.shown, DeleteFileInFolder(job.longPath, job.folderName, job.name));
+        RecordDeletion(ItemKind::File, job.shown, DeleteFileInFolder(job.longPath, job.folderFinal, job.name));
         return;
     }
     std::unique_lock lock(mutex_);
@@ -43,7 +43,7 @@ void DeletionPool::Work() {
         lock.unlock();
         changed_.notify_all();
         Attempt([&] {
-            RecordDeletion(ItemKind::File, job.shown, DeleteFileInFolder(job.longPath, job.folderName, job.name));
+            RecordDeletion(ItemKind::File, job.shown, DeleteFileInFolder(job.longPath, job.folderFinal, job.name));
         });
     }
 }

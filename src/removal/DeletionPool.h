@@ -23,7 +23,7 @@ public:
 
     // Deletes longDir + name as DeleteFileInFolder does, and records it as shown. Waits while
     // the queue is full.
-    void Delete(const std::wstring& longDir, const std::wstring& folderName, const std::wstring& name,
+    void Delete(const std::wstring& longDir, const std::wstring& folderFinal, const std::wstring& name,
                 const std::wstring& shown);
 
     static constexpr unsigned kThreads = 2;
@@ -32,7 +32,7 @@ public:
 private:
     struct Job {
         std::wstring longPath;
-        std::wstring folderName;
+        std::wstring folderFinal;
         std::wstring name;
         std::wstring shown;
     };

@@ -25,15 +25,15 @@ void RecordDeletion(ItemKind kind, const std::wstring& item, const Deletion& del
 // paths and paths that cannot be resolved come back as they are.
 std::wstring LongPathForm(const std::wstring& path);
 
-// Where a folder really is on its volume once every link on the way is resolved ("\a\b"), as the
-// file system names it; empty when the folder cannot be opened or the system cannot tell.
-std::wstring FolderNameOnVolume(const std::wstring& longFolder);
+// Where a folder really is once every link on the way is resolved ("\\?\C:\..."); empty when
+// the folder cannot be opened or the system cannot tell.
+std::wstring FinalFolderPath(const std::wstring& longFolder);
 
-// Deletes the file longPath, which must be the entry name of the folder whose name on its
-// volume is folderName. A name that resolves anywhere else is a link to something that is not
+// Deletes the file longPath, which must be the entry name of the folder whose
+// final path is folderFinal. A name that resolves anywhere else is a link to something that is not
 // ours, and it stays (Kept by Link); so does a folder. Clears no attribute, so a read-only file
 // stays (Failed, error 5).
-Deletion DeleteFileInFolder(const std::wstring& longPath, const std::wstring& folderName, const std::wstring& name);
+Deletion DeleteFileInFolder(const std::wstring& longPath, const std::wstring& folderFinal, const std::wstring& name);
 
 // The same for one file given by its path.
 Deletion DeleteFileItself(const std::wstring& path);

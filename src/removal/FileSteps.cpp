@@ -102,7 +102,7 @@ int64_t ProgressPageSteps::RemoveFilesBelow(const std::wstring& shownDir, const 
                                             const std::wstring& SearchStr, int16_t& FileCount, int16_t& DirCount,
                                             DeletionPool& deletions) {
     int64_t counted = 0;
-    const std::wstring folderName = FolderNameOnVolume(longDir);
+    const std::wstring folderFinal = FinalFolderPath(longDir);
     // Each file is counted and shown before its deletion is tried.
     const auto removeFile = [&](const std::wstring& name, const WIN32_FIND_DATAW& entry) {
         AddUnlessOverflow(FileCount, 1);
@@ -113,7 +113,7 @@ int64_t ProgressPageSteps::RemoveFilesBelow(const std::wstring& shownDir, const 
             ShowProgress(size, shown);
             counted += size;
         }
-        deletions.Delete(longDir, folderName, name, shown);
+        deletions.Delete(longDir, folderFinal, name, shown);
     };
 
     // Subfolders first. A folder that is a link (junction or symbolic link) leads out of the
