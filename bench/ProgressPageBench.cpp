@@ -36,7 +36,7 @@ const wchar_t kProductKey[] = L"SOFTWARE\\Morla";
 // The pages stay in this process: ending the program is only noted.
 class BenchShell : public ta::AppShell {
 public:
-    void EndProgram() override {}
+    void EndProgram(int) override {}
     void QuitMessageLoop() override {}
 };
 

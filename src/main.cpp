@@ -1,10 +1,10 @@
-// TaUnInst: the uninstaller's entry point. The command line is not read.
+// TaUnInst: the uninstaller's entry point.
 #include <windows.h>
 
 #include "platform/ComPtr.h"
 #include "wizard/Startup.h"
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR arguments, int) {
     ta::ComApartment com;
-    return ta::RunUninstaller();
+    return ta::RunUninstaller(arguments ? arguments : L"");
 }

@@ -24,7 +24,7 @@ int AppShell::ShowMessage(HWND owner, const std::wstring& text, const std::wstri
     return ::MessageBoxW(owner, text.c_str(), title.c_str(), flags);
 }
 
-void AppShell::EndProgram() { ::ExitProcess(0); }
+void AppShell::EndProgram(int exitCode) { ::ExitProcess(static_cast<UINT>(exitCode)); }
 
 void AppShell::QuitMessageLoop() { ::PostQuitMessage(0); }
 

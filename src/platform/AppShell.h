@@ -13,8 +13,8 @@ public:
     virtual ~AppShell() = default;
     // Modal message box; answers the button pressed (IDYES, IDNO, IDOK, ...).
     virtual int ShowMessage(HWND owner, const std::wstring& text, const std::wstring& title, UINT flags);
-    // Ends the process at once; no page's unload handling runs.
-    virtual void EndProgram();
+    // Ends the process at once with the exit code; no page's unload handling runs.
+    virtual void EndProgram(int exitCode = 0);
     // The last page has been unloaded: the message loop ends and with it the program.
     virtual void QuitMessageLoop();
 };

@@ -34,13 +34,16 @@ bool SamePathNoCase(const std::wstring& a, const std::wstring& b) {
 Deletion FromStatus(DWORD status) {
     if (status == ERROR_SUCCESS) return {Outcome::Removed};
     if (status == ERROR_FILE_NOT_FOUND || status == ERROR_PATH_NOT_FOUND) return {Outcome::Absent, status};
+    // A folder that still holds something: what it holds is recorded on its own.
+    if (status == ERROR_DIR_NOT_EMPTY) return {Outcome::Kept, status, KeptBy::Foreign};
     return {Outcome::Failed, status};
 }
 
 }  // namespace
 
 void RecordDeletion(ItemKind kind, const std::wstring& item, const Deletion& deletion) {
-    Record(kind, item, deletion.outcome, deletion.outcome == Outcome::Failed ? deletion.error : 0, deletion.keptBy);
+    const bool saysWhy = deletion.outcome == Outcome::Failed || deletion.outcome == Outcome::Kept;
+    Record(kind, item, deletion.outcome, saysWhy ? deletion.error : 0, deletion.keptBy);
 }
 
 std::wstring LongPathForm(const std::wstring& path) {

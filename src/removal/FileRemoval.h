@@ -13,7 +13,7 @@ namespace ta {
 // What one deletion came to.
 struct Deletion {
     Outcome outcome = Outcome::Failed;
-    DWORD error = 0;  // with Failed
+    DWORD error = 0;  // with Failed, and with a folder Kept because it is not empty
     KeptBy keptBy = KeptBy::None;  // with Kept
 };
 

@@ -3,6 +3,7 @@
 #include "platform/AppShell.h"
 #include "platform/ContinueOnError.h"
 #include "report/UninstallReport.h"
+#include "wizard/RunOutcome.h"
 #include "wizard/Un_Start.h"
 #include "wizard/frmAutoFileDel.h"
 
@@ -36,6 +37,9 @@ void DelFinish::OnCommand1Click(int index) {
     Unload();
 }
 
-void DelFinish::OnUnload() { Shell().EndProgram(); }
+void DelFinish::OnUnload() {
+    const RemovalRecord* record = CurrentRecord();
+    EndRun(record ? ExitCodeOf(record->Entries()) : kExitSuccess);
+}
 
 }  // namespace ta

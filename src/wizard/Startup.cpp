@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <vector>
 
 #include "platform/AppShell.h"
@@ -11,9 +12,24 @@
 #include "platform/RemovalRecord.h"
 #include "registry/Regset.h"
 #include "removal/TarnilSet.h"
+#include "wizard/CommandLine.h"
+#include "wizard/RemovalSequence.h"
+#include "wizard/RunOutcome.h"
 #include "wizard/Un_Start.h"
 
 namespace ta {
+namespace {
+
+// The services of a run without a window: every box is answered without being shown (Yes is
+// never the answer), the rest is the real program's.
+class SilentShell : public AppShell {
+public:
+    int ShowMessage(HWND, const std::wstring&, const std::wstring&, UINT flags) override {
+        return (flags & 0xF) == MB_OK ? IDOK : IDNO;
+    }
+};
+
+}  // namespace
 
 void InitSystemPaths() {
     // The buffer grows with the answer, so a system folder of any length is taken whole.
@@ -32,18 +48,43 @@ void LoadServerSettings() {
                 [] { MServerSetting = Regset::GetStringValue(TarnilSet::kProductKey, L"mserver"); });
 }
 
-int RunUninstaller() {
-    if (AnotherInstanceRunning(kInstanceName)) {
-        Shell().EndProgram();
-        return 0;
-    }
+int RunUninstaller(const std::wstring& arguments) {
+    const CommandLine options = ParseCommandLine(SplitArguments(arguments));
     // Everything the run does to the machine is recorded here.
     RemovalRecord record;
     RecordingScope recording(record);
+    CurrentRequest() = RunRequest{options.logPath, arguments};
+    // Silent means silent: nothing the run meets may raise a box.
+    SilentShell silentShell;
+    std::optional<ScopedShell> quiet;
+    if (options.silent) quiet.emplace(silentShell);
+
+    if (!options.unknown.empty() || (options.help && !options.silent)) {
+        if (!options.silent)
+            Shell().ShowMessage(nullptr, kUsageText, L"타르닐 제거", MB_OK | (options.help ? MB_ICONINFORMATION : MB_ICONWARNING));
+        const int code = options.unknown.empty() ? kExitSuccess : kExitInvalidParameter;
+        EndRun(code);
+        return code;
+    }
+    if (options.help) {  // silent help: nothing to show, nothing to do
+        EndRun(kExitSuccess);
+        return kExitSuccess;
+    }
+    if (AnotherInstanceRunning(kInstanceName)) {
+        EndRun(kExitAnotherInstance);
+        return kExitAnotherInstance;
+    }
     Attempt([] { InitSystemPaths(); });
+    if (options.silent) {
+        const int code = RunSilentRemoval();
+        EndRun(code);
+        return code;
+    }
     Attempt([] { LoadPage<Un_Start>().Show(); });
-    if (LoadedPages().empty()) return 0;
-    return RunMessageLoop();
+    if (!LoadedPages().empty()) RunMessageLoop();
+    // The loop ends only when a page was closed before the removal began.
+    EndRun(kExitUserCancelled);
+    return kExitUserCancelled;
 }
 
 }  // namespace ta

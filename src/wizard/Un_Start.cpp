@@ -4,6 +4,8 @@
 #include "platform/ContinueOnError.h"
 #include "platform/ResourceIds.h"
 #include "removal/TarnilSet.h"
+#include "wizard/RemovalSequence.h"
+#include "wizard/RunOutcome.h"
 #include "wizard/Startup.h"
 #include "wizard/frmAutoFileDel.h"
 
@@ -38,13 +40,11 @@ void Un_Start::OnCommand1Click(int index) {
             hWnd(), L"타르닐가 적용된 모든 프로그램 (IE, MSN Messenger, Outlook Express,Outlook 등) 이 종료됩니다",
             L"타르닐 제거", MB_YESNO | MB_ICONWARNING);
         if (answer != IDYES) {
-            Shell().EndProgram();
+            EndRun(kExitUserCancelled);
             return;
         }
         // The progress page is loaded while this page still exists, then this page goes.
-        Attempt(L"LoadServerSettings", [] { LoadServerSettings(); });
-        Attempt(L"StopProductProcesses", [] { TarnilSet::StopProductProcesses(); });
-        Attempt(L"StopControlProcess", [] { TarnilSet::StopControlProcess(); });
+        RunHandOverSteps();
         AttemptEach([] { LoadPage<frmAutoFileDel>().Show(); }, [&] { Unload(); });
         break;
     }
@@ -58,7 +58,7 @@ void Un_Start::OnCommand1Click(int index) {
 
 void Un_Start::ConfirmCancel() {
     if (Shell().ShowMessage(hWnd(), L"삭제를 취소하겠습니까?", L"타르닐 삭제", MB_YESNO | MB_ICONWARNING) == IDYES)
-        Shell().EndProgram();
+        EndRun(kExitUserCancelled);
 }
 
 }  // namespace ta

@@ -4,10 +4,9 @@
 #include "platform/ContinueOnError.h"
 #include "platform/Twips.h"
 #include "registry/Regset.h"
-#include "removal/CreateShortCut.h"
 #include "removal/TarnilSet.h"
 #include "wizard/DelFinish.h"
-#include "wizard/InstallGuard.h"
+#include "wizard/RemovalSequence.h"
 #include "wizard/Un_Start.h"
 
 namespace ta {
@@ -84,35 +83,8 @@ DWORD WINAPI frmAutoFileDel::WorkerMain(LPVOID parameter) {
     return 0;
 }
 
-template <typename Step>
-void frmAutoFileDel::RunStep(const wchar_t* name, Step&& step) {
-    Attempt(name, std::forward<Step>(step));
-    ::PostMessageW(workerTarget_, kStepEndedMessage, 0, 0);
-}
-
 void frmAutoFileDel::RunRemovalSteps() {
-    RunStep(L"Uninstall", [] {
-        RecordStatus(ItemKind::Value, std::wstring(TarnilSet::kProductKey) + L"\\Uninstall",
-                     Regset::SetDwordValue(TarnilSet::kProductKey, L"Uninstall", 0), Outcome::Done);
-    });
-    RunStep(L"ProgramPath", [&] { InstallPath = Regset::GetStringValue(TarnilSet::kProductKey, L"ProgramPath"); });
-    RunStep(L"FindFilesAPI", [&] {
-        // The install folder is emptied only when it is plainly the product's own.
-        const auto guarded = GuardedInstallPath(InstallPath);
-        if (!guarded) {
-            RecordKept(ItemKind::Folder, InstallPath, KeptBy::Guard);
-            return;
-        }
-        InstallPath = *guarded;
-        int16_t fileCount = 0, dirCount = 0;
-        FindFilesAPI(InstallPath, L"*.*", fileCount, dirCount);
-        Attempt(L"RemoveInstallFolders", [&] { RemoveInstallFolders(); });
-    });
-    RunStep(L"RemoveBrowserHelper", [&] { RemoveBrowserHelper(); });
-    RunStep(L"DeleteSystemFiles", [&] { DeleteSystemFiles(); });
-    RunStep(L"RemoveRegistryEntries", [] { TarnilSet::RemoveRegistryEntries(); });
-    RunStep(L"RemoveShortcuts", [] { CreateShortCut::RemoveShortcuts(); });
-    RunStep(L"RestoreTextServices", [&] { RestoreTextServices(); });
+    RunProgressSteps(*this, [this] { ::PostMessageW(workerTarget_, kStepEndedMessage, 0, 0); });
 }
 
 void frmAutoFileDel::OnPageMessage(UINT msg, WPARAM, LPARAM) {

@@ -52,9 +52,6 @@ private:
     static constexpr UINT kStepEndedMessage = WM_APP + 1;
     static constexpr UINT kRemovalEndedMessage = WM_APP + 2;
 
-    // Runs one step on the worker and has the page show its final progress.
-    template <typename Step>
-    void RunStep(const wchar_t* name, Step&& step);
     // Shows what the worker changed since the last look.
     void ShowLatestProgress();
     // Called when the worker has run its last step: joins it, then opens the finish page.

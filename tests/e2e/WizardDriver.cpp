@@ -82,8 +82,9 @@ bool IsCompletePng(const std::wstring& path) {
 
 }  // namespace
 
-Uninstaller::Uninstaller() {
+Uninstaller::Uninstaller(const std::wstring& arguments, bool waitForInput) {
     std::wstring commandLine = L"\"" + ExeFolder() + L"\\TaUnInst.exe\"";
+    if (!arguments.empty()) commandLine += L" " + arguments;
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
@@ -92,7 +93,7 @@ Uninstaller::Uninstaller() {
         process_.reset(pi.hProcess);
         ::CloseHandle(pi.hThread);
         pid_ = pi.dwProcessId;
-        ::WaitForInputIdle(pi.hProcess, 10000);
+        if (waitForInput) ::WaitForInputIdle(pi.hProcess, 10000);
     }
 }
 

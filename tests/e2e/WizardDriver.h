@@ -13,7 +13,8 @@ namespace ta::e2e {
 // The program under test, started from the build folder; ended when still running at the end.
 class Uninstaller {
 public:
-    Uninstaller();
+    // Started with the arguments; by default waits until its first page is ready for input.
+    explicit Uninstaller(const std::wstring& arguments = {}, bool waitForInput = true);
     ~Uninstaller();
     Uninstaller(const Uninstaller&) = delete;
     Uninstaller& operator=(const Uninstaller&) = delete;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "e2e/WizardDriver.h"
+#include "platform/Text.h"
 #include "support/TestRegistry.h"
 
 namespace ta::e2e {
@@ -19,6 +20,7 @@ constexpr wchar_t kProductKey[] = L"SOFTWARE\\Morla";
 constexpr wchar_t kClosingNotice[] =
     L"타르닐가 적용된 모든 프로그램 (IE, MSN Messenger, Outlook Express,Outlook 등) 이 종료됩니다";
 constexpr DWORD kWait = 20000;
+constexpr DWORD kCancelled = 1602;
 
 bool Contains(const std::vector<std::wstring>& texts, const std::wstring& text) {
     for (const auto& t : texts)
@@ -117,12 +119,12 @@ TEST_F(WizardDriverTest, YesRemovesTheProductAndDoneEndsTheProgram) {
     EXPECT_TRUE(Screenshot(finish, L"4-finish-page"));
 
     Press(FindChild(finish, L"완료"));
-    EXPECT_EQ(program.WaitForExit(kWait), 0u);
+    EXPECT_EQ(program.WaitForExit(kWait), 0u);  // everything gone
 }
 
 TEST_F(WizardDriverTest, NoToTheClosingNoticeEndsWithNothingRemoved) {
     ASSERT_TRUE(PressAndAnswer(start, L"다음 >", L"타르닐 제거", IDNO));
-    EXPECT_EQ(program.WaitForExit(kWait), 0u);
+    EXPECT_EQ(program.WaitForExit(kWait), kCancelled);
     EXPECT_TRUE(product.Untouched());
 }
 
@@ -136,13 +138,13 @@ TEST_F(WizardDriverTest, CancelAsksAndEndsOnYes) {
     EXPECT_FALSE(::IsWindowEnabled(FindChild(start, L"< 뒤로")));
 
     ASSERT_TRUE(PressAndAnswer(start, L"취소", L"타르닐 삭제", IDYES));
-    EXPECT_EQ(program.WaitForExit(kWait), 0u);
+    EXPECT_EQ(program.WaitForExit(kWait), kCancelled);
     EXPECT_TRUE(product.Untouched());
 }
 
 TEST_F(WizardDriverTest, CloseBoxOfTheStartPageEndsWithoutAQuestion) {
     ::PostMessageW(start, WM_SYSCOMMAND, SC_CLOSE, 0);
-    EXPECT_EQ(program.WaitForExit(kWait), 0u);
+    EXPECT_EQ(program.WaitForExit(kWait), kCancelled);
     EXPECT_TRUE(product.Untouched());
 }
 
@@ -156,13 +158,120 @@ TEST_F(WizardDriverTest, SecondInstanceEndsSilently) {
         showedWindow = showedWindow || !second.Windows().empty();
         code = second.WaitForExit(10);
     }
-    EXPECT_EQ(code, 0u);
+    EXPECT_EQ(code, 1618u);  // another copy is running
     EXPECT_FALSE(showedWindow);
     // The first one is still there, alone.
     EXPECT_EQ(program.WaitForExit(0), static_cast<DWORD>(STILL_ACTIVE));
     EXPECT_EQ(program.Windows().size(), 1u);
+    // A silent copy keeps the rule too.
+    Uninstaller silent(L"/S", false);
+    EXPECT_EQ(silent.WaitForExit(kWait), 1618u);
+    EXPECT_TRUE(product.Untouched());
     ::PostMessageW(start, WM_SYSCOMMAND, SC_CLOSE, 0);
-    EXPECT_EQ(program.WaitForExit(kWait), 0u);
+    EXPECT_EQ(program.WaitForExit(kWait), kCancelled);
+}
+
+// ---- Unattended removal ------------------------------------------------------------------
+
+// Runs the program with the arguments, watching its windows until it ends; answers its code.
+DWORD RunUnattended(const std::wstring& arguments, bool& showedWindow) {
+    Uninstaller program(arguments, false);
+    EXPECT_TRUE(program.Started());
+    showedWindow = false;
+    DWORD code = STILL_ACTIVE;
+    for (DWORD waited = 0; code == STILL_ACTIVE && waited < 60000; waited += 10) {
+        showedWindow = showedWindow || !program.Windows().empty();
+        code = program.WaitForExit(10);
+    }
+    return code;
+}
+
+// The log's lines, read as UTF-8.
+std::vector<std::wstring> LogLines(const std::wstring& path) {
+    std::vector<std::wstring> lines;
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return lines;
+    std::string bytes(1 << 20, '\0');
+    DWORD read = 0;
+    ::ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
+    ::CloseHandle(file);
+    bytes.resize(read);
+    std::wstring text(bytes.size(), L'\0');
+    text.resize(::MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(),
+                                      static_cast<int>(text.size())));
+    size_t start = 0;
+    for (size_t end; (end = text.find(L"\r\n", start)) != std::wstring::npos; start = end + 2)
+        lines.push_back(text.substr(start, end - start));
+    return lines;
+}
+
+bool AnyLine(const std::vector<std::wstring>& lines, const std::wstring& a, const std::wstring& b = {}) {
+    for (const auto& line : lines)
+        if (line.find(a) != std::wstring::npos && line.find(b) != std::wstring::npos) return true;
+    return false;
+}
+
+// A log folder whose name has blanks and Hangul, as an administrator's share might.
+class LogFolder {
+public:
+    LogFolder() { ::CreateDirectoryW(folder_.c_str(), nullptr); }
+    ~LogFolder() {
+        ::DeleteFileW(Log().c_str());
+        ::RemoveDirectoryW(folder_.c_str());
+    }
+    std::wstring Log() const { return folder_ + L"\\제거 기록.log"; }
+
+private:
+    std::wstring folder_ = L"C:\\ta e2e 로그." + std::to_wstring(::GetCurrentProcessId());
+};
+
+TEST(UnattendedRemoval, RemovesWithoutAWindowLogsEveryItemAndSaysSoAgainOnAnEmptyMachine) {
+    InstalledProduct product;
+    LogFolder logs;
+    bool showedWindow = true;
+    EXPECT_EQ(RunUnattended(L"/S /log=\"" + logs.Log() + L"\"", showedWindow), 0u);
+    EXPECT_FALSE(showedWindow);
+    EXPECT_EQ(product.FilesLeft(), 0);
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kProductKey));
+
+    const auto lines = LogLines(logs.Log());
+    ASSERT_GT(lines.size(), 5u);
+    EXPECT_TRUE(AnyLine(lines, L"switches: /S /log="));
+    for (int i = 0; i < InstalledProduct::kFiles; ++i) EXPECT_TRUE(AnyLine(lines, product.File(i), L"\tremoved")) << i;
+    // Nothing is said to be removed that was not the product's.
+    for (const auto& line : lines) {
+        if (line.find(L"\tremoved") == std::wstring::npos) continue;
+        const bool ours = line.find(L"\\ta_e2e\\Tarnil.") != std::wstring::npos ||
+                          line.find(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Morla") != std::wstring::npos;
+        EXPECT_TRUE(ours) << ToUtf8(line);
+    }
+    EXPECT_NE(lines.back().find(L"exit code 0"), std::wstring::npos) << ToUtf8(lines.back());
+
+    // Again, on the emptied machine, in the other spelling of the switch.
+    EXPECT_EQ(RunUnattended(L"-quiet -LOG=\"" + logs.Log() + L"\"", showedWindow), 0u);
+    EXPECT_FALSE(showedWindow);
+    const auto again = LogLines(logs.Log());
+    ASSERT_FALSE(again.empty());
+    EXPECT_NE(again.back().find(L"nothing to remove"), std::wstring::npos) << ToUtf8(again.back());
+}
+
+TEST(UnattendedRemoval, AnUnknownSwitchRemovesNothing) {
+    InstalledProduct product;
+    bool showedWindow = true;
+    EXPECT_EQ(RunUnattended(L"/S /uninstall-everything", showedWindow), 87u);
+    EXPECT_FALSE(showedWindow);
+    EXPECT_TRUE(product.Untouched());
+}
+
+TEST(UnattendedRemoval, AFileThatStaysFailsTheRunAndTheLogSaysWhy) {
+    InstalledProduct product;
+    LogFolder logs;
+    ::SetFileAttributesW(product.File(3).c_str(), FILE_ATTRIBUTE_READONLY);
+    bool showedWindow = true;
+    EXPECT_EQ(RunUnattended(L"/S /log=\"" + logs.Log() + L"\"", showedWindow), 1603u);
+    ::SetFileAttributesW(product.File(3).c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(product.FilesLeft(), 1);
+    EXPECT_TRUE(AnyLine(LogLines(logs.Log()), product.File(3), L"failed\terror 5"));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // end-to-end driver, and keeps screenshots of what the person sees.
 //
 //   ta_wizard_walk [--shots DIR] [--watch] [--timeout SECONDS]
+//   ta_wizard_walk --silent LOG
 //
 // Starts TaUnInst.exe (beside this program), presses "다음 >" on the start page, answers the
 // closing notice with Yes, lets the progress page remove the product, presses "완료" on the finish
@@ -11,6 +12,9 @@
 // the product's browser helper holds the removal (see the installation's BrowserHelper.cpp): the
 // install folder is emptied then, the system folder not yet.
 // Exits 0 when the program ran to its end, 1 at the first step that did not come.
+//
+// With --silent it runs TaUnInst.exe /S /log=LOG instead, as a deployment tool would, and watches
+// that no window of it appears; it exits with the program's exit code, or 1 for a window seen.
 #include <windows.h>
 
 #include <cstdio>
@@ -27,6 +31,7 @@ using namespace ta::e2e;
 
 struct Options {
     std::wstring shots;
+    std::wstring silentLog;
     bool watch = false;
     DWORD timeoutMs = 90000;
 };
@@ -139,6 +144,29 @@ int Walk::Run() {
     return 0;
 }
 
+// The unattended road: nothing to press, nothing may be shown.
+int RunSilently(const Options& options) {
+    Uninstaller program(L"/S \"/log=" + options.silentLog + L"\"", false);
+    if (!program.Started()) {
+        Say(L"walk: TaUnInst.exe /S did not start");
+        return 1;
+    }
+    bool showedWindow = false;
+    DWORD code = STILL_ACTIVE;
+    for (const ULONGLONG until = ::GetTickCount64() + options.timeoutMs;
+         code == STILL_ACTIVE && ::GetTickCount64() < until;) {
+        showedWindow = showedWindow || !program.Windows().empty();
+        code = program.WaitForExit(10);
+    }
+    if (code == STILL_ACTIVE) {
+        Say(L"walk: TaUnInst.exe /S did not end");
+        return 1;
+    }
+    Say(L"walk: TaUnInst.exe /S ended with exit code " + std::to_wstring(code) +
+        (showedWindow ? L", but a window of it appeared" : L", no window of it appeared"));
+    return showedWindow ? 1 : static_cast<int>(code);
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -147,12 +175,14 @@ int wmain(int argc, wchar_t** argv) {
         const std::wstring arg = argv[i];
         if (arg == L"--shots" && i + 1 < argc) options.shots = argv[++i];
         else if (arg == L"--watch") options.watch = true;
+        else if (arg == L"--silent" && i + 1 < argc) options.silentLog = argv[++i];
         else if (arg == L"--timeout" && i + 1 < argc) options.timeoutMs = std::wcstoul(argv[++i], nullptr, 10) * 1000;
         else {
-            std::fputs("usage: ta_wizard_walk [--shots DIR] [--watch] [--timeout SECONDS]\n", stderr);
+            std::fputs("usage: ta_wizard_walk [--shots DIR] [--watch] [--timeout SECONDS] | --silent LOG\n", stderr);
             return 2;
         }
     }
     if (options.watch) options.timeoutMs = 3600 * 1000;
+    if (!options.silentLog.empty()) return RunSilently(options);
     return Walk(options).Run();
 }

@@ -21,6 +21,7 @@ public:
     std::deque<int> answers;
     std::vector<ShownMessage> shown;
     int endCount = 0;
+    int lastExitCode = -1;
     int quitCount = 0;
 
     int ShowMessage(HWND, const std::wstring& text, const std::wstring& title, UINT flags) override {
@@ -32,7 +33,10 @@ public:
         }
         return (flags & 0xF) == MB_OK ? IDOK : IDNO;
     }
-    void EndProgram() override { ++endCount; }
+    void EndProgram(int exitCode) override {
+        ++endCount;
+        lastExitCode = exitCode;
+    }
     void QuitMessageLoop() override { ++quitCount; }
 };
 

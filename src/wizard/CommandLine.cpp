@@ -1,0 +1,51 @@
+#include "wizard/CommandLine.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include "platform/Text.h"
+
+namespace ta {
+
+const wchar_t kUsageText[] =
+    L"TaUnInst.exe [/S] [/log=경로] [/?]\n\n"
+    L"/S, /quiet\t창과 질문 없이 제거합니다.\n"
+    L"/log=경로\t제거 기록을 UTF-8 텍스트로 씁니다.\n"
+    L"/?, /help\t이 도움말을 보여 줍니다.\n\n"
+    L"종료 코드: 0 완료, 3010 다시 시작 필요, 1603 남은 항목 있음, 1602 취소, 1618 이미 실행 중, 87 잘못된 인수";
+
+std::vector<std::wstring> SplitArguments(const std::wstring& arguments) {
+    std::vector<std::wstring> split;
+    // The system's own splitting wants a program name first; without one it takes the first
+    // argument for it.
+    const std::wstring line = L"TaUnInst.exe " + arguments;
+    int count = 0;
+    LPWSTR* argv = ::CommandLineToArgvW(line.c_str(), &count);
+    if (!argv) return split;
+    for (int i = 1; i < count; ++i) split.emplace_back(argv[i]);
+    ::LocalFree(argv);
+    return split;
+}
+
+CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments) {
+    CommandLine parsed;
+    for (const std::wstring& argument : arguments) {
+        const bool isSwitch = argument.size() > 1 && (argument[0] == L'/' || argument[0] == L'-');
+        const std::wstring name = isSwitch ? ToLower(argument.substr(1)) : std::wstring();
+        if (name == L"s" || name == L"quiet") {
+            parsed.silent = true;
+        } else if (name == L"?" || name == L"help") {
+            parsed.help = true;
+        } else if (name.rfind(L"log=", 0) == 0 && argument.size() > 5) {
+            std::wstring path = argument.substr(5);
+            // Quotes the splitting left (a path given as /log="C:\a b\x.log" arrives without them).
+            if (path.size() >= 2 && path.front() == L'"' && path.back() == L'"') path = path.substr(1, path.size() - 2);
+            parsed.logPath = path;
+        } else {
+            parsed.unknown.push_back(argument);
+        }
+    }
+    return parsed;
+}
+
+}  // namespace ta

@@ -1,0 +1,25 @@
+#pragma once
+// What the program is asked on its command line. Without arguments it is the wizard, as the
+// product's uninstall entry starts it; deployment tools add "/S" and "/log=PATH".
+#include <string>
+#include <vector>
+
+namespace ta {
+
+struct CommandLine {
+    bool silent = false;   // "/S", "/quiet": no window and no question at any time
+    bool help = false;     // "/?", "/help"
+    std::wstring logPath;  // "/log=PATH": the removal record written there
+    std::vector<std::wstring> unknown;  // anything else, as given
+};
+
+// The arguments as the system splits them (quotes group, "\"" escapes), without the program's
+// own name.
+std::vector<std::wstring> SplitArguments(const std::wstring& arguments);
+// Switches are case-insensitive and start with "/" or "-".
+CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments);
+
+// The usage text the help box shows.
+extern const wchar_t kUsageText[];
+
+}  // namespace ta
