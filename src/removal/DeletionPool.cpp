@@ -22,7 +22,7 @@ void DeletionPool::Delete(const std::wstring& longDir, const std::wstring& folde
                           const std::wstring& shown) {
     Job job{longDir + name, folderFinal, name, shown};
     if (threads_.empty()) {  // no thread could be started: the walk deletes itself
-        RecordDeletion(ItemKind::File, job.shown, DeleteFileInFolder(job.longPath, job.folderFinal, job.name));
+        RecordDeletion(ItemKind::File, job.shown, DeleteFileInFolder(job.longPath, job.folderFinal, job.name, true));
         return;
     }
     std::unique_lock lock(mutex_);
@@ -43,7 +43,7 @@ void DeletionPool::Work() {
         lock.unlock();
         changed_.notify_all();
         Attempt([&] {
-            RecordDeletion(ItemKind::File, job.shown, DeleteFileInFolder(job.longPath, job.folderFinal, job.name));
+            RecordDeletion(ItemKind::File, job.shown, DeleteFileInFolder(job.longPath, job.folderFinal, job.name, true));
         });
     }
 }

@@ -21,7 +21,8 @@ public:
     DeletionPool(const DeletionPool&) = delete;
     DeletionPool& operator=(const DeletionPool&) = delete;
 
-    // Deletes longDir + name as DeleteFileInFolder does, and records it as shown. Waits while
+    // Deletes longDir + name as DeleteFileInFolder does (a read-only file of ours goes too), and
+    // records it as shown. Waits while
     // the queue is full.
     void Delete(const std::wstring& longDir, const std::wstring& folderFinal, const std::wstring& name,
                 const std::wstring& shown);

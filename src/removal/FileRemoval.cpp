@@ -70,12 +70,16 @@ std::wstring FinalFolderPath(const std::wstring& longFolder) {
     return FinalPathOf(folder.get());
 }
 
-Deletion DeleteFileInFolder(const std::wstring& longPath, const std::wstring& folderFinal, const std::wstring& name) {
+Deletion DeleteFileInFolder(const std::wstring& longPath, const std::wstring& folderFinal, const std::wstring& name,
+                            bool clearReadOnly) {
     // Opened as the entry itself: without backup semantics a folder does not open, and a link
     // that the system knows as one opens as the link.
-    FileHandle file(::CreateFileW(longPath.c_str(), DELETE | FILE_READ_ATTRIBUTES,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    const auto open = [&](DWORD access) {
+        return FileHandle(::CreateFileW(longPath.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    };
+    FileHandle file = open(DELETE | FILE_READ_ATTRIBUTES | (clearReadOnly ? FILE_WRITE_ATTRIBUTES : 0));
+    if (!file && clearReadOnly && ::GetLastError() == ERROR_ACCESS_DENIED) file = open(DELETE | FILE_READ_ATTRIBUTES);
     if (!file) return FromStatus(::GetLastError());
     // A link the system opened through (a Unix link under Wine looks like a plain file) shows
     // as a name outside the folder; deleting through the handle would delete the target.
@@ -87,17 +91,32 @@ Deletion DeleteFileInFolder(const std::wstring& longPath, const std::wstring& fo
         if (!fileFinal.empty() && !SamePathNoCase(fileFinal, expected)) return {Outcome::Kept, 0, KeptBy::Link};
     }
     FILE_DISPOSITION_INFO disposition{TRUE};
-    if (!::SetFileInformationByHandle(file.get(), FileDispositionInfo, &disposition, sizeof disposition))
-        return FromStatus(::GetLastError());
-    return {Outcome::Removed};
+    if (::SetFileInformationByHandle(file.get(), FileDispositionInfo, &disposition, sizeof disposition))
+        return {Outcome::Removed};
+    const DWORD refused = ::GetLastError();
+    FILE_BASIC_INFO basic{};
+    if (!clearReadOnly || refused != ERROR_ACCESS_DENIED ||
+        !::GetFileInformationByHandleEx(file.get(), FileBasicInfo, &basic, sizeof basic) ||
+        !(basic.FileAttributes & FILE_ATTRIBUTE_READONLY))
+        return FromStatus(refused);
+    // The attribute only guards the file against deletion; it is ours and goes.
+    FILE_BASIC_INFO writable = basic;
+    writable.FileAttributes &= ~FILE_ATTRIBUTE_READONLY;
+    if (writable.FileAttributes == 0) writable.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    if (!::SetFileInformationByHandle(file.get(), FileBasicInfo, &writable, sizeof writable)) return FromStatus(refused);
+    if (::SetFileInformationByHandle(file.get(), FileDispositionInfo, &disposition, sizeof disposition))
+        return {Outcome::Removed};
+    const DWORD stillRefused = ::GetLastError();
+    ::SetFileInformationByHandle(file.get(), FileBasicInfo, &basic, sizeof basic);
+    return FromStatus(stillRefused);
 }
 
-Deletion DeleteFileItself(const std::wstring& path) {
+Deletion DeleteFileItself(const std::wstring& path, bool clearReadOnly) {
     const std::wstring longPath = LongPathForm(path);
     const size_t slash = longPath.find_last_of(L'\\');
     if (slash == std::wstring::npos || slash + 1 == longPath.size()) return {Outcome::Failed, ERROR_INVALID_NAME};
     const std::wstring folder = longPath.substr(0, slash + 1);
-    return DeleteFileInFolder(longPath, FinalFolderPath(folder), longPath.substr(slash + 1));
+    return DeleteFileInFolder(longPath, FinalFolderPath(folder), longPath.substr(slash + 1), clearReadOnly);
 }
 
 Deletion RemoveEmptyFolder(const std::wstring& path) {

@@ -31,12 +31,14 @@ std::wstring FinalFolderPath(const std::wstring& longFolder);
 
 // Deletes the file longPath, which must be the entry name of the folder whose
 // final path is folderFinal. A name that resolves anywhere else is a link to something that is not
-// ours, and it stays (Kept by Link); so does a folder. Clears no attribute, so a read-only file
+// ours, and it stays (Kept by Link); so does a folder. With clearReadOnly, a read-only file loses
+// that attribute and goes (it is put back when the file stays all the same); without it, it
 // stays (Failed, error 5).
-Deletion DeleteFileInFolder(const std::wstring& longPath, const std::wstring& folderFinal, const std::wstring& name);
+Deletion DeleteFileInFolder(const std::wstring& longPath, const std::wstring& folderFinal, const std::wstring& name,
+                            bool clearReadOnly = false);
 
 // The same for one file given by its path.
-Deletion DeleteFileItself(const std::wstring& path);
+Deletion DeleteFileItself(const std::wstring& path, bool clearReadOnly = false);
 
 // Removes a folder when it is empty.
 Deletion RemoveEmptyFolder(const std::wstring& path);

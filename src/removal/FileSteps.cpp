@@ -175,7 +175,7 @@ void ProgressPageSteps::DeleteSystemFile(const std::wstring& name) {
     if (::GetFileAttributesExW(longPath.c_str(), GetFileExInfoStandard, &data))
         size = FileSize(data.nFileSizeHigh, data.nFileSizeLow);
     ShowProgress(size, path);
-    RecordDeletion(ItemKind::File, path, DeleteFileItself(path));
+    RecordDeletion(ItemKind::File, path, DeleteFileItself(path, true));
 }
 
 }  // namespace ta

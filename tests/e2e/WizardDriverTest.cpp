@@ -266,12 +266,15 @@ TEST(UnattendedRemoval, AnUnknownSwitchRemovesNothing) {
 TEST(UnattendedRemoval, AFileThatStaysFailsTheRunAndTheLogSaysWhy) {
     InstalledProduct product;
     LogFolder logs;
-    ::SetFileAttributesW(product.File(3).c_str(), FILE_ATTRIBUTE_READONLY);
+    // Held open by another program that does not let it be deleted.
+    HANDLE holder =
+        ::CreateFileW(product.File(3).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
     bool showedWindow = true;
     EXPECT_EQ(RunUnattended(L"/S /log=\"" + logs.Log() + L"\"", showedWindow), 1603u);
-    ::SetFileAttributesW(product.File(3).c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::CloseHandle(holder);
     EXPECT_EQ(product.FilesLeft(), 1);
-    EXPECT_TRUE(AnyLine(LogLines(logs.Log()), product.File(3), L"failed\terror 5"));
+    EXPECT_TRUE(AnyLine(LogLines(logs.Log()), product.File(3), L"failed\terror 32"));
 }
 
 }  // namespace

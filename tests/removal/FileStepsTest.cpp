@@ -92,7 +92,7 @@ TEST_F(FileStepsTest, EmptyInstallFolderIsRemovedWithoutProgress) {
     EXPECT_TRUE(page.shown.empty());
 }
 
-TEST_F(FileStepsTest, EmptyFileGoesQuietlyReadOnlyFileStaysButCounts) {
+TEST_F(FileStepsTest, EmptyFileGoesQuietlyReadOnlyFileGoesAndCounts) {
     ScratchFolder root(L"Attributes");
     const std::wstring install = root / L"Tarnil";
     MakeFile(install + L"\\empty.log", 0);
@@ -101,11 +101,11 @@ TEST_F(FileStepsTest, EmptyFileGoesQuietlyReadOnlyFileStaysButCounts) {
     RemoveInstallFolder(install);
 
     EXPECT_FALSE(Exists(install + L"\\empty.log"));
-    EXPECT_EQ(SizeOf(install + L"\\locked.dat"), 40);
+    EXPECT_FALSE(Exists(install + L"\\locked.dat"));
     EXPECT_EQ(ta::DeletedBytes, 40);
     EXPECT_EQ(page.shown, std::vector<std::wstring>{install + L"\\locked.dat"});
     EXPECT_EQ(page.values, std::vector<int32_t>{40});
-    EXPECT_TRUE(IsFolder(install));
+    EXPECT_FALSE(Exists(install));
 }
 
 TEST_F(FileStepsTest, CountersKeepTheirValueInsteadOfOverflowing) {

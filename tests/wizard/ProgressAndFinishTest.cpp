@@ -342,19 +342,22 @@ TEST_F(ProgressPageTest, RecordNamesTheStepAndTheErrorOfWhatStayed) {
     ::CloseHandle(holder);
     ::SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
 
+    // A read-only file of ours loses the attribute and goes; a held one stays, and says why.
     const auto readOnlyEntry = record.Find(readOnly);
     ASSERT_TRUE(readOnlyEntry);
     EXPECT_EQ(readOnlyEntry->step, L"FindFilesAPI");
-    EXPECT_EQ(readOnlyEntry->outcome, Outcome::Failed);
-    EXPECT_EQ(readOnlyEntry->error, static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(readOnlyEntry->outcome, Outcome::Removed);
+    EXPECT_EQ(::GetFileAttributesW(readOnly.c_str()), INVALID_FILE_ATTRIBUTES);
     const auto heldEntry = record.Find(held);
     ASSERT_TRUE(heldEntry);
+    EXPECT_EQ(heldEntry->step, L"FindFilesAPI");
     EXPECT_EQ(heldEntry->outcome, Outcome::Failed);
     EXPECT_EQ(heldEntry->error, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
     // The folder they keep is there for that reason, and what was never installed is absent.
     const auto folderEntry = record.Find(folder.Path());
     ASSERT_TRUE(folderEntry);
     EXPECT_EQ(folderEntry->step, L"RemoveInstallFolders");
+    EXPECT_EQ(folderEntry->outcome, Outcome::Kept);
     EXPECT_EQ(folderEntry->error, static_cast<DWORD>(ERROR_DIR_NOT_EMPTY));
     const auto uninstallEntry =
         record.Find(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tarnil");
