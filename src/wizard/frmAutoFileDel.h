@@ -12,6 +12,8 @@ class frmAutoFileDel : public WizardPage, public ProgressPageSteps {
 public:
     static constexpr UINT kTimer1Id = 1;
     static constexpr UINT kTimer1IntervalMs = 1000;
+    // Where ucProgressBar1 lies; its stored extent is the same size.
+    static constexpr TwipsRect kBarTwips{240, 2040, 6375, 375};
 
     // The removal, every step in its order, each passed over silently when it fails.
     void RunRemoval();

@@ -11,6 +11,7 @@
 #include "platform/Handles.h"
 #include "platform/Picture.h"
 #include "platform/Text.h"
+#include "platform/Twips.h"
 
 namespace ta {
 namespace {
@@ -148,10 +149,9 @@ bool ucProgressBar::ReadStoredProperties(std::wstring_view form, std::wstring_vi
     const int32_t extentX = bag->ReadLong(L"_extentx", 0);
     const int32_t extentY = bag->ReadLong(L"_extenty", 0);
     if (hwnd_ && extentX > 0 && extentY > 0) {
-        WindowDC screen(nullptr);
-        const int dpiX = screen ? ::GetDeviceCaps(screen.get(), LOGPIXELSX) : 96;
-        const int dpiY = screen ? ::GetDeviceCaps(screen.get(), LOGPIXELSY) : 96;
-        ::SetWindowPos(hwnd_, nullptr, 0, 0, ::MulDiv(extentX, dpiX, 2540), ::MulDiv(extentY, dpiY, 2540),
+        // At the DPI of the page the control is sited on.
+        const int dpi = WindowDpi(hwnd_);
+        ::SetWindowPos(hwnd_, nullptr, 0, 0, ::MulDiv(extentX, dpi, 2540), ::MulDiv(extentY, dpi, 2540),
                        SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
     ReadProperties(*bag);
