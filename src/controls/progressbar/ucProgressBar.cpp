@@ -220,7 +220,27 @@ template <typename Field, typename Given>
 void ucProgressBar::Store(Field& field, const Given& value, std::wstring_view name) {
     field = value;
     DrawControl();
+    AnnounceValue();
     Changed(name);
+}
+
+std::wstring ucProgressBar::AccessibleValue() const {
+    return std::to_wstring(progressbar::BarPercent(m_min, m_max, m_value)) + L"%";
+}
+
+LRESULT ucProgressBar::AnswerGetObject(WPARAM wParam, LPARAM lParam) {
+    if (static_cast<LONG>(lParam) != OBJID_CLIENT || !m_hWnd) return 0;
+    if (!m_accessible)
+        m_accessible = ControlAccessible::Create(m_hWnd, ROLE_SYSTEM_PROGRESSBAR, [this] { return AccessibleValue(); });
+    return m_accessible ? m_accessible->AnswerGetObject(wParam, lParam) : 0;
+}
+
+void ucProgressBar::AnnounceValue() {
+    if (!m_hWnd) return;
+    const int32_t percent = progressbar::BarPercent(m_min, m_max, m_value);
+    if (percent == m_announcedPercent) return;
+    m_announcedPercent = percent;
+    ::NotifyWinEvent(EVENT_OBJECT_VALUECHANGE, m_hWnd, OBJID_CLIENT, CHILDID_SELF);
 }
 
 void ucProgressBar::Segments(bool bState) { Store(m_segments, bState, L"Segments"); }
@@ -545,7 +565,11 @@ LRESULT CALLBACK ucProgressBar::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, L
         case WM_SIZE:
             self->DrawControl();
             return 0;
+        case WM_GETOBJECT:
+            return self->AnswerGetObject(wParam, lParam);
         case WM_NCDESTROY:
+            if (self->m_accessible) self->m_accessible->Disconnect();
+            self->m_accessible.reset();
             self->m_windowDC.reset();
             self->m_shown.reset();
             self->m_hWnd = nullptr;

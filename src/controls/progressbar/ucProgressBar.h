@@ -27,6 +27,7 @@
 #include "controls/bitmap/pcMemDC.h"
 #include "controls/progressbar/HostObjects.h"
 #include "controls/progressbar/PropertyBag.h"
+#include "platform/ControlAccessible.h"
 #include "platform/Handles.h"
 
 namespace ta {
@@ -152,6 +153,11 @@ private:
     template <typename Field, typename Given>
     void Store(Field& field, const Given& value, std::wstring_view name);
     void Changed(std::wstring_view name);
+    // What assistive tools read: a progress indicator whose value is the filled share, "45%".
+    std::wstring AccessibleValue() const;
+    LRESULT AnswerGetObject(WPARAM wParam, LPARAM lParam);
+    // Tells assistive tools when the share they read has changed.
+    void AnnounceValue();
     HFONT FontHandle() const;
 
     // Everything the composed picture depends on, system colours resolved. Two paints with equal
@@ -206,6 +212,8 @@ private:
     DrawHandler m_onDraw;
     bool m_composing = false;  // inside the Draw notification
     PropertyChangedHandler m_onPropertyChanged;
+    ComPtr<ControlAccessible> m_accessible;  // made when a tool first asks
+    int32_t m_announcedPercent = -1;
 };
 
 }  // namespace ta
