@@ -55,7 +55,7 @@ GdiObject MakePageFont(bool bold, int dpi) {
 #endif
 
 // A label's window paints nothing of its own: it shows the page's composition of its area, so the
-// banner or the page's face lies beneath its text as it does beneath a windowless label.
+// banner or the page's face lies beneath its text and one paint draws both without flicker.
 LRESULT CALLBACK LabelWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
     switch (msg) {
     case WM_ERASEBKGND:
