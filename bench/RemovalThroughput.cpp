@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "controls/progressbar/ucProgressBar.h"
+#include "BareRemoval.h"
 #include "platform/Handles.h"
 #include "platform/ProgramValues.h"
 #include "removal/ProgressPageSteps.h"
@@ -99,24 +100,6 @@ int64_t BuildTree(const std::wstring& root, const std::vector<uint32_t>& sizes) 
     return total;
 }
 
-// The plain loop: every file below dir deleted, folders walked after their files.
-void BareRemove(const std::wstring& dir) {
-    std::vector<std::wstring> folders;
-    WIN32_FIND_DATAW entry;
-    ta::FindHandle search(::FindFirstFileW((dir + L"\\*").c_str(), &entry));
-    if (!search) return;
-    do {
-        const std::wstring name = entry.cFileName;
-        if (name == L"." || name == L"..") continue;
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            folders.push_back(dir + L"\\" + name);
-        else
-            ::DeleteFileW((dir + L"\\" + name).c_str());
-    } while (::FindNextFileW(search.get(), &entry));
-    search.reset();
-    for (const std::wstring& folder : folders) BareRemove(folder);
-}
-
 // Removes what is left of a tree (its empty folders).
 void RemoveFolders(const std::wstring& root) {
     for (int folder = 0; folder < kFolders; ++folder)
@@ -168,7 +151,7 @@ int main(int argc, char** argv) {
     // in turn): on a shared machine every side then sees the same load and the same cache.
     const auto removeFolder = [&](int side, const std::wstring& folder) {
         if (side == 0) {
-            seconds[0] += Time([&] { BareRemove(folder); });
+            seconds[0] += Time([&] { bench::BareRemove(folder); });
             return;
         }
         page.showPaths = side == 2;

@@ -125,7 +125,7 @@ int main(int argc, char** argv) {
             const size_t v = (turn + folder) % variants.size();
             Variant& variant = variants[v];
             const std::wstring dir = ta::LongPathForm(std::wstring(kRoot) + L"\\" + std::to_wstring(v));
-            const std::wstring dirFinal = ta::FinalFolderPath(dir);
+            const std::wstring dirFinal = ta::FolderNameOnVolume(dir);
             for (int i = 0; i < kFilesPerFolder; ++i) {
                 const std::wstring name = L"f" + std::to_wstring(i) + L".dat";
                 const double start = Ticks();

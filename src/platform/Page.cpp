@@ -172,8 +172,7 @@ POINT LineShape::From() const noexcept { return POINT{page_.Pixels(x1_), page_.P
 POINT LineShape::To() const noexcept { return POINT{page_.Pixels(x2_), page_.Pixels(y2_)}; }
 
 void LineShape::Paint(HDC hdc) const {
-    GdiObject pen(::CreatePen(PS_SOLID, 1, color_));
-    SelectedObject selected(hdc, pen.get());
+    SelectedObject selected(hdc, pen_.get());
     const POINT a = From(), b = To();
     ::MoveToEx(hdc, a.x, a.y, nullptr);
     ::LineTo(hdc, b.x, b.y);
@@ -432,19 +431,26 @@ void Page::Paint(HDC hdc, const RECT& area) {
     // Drawn off screen first, so a label that changes while files are deleted does not flicker.
     const int width = area.right - area.left, height = area.bottom - area.top;
     if (width <= 0 || height <= 0) return;
-    MemoryDC memory(::CreateCompatibleDC(hdc));
-    GdiObject bitmap(::CreateCompatibleBitmap(hdc, width, height));
-    if (!memory || !bitmap) return;
+    // The surface is kept: a label that changes every few milliseconds must not cost a new
+    // bitmap each time. It grows to the largest area asked for and never shrinks.
+    if (!paintDC_) paintDC_ = MemoryDC(::CreateCompatibleDC(hdc));
+    if (!paintBitmap_ || width > paintSize_.cx || height > paintSize_.cy) {
+        const SIZE size{std::max<LONG>(width, paintSize_.cx), std::max<LONG>(height, paintSize_.cy)};
+        paintBitmap_ = GdiObject(::CreateCompatibleBitmap(hdc, size.cx, size.cy));
+        paintSize_ = paintBitmap_ ? size : SIZE{};
+    }
+    if (!paintDC_ || !paintBitmap_) return;
+    HDC memoryDC = paintDC_.get();
     {
-        SelectedObject selected(memory.get(), bitmap.get());
-        ::SetViewportOrgEx(memory.get(), -area.left, -area.top, nullptr);
-        ::FillRect(memory.get(), &area, ::GetSysColorBrush(COLOR_BTNFACE));
-        for (const auto& image : images_) image->Paint(memory.get());
-        for (const auto& line : lines_) line->Paint(memory.get());
+        SelectedObject selected(memoryDC, paintBitmap_.get());
+        ::SetViewportOrgEx(memoryDC, -area.left, -area.top, nullptr);
+        ::FillRect(memoryDC, &area, ::GetSysColorBrush(COLOR_BTNFACE));
+        for (const auto& image : images_) image->Paint(memoryDC);
+        for (const auto& line : lines_) line->Paint(memoryDC);
         for (const auto& label : labels_)
-            label->Paint(memory.get(), label->Font() == LabelFont::Bold ? BoldFont() : NormalFont());
-        ::SetViewportOrgEx(memory.get(), 0, 0, nullptr);
-        ::BitBlt(hdc, area.left, area.top, width, height, memory.get(), 0, 0, SRCCOPY);
+            label->Paint(memoryDC, label->Font() == LabelFont::Bold ? BoldFont() : NormalFont());
+        ::SetViewportOrgEx(memoryDC, 0, 0, nullptr);
+        ::BitBlt(hdc, area.left, area.top, width, height, memoryDC, 0, 0, SRCCOPY);
     }
 }
 
@@ -497,13 +503,20 @@ LRESULT Page::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_DPICHANGED:
         Attempt([&] { ApplyDpi(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam)); });
         return 0;
-    case WM_CLOSE:
-        Unload();
+    case WM_CLOSE: {
+        bool close = true;
+        Attempt([&] { close = OnQueryClose(); });
+        if (close) Unload();
         return 0;
+    }
     case WM_NCDESTROY:
         hwnd_ = nullptr;
         break;
     default:
+        if (msg >= WM_APP && msg <= 0xBFFF) {
+            Attempt([&] { OnPageMessage(msg, wParam, lParam); });
+            return 0;
+        }
         break;
     }
     return ::DefWindowProcW(hwnd, msg, wParam, lParam);

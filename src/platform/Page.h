@@ -87,7 +87,7 @@ private:
 // A one-pixel line between two points.
 class LineShape {
 public:
-    LineShape(Page& page, COLORREF color) : page_(page), color_(color) {}
+    LineShape(Page& page, COLORREF color) : page_(page), color_(color), pen_(::CreatePen(PS_SOLID, 1, color)) {}
     void Move(int x1Twips, int y1Twips, int x2Twips, int y2Twips);
     COLORREF Color() const noexcept { return color_; }
     // The end points in client pixels.
@@ -98,6 +98,7 @@ public:
 private:
     Page& page_;
     COLORREF color_;
+    GdiObject pen_;
     int x1_ = 0, y1_ = 0, x2_ = 0, y2_ = 0;
 };
 
@@ -197,6 +198,10 @@ protected:
     virtual void OnUnload() {}
     virtual void OnCommand1Click(int /*index*/) {}
     virtual void OnTimer(UINT /*timerId*/) {}
+    // The close box, Alt+F4 or the system menu asks the page to close; answer false to stay.
+    virtual bool OnQueryClose() { return true; }
+    // A message of the page's own (WM_APP and above), posted from another thread.
+    virtual void OnPageMessage(UINT /*msg*/, WPARAM /*wParam*/, LPARAM /*lParam*/) {}
 
     // Building the page (from OnLoad).
     void SetCaption(const std::wstring& caption);
@@ -246,6 +251,10 @@ private:
     std::vector<std::unique_ptr<TextBox>> textBoxes_;
     std::vector<std::unique_ptr<Timer>> timers_;
     std::vector<HostedControl> hosted_;
+    // The off-screen surface paints are composed on, kept between paints and grown on demand.
+    MemoryDC paintDC_;
+    GdiObject paintBitmap_;
+    SIZE paintSize_{};
 };
 
 // The first control id of the Command1 array; index i has id kCommand1BaseId + i.

@@ -14,11 +14,11 @@ namespace {
 
 constexpr size_t kReadBufferBytes = 1000;
 
-struct RootName {
+struct NamedRoot {
     const wchar_t* name;
     HKEY root;
 };
-const RootName kRoots[] = {
+const NamedRoot kRoots[] = {
     {L"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},         {L"HKEY_CURRENT_USER", HKEY_CURRENT_USER},
     {L"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE},       {L"HKEY_USERS", HKEY_USERS},
     {L"HKEY_PERFORMANCE_DATA", HKEY_PERFORMANCE_DATA}, {L"HKEY_CURRENT_CONFIG", HKEY_CURRENT_CONFIG},
@@ -26,13 +26,14 @@ const RootName kRoots[] = {
 };
 
 // Opens an existing key; never creates one.
-ta::RegKey OpenKey(const std::wstring& keyPath, REGSAM access, bool& rootFound) {
+ta::RegKey OpenKey(const std::wstring& keyPath, REGSAM access, bool& rootFound, LONG* status = nullptr) {
     std::wstring subKey = keyPath;
     HKEY root = nullptr;
     SplitKeyPath(subKey, root);
     rootFound = root != nullptr;
     ta::RegKey key;
-    if (root) ::RegOpenKeyExW(root, subKey.c_str(), 0, access, key.put());
+    const LONG rc = root ? ::RegOpenKeyExW(root, subKey.c_str(), 0, access, key.put()) : ERROR_INVALID_PARAMETER;
+    if (status) *status = rc;
     return key;
 }
 
@@ -61,8 +62,14 @@ std::optional<std::string> QueryAnsiData(HKEY key, const std::wstring& name) {
 
 }  // namespace
 
+std::wstring RootName(HKEY root) {
+    for (const NamedRoot& r : kRoots)
+        if (root == r.root) return r.name;
+    return {};
+}
+
 HKEY RootKeyFromName(const std::wstring& name) {
-    for (const RootName& r : kRoots)
+    for (const NamedRoot& r : kRoots)
         if (name == r.name) return r.root;
     return nullptr;
 }
@@ -106,20 +113,22 @@ std::wstring GetStringValue(const std::wstring& keyPath, const std::wstring& nam
     return text;
 }
 
-void SetStringValue(const std::wstring& keyPath, const std::wstring& name, const std::wstring& text) {
+LONG SetStringValue(const std::wstring& keyPath, const std::wstring& name, const std::wstring& text) {
     WriteDebugLog(name + text);
+    LONG status = ERROR_SUCCESS;
     {
         bool rootFound = false;
-        const ta::RegKey key = OpenKey(keyPath, KEY_WRITE, rootFound);
+        const ta::RegKey key = OpenKey(keyPath, KEY_WRITE, rootFound, &status);
         if (key) {
             // The stored size is counted in 16 bits with its NUL: 32767 bytes of text do not fit.
             const int16_t n = AnsiByteLength(text);
             if (n == 32767) ta::RaiseOverflow();
-            ::RegSetValueExW(key.get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                             static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+            status = ::RegSetValueExW(key.get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                                      static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
         }
     }
     WriteDebugLog(name + text);
+    return status;
 }
 
 int32_t GetDwordValue(const std::wstring& keyPath, const std::wstring& name) {
@@ -135,21 +144,22 @@ int32_t GetDwordValue(const std::wstring& keyPath, const std::wstring& name) {
                                 static_cast<uint32_t>(data[2]) << 16 | static_cast<uint32_t>(data[3]) << 24);
 }
 
-void SetDwordValue(const std::wstring& keyPath, const std::wstring& name, int32_t value) {
+LONG SetDwordValue(const std::wstring& keyPath, const std::wstring& name, int32_t value) {
     WriteDebugLog(name);
     bool rootFound = false;
-    const ta::RegKey key = OpenKey(keyPath, KEY_WRITE, rootFound);
-    if (!key) return;
+    LONG status = ERROR_SUCCESS;
+    const ta::RegKey key = OpenKey(keyPath, KEY_WRITE, rootFound, &status);
+    if (!key) return status;
     const DWORD data = static_cast<DWORD>(value);
-    ::RegSetValueExW(key.get(), name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof data);
+    return ::RegSetValueExW(key.get(), name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof data);
 }
 
-void DeleteKey(const std::wstring& keyPath) {
+LONG DeleteKey(const std::wstring& keyPath) {
     std::wstring subKey = keyPath;
     HKEY root = nullptr;
     SplitKeyPath(subKey, root);
-    if (!root) return;
-    ::RegDeleteKeyW(root, subKey.c_str());
+    if (!root) return ERROR_INVALID_PARAMETER;
+    return ::RegDeleteKeyW(root, subKey.c_str());
 }
 
 }  // namespace Regset

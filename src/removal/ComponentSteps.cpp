@@ -9,6 +9,7 @@
 #include "platform/ContinueOnError.h"
 #include "platform/OrdinaryFile.h"
 #include "platform/ProgramValues.h"
+#include "platform/RemovalRecord.h"
 #include "platform/Text.h"
 #include "registry/Regset.h"
 #include "removal/ProgressPageSteps.h"
@@ -62,18 +63,27 @@ void ProgressPageSteps::RemoveBrowserHelper() {
         SetText1(buffer);
         const std::wstring classIdText = Text1();
         // An empty id would name the parent of every browser helper object.
-        if (!classIdText.empty()) Regset::DeleteKey(kBrowserHelperKeys + classIdText);
+        if (classIdText.empty()) return;
+        const std::wstring key = kBrowserHelperKeys + classIdText;
+        RecordStatus(ItemKind::Key, key, Regset::DeleteKey(key));
     });
     Attempt([] {
         const std::wstring component = InSystemDir(L"tageturl.dll");
-        if (IsOrdinaryFile(component)) RegSvr32::UnregisterServer(component);
+        if (!IsOrdinaryFile(component))
+            Record(ItemKind::Component, component, Outcome::Absent);
+        else
+            Record(ItemKind::Component, component,
+                   RegSvr32::UnregisterServer(component) ? Outcome::Removed : Outcome::Failed);
     });
 }
 
 void ProgressPageSteps::RestoreTextServices() {
     Attempt([] {
         const std::wstring library = InSystemDir(L"msctf.dll");
-        if (IsOrdinaryFile(library)) RegSvr32::RegisterServer(library);
+        if (!IsOrdinaryFile(library))
+            Record(ItemKind::Component, library, Outcome::Absent);
+        else
+            Record(ItemKind::Component, library, RegSvr32::RegisterServer(library) ? Outcome::Done : Outcome::Failed);
     });
 }
 

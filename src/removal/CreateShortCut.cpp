@@ -26,7 +26,10 @@ std::wstring UserFolder(const wchar_t* name) {
 
 void DeleteShortcut(const std::wstring& path) {
     const std::wstring longPath = ta::LongPathForm(path);
-    if (ta::IsOrdinaryFile(longPath)) ta::DeleteFileItself(longPath);
+    if (ta::IsOrdinaryFile(longPath))
+        ta::RecordDeletion(ta::ItemKind::Shortcut, path, ta::DeleteFileItself(longPath));
+    else
+        ta::Record(ta::ItemKind::Shortcut, path, ta::Outcome::Absent);
 }
 
 }  // namespace
@@ -43,7 +46,7 @@ void RemoveShortcuts() {
         if (programs.empty()) return;
         const std::wstring group = programs + kGroup;
         for (const wchar_t* name : kGroupShortcuts) ta::Attempt([&] { DeleteShortcut(group + name); });
-        ta::RemoveEmptyFolder(group);
+        ta::RecordDeletion(ta::ItemKind::Folder, group, ta::RemoveEmptyFolder(group));
     });
 }
 

@@ -10,6 +10,7 @@
 #include "platform/Handles.h"
 #include "platform/OrdinaryFile.h"
 #include "platform/ProgramValues.h"
+#include "removal/DeletionPool.h"
 #include "removal/FileRemoval.h"
 #include "removal/ProgressPageSteps.h"
 
@@ -50,11 +51,14 @@ bool IsRealFolder(std::wstring path) {
            !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
-// Walks one search, handing each entry's name (up to its NUL) and find data to visit.
+// Walks one search, handing each entry's name (up to its NUL) and find data to visit. The
+// search asks for no short names and fetches entries in large batches: the cheapest walk the
+// system offers.
 template <typename Visit>
 void ForEachEntry(const std::wstring& pattern, Visit&& visit) {
     WIN32_FIND_DATAW entry;
-    FindHandle search(::FindFirstFileW(pattern.c_str(), &entry));
+    FindHandle search(::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr,
+                                         FIND_FIRST_EX_LARGE_FETCH));
     if (!search) return;
     do {
         std::wstring name(entry.cFileName, MAX_PATH);
@@ -62,6 +66,9 @@ void ForEachEntry(const std::wstring& pattern, Visit&& visit) {
         if (!IsDotEntry(name)) visit(name, entry);
     } while (::FindNextFileW(search.get(), &entry));
 }
+
+// A pattern every name fits: the walk for subfolders then finds the files too.
+bool MatchesEveryName(const std::wstring& pattern) { return pattern == L"*" || pattern == L"*.*"; }
 
 }  // namespace
 
@@ -80,46 +87,60 @@ void ProgressPageSteps::ShowProgress(int64_t size, const std::wstring& path) {
 int32_t ProgressPageSteps::FindFilesAPI(std::wstring& path, const std::wstring& SearchStr, int16_t& FileCount,
                                         int16_t& DirCount) {
     if (path.empty() || path.back() != L'\\') path += L'\\';
-    if (!IsRealFolder(path)) return 0;
+    if (!IsRealFolder(path)) {
+        const bool there = ::GetFileAttributesW(LongPathForm(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+        Record(ItemKind::Folder, path, there ? Outcome::Kept : Outcome::Absent, 0, there ? KeptBy::Link : KeptBy::None);
+        return 0;
+    }
     int32_t counted = 0;
-    AddUnlessOverflow(counted, RemoveFilesBelow(path, LongPathForm(path), SearchStr, FileCount, DirCount));
+    DeletionPool deletions;  // every deletion is done when it goes
+    AddUnlessOverflow(counted, RemoveFilesBelow(path, LongPathForm(path), SearchStr, FileCount, DirCount, deletions));
     return counted;
 }
 
 int64_t ProgressPageSteps::RemoveFilesBelow(const std::wstring& shownDir, const std::wstring& longDir,
-                                            const std::wstring& SearchStr, int16_t& FileCount, int16_t& DirCount) {
+                                            const std::wstring& SearchStr, int16_t& FileCount, int16_t& DirCount,
+                                            DeletionPool& deletions) {
+    int64_t counted = 0;
+    const std::wstring folderName = FolderNameOnVolume(longDir);
+    // Each file is counted and shown before its deletion is tried.
+    const auto removeFile = [&](const std::wstring& name, const WIN32_FIND_DATAW& entry) {
+        AddUnlessOverflow(FileCount, 1);
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return;  // a folder is no file to delete
+        const std::wstring shown = shownDir + name;
+        const int64_t size = FileSize(entry.nFileSizeHigh, entry.nFileSizeLow);
+        if (size > 0) {
+            ShowProgress(size, shown);
+            counted += size;
+        }
+        deletions.Delete(longDir, folderName, name, shown);
+    };
+
     // Subfolders first. A folder that is a link (junction or symbolic link) leads out of the
     // tree and is never entered.
     std::vector<std::wstring> subfolders;
+    const bool filesToo = MatchesEveryName(SearchStr);
     Attempt([&] {
         ForEachEntry(longDir + L"*", [&](const std::wstring& name, const WIN32_FIND_DATAW& entry) {
-            if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return;
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return;
-            subfolders.push_back(name);
-            AddUnlessOverflow(DirCount, 1);
-        });
-    });
-
-    // Then the files, each counted and shown before its deletion is tried.
-    int64_t counted = 0;
-    const std::wstring folderFinal = FinalFolderPath(longDir);
-    Attempt([&] {
-        ForEachEntry(longDir + SearchStr, [&](const std::wstring& name, const WIN32_FIND_DATAW& entry) {
-            AddUnlessOverflow(FileCount, 1);
-            const bool folder = entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
-            const int64_t size = folder ? 0 : FileSize(entry.nFileSizeHigh, entry.nFileSizeLow);
-            if (size > 0) {
-                ShowProgress(size, shownDir + name);
-                counted += size;
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+                    RecordKept(ItemKind::Folder, shownDir + name, KeptBy::Link);
+                } else {
+                    subfolders.push_back(name);
+                    AddUnlessOverflow(DirCount, 1);
+                }
             }
-            DeleteFileInFolder(longDir + name, folderFinal, name);
+            if (filesToo) removeFile(name, entry);
         });
     });
+    // Then the files, when the pattern asks for fewer than all.
+    if (!filesToo) Attempt([&] { ForEachEntry(longDir + SearchStr, removeFile); });
 
     // Last, the subfolders in the order met.
     for (const std::wstring& name : subfolders) {
         Attempt([&] {
-            counted += RemoveFilesBelow(shownDir + name + L"\\", longDir + name + L"\\", SearchStr, FileCount, DirCount);
+            counted += RemoveFilesBelow(shownDir + name + L"\\", longDir + name + L"\\", SearchStr, FileCount, DirCount,
+                                        deletions);
         });
     }
     return counted;
@@ -130,8 +151,9 @@ void ProgressPageSteps::RemoveInstallFolders() {
     while (!folder.empty() && folder.back() == L'\\') folder.pop_back();
     // Without a folder the names below would fall on the current drive's root.
     if (folder.empty() || !IsRealFolder(folder)) return;
-    for (const wchar_t* sub : kInstallSubfolders) Attempt([&] { RemoveEmptyFolder(folder + sub); });
-    Attempt([&] { RemoveEmptyFolder(folder); });
+    for (const wchar_t* sub : kInstallSubfolders)
+        Attempt([&] { RecordDeletion(ItemKind::Folder, folder + sub, RemoveEmptyFolder(folder + sub)); });
+    Attempt([&] { RecordDeletion(ItemKind::Folder, folder, RemoveEmptyFolder(folder)); });
 }
 
 void ProgressPageSteps::DeleteSystemFiles() {
@@ -144,13 +166,16 @@ void ProgressPageSteps::DeleteSystemFile(const std::wstring& name) {
     if (SystemDir.empty()) return;
     const std::wstring path = SystemDir + L"\\" + name;
     const std::wstring longPath = LongPathForm(path);
-    if (!IsOrdinaryFile(longPath)) return;
+    if (!IsOrdinaryFile(longPath)) {
+        Record(ItemKind::File, path, Outcome::Absent);
+        return;
+    }
     WIN32_FILE_ATTRIBUTE_DATA data;
     int64_t size = 0;
     if (::GetFileAttributesExW(longPath.c_str(), GetFileExInfoStandard, &data))
         size = FileSize(data.nFileSizeHigh, data.nFileSizeLow);
     ShowProgress(size, path);
-    DeleteFileItself(path);
+    RecordDeletion(ItemKind::File, path, DeleteFileItself(path));
 }
 
 }  // namespace ta

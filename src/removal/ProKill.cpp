@@ -5,6 +5,7 @@
 #include <tlhelp32.h>
 
 #include "platform/Handles.h"
+#include "platform/RemovalRecord.h"
 #include "platform/Text.h"
 
 namespace ProKill {
@@ -28,12 +29,13 @@ bool ForEachMatch(const std::wstring& name, Visit visit) {
     return true;
 }
 
-void Terminate(DWORD processId) {
+// Ends the process; answers the system's status.
+DWORD Terminate(DWORD processId) {
     ta::KernelHandle process(::OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION, FALSE, processId));
-    if (!process) return;
+    if (!process) return ::GetLastError();
     DWORD exitCode = STILL_ACTIVE;
     ::GetExitCodeProcess(process.get(), &exitCode);
-    ::TerminateProcess(process.get(), exitCode);
+    return ::TerminateProcess(process.get(), exitCode) ? ERROR_SUCCESS : ::GetLastError();
 }
 
 }  // namespace
@@ -45,10 +47,17 @@ bool NameMatches(std::wstring_view exeName, std::wstring_view name) {
 bool KillProcessByName(const std::wstring& name) {
     // A listed name can end like our own executable's; the uninstaller must outlive its own run.
     const DWORD self = ::GetCurrentProcessId();
-    return ForEachMatch(name, [self](DWORD processId) {
-        if (processId != self) Terminate(processId);
+    bool ended = false;
+    const bool listed = ForEachMatch(name, [&](DWORD processId) {
+        if (processId != self) {
+            ta::RecordStatus(ta::ItemKind::Process, name + L" (" + std::to_wstring(processId) + L")",
+                             Terminate(processId));
+            ended = true;
+        }
         return true;
     });
+    if (listed && !ended) ta::Record(ta::ItemKind::Process, name, ta::Outcome::Absent);
+    return listed;
 }
 
 bool ProcessNotRunning(const std::wstring& name) {

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "platform/ContinueOnError.h"
+#include "platform/RemovalRecord.h"
 #include "platform/Text.h"
 #include "registry/Regset.h"
 #include "removal/ProKill.h"
@@ -28,7 +29,10 @@ void StopListedApplications() {
     const ListedApplications listed = ParseProgramList(ta::TrimBlanks(value));
     for (const std::wstring& name : listed.names) {
         ta::Attempt([&] {
-            if (listed.endAtOnce || !ProKill::ProcessNotRunning(name)) ProKill::KillProcessByName(name);
+            if (listed.endAtOnce || !ProKill::ProcessNotRunning(name))
+                ProKill::KillProcessByName(name);
+            else
+                ta::Record(ta::ItemKind::Process, name, ta::Outcome::Absent);
         });
     }
 }
@@ -55,19 +59,25 @@ ListedApplications ParseProgramList(const std::wstring& value) {
 void StopProductProcesses() {
     Kill(L"taagent.exe");
     Kill(L"tasuf.exe");
-    ta::Attempt(NotifyTray);
+    ta::Attempt(L"NotifyTray", NotifyTray);
     for (const wchar_t* name : {L"morlatra.exe", L"tamail.exe", L"morlasnd.exe", L"qxctl.exe"}) Kill(name);
-    ta::Attempt(StopListedApplications);
+    ta::Attempt(L"StopListedApplications", StopListedApplications);
 }
 
 void NotifyTray() {
     trayMessage = ::RegisterWindowMessageW(L"30000");
-    if (const HWND tray = ::FindWindowW(kTrayClass, kTrayCaption); tray && trayMessage != 0)
-        ::PostMessageW(tray, trayMessage, kTrayShutdown, 0);
+    if (const HWND tray = ::FindWindowW(kTrayClass, kTrayCaption); tray && trayMessage != 0) {
+        const bool posted = ::PostMessageW(tray, trayMessage, kTrayShutdown, 0);
+        ta::Record(ta::ItemKind::Tray, kTrayCaption, posted ? ta::Outcome::Done : ta::Outcome::Failed,
+                   posted ? 0 : ::GetLastError());
+    } else {
+        ta::Record(ta::ItemKind::Tray, kTrayCaption, ta::Outcome::Absent);
+    }
     ::Sleep(kTrayPauseMs);
 }
 
 void StopControlProcess() {
+    // Its first attempt is already recorded; only a process still running is worth a line.
     if (!ProKill::ProcessNotRunning(L"qxctl.exe")) ProKill::KillProcessByName(L"qxctl.exe");
 }
 

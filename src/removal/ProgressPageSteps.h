@@ -7,6 +7,8 @@
 
 namespace ta {
 
+class DeletionPool;
+
 class ProgressPageSteps {
 public:
     virtual ~ProgressPageSteps() = default;
@@ -45,7 +47,7 @@ private:
     // One folder of FindFilesAPI: shownDir is the caller's form (ending in "\"), longDir the same
     // folder in the long-path form. Answers the bytes counted in it and below.
     int64_t RemoveFilesBelow(const std::wstring& shownDir, const std::wstring& longDir, const std::wstring& SearchStr,
-                             int16_t& FileCount, int16_t& DirCount);
+                             int16_t& FileCount, int16_t& DirCount, DeletionPool& deletions);
     // Counts size into DeletedBytes and shows it on the bar, and path on Label3.
     void ShowProgress(int64_t size, const std::wstring& path);
 };

@@ -1,5 +1,6 @@
 // TarnilSet: the product's registry data.
 #include "platform/ContinueOnError.h"
+#include "platform/RemovalRecord.h"
 #include "registry/Regset.h"
 #include "removal/TarnilSet.h"
 #include "removal/mRegistery.h"
@@ -18,19 +19,30 @@ const wchar_t* const kProductKeys[] = {
     kProductKey,
 };
 
+const wchar_t kUninstallEntry[] = L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tarnil";
+const wchar_t kBrowserExtension[] =
+    L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Internet Explorer\\Extensions\\{7A3E51C2-94B0-4F6D-8E21-D5C0B9A4F316}";
+const wchar_t kRunKey[] = L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+void DeleteAndRecord(const wchar_t* key) { ta::RecordStatus(ta::ItemKind::Key, key, Regset::DeleteKey(key)); }
+
 }  // namespace
 
 void RemoveRegistryEntries() {
     ta::Attempt([] { mRegistery::DeleteKeyTree(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Morla"); });
-    for (const wchar_t* key : kProductKeys) ta::Attempt([key] { Regset::DeleteKey(key); });
-    ta::AttemptEach(
-        [] { Regset::DeleteKey(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tarnil"); },
-        [] {
-            Regset::DeleteKey(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Internet Explorer\\Extensions\\"
-                              L"{7A3E51C2-94B0-4F6D-8E21-D5C0B9A4F316}");
-        },
-        [] { Regset::SetStringValue(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
-                                    L"Tarnil", L""); });
+    // The second pass matters only where the walk left a key; the ones it took are not
+    // recorded twice as absent.
+    for (const wchar_t* key : kProductKeys) {
+        ta::Attempt([key] {
+            const LONG status = Regset::DeleteKey(key);
+            if (status != ERROR_FILE_NOT_FOUND) ta::RecordStatus(ta::ItemKind::Key, key, status);
+        });
+    }
+    ta::AttemptEach([] { DeleteAndRecord(kUninstallEntry); }, [] { DeleteAndRecord(kBrowserExtension); },
+                    [] {
+                        ta::RecordStatus(ta::ItemKind::Value, std::wstring(kRunKey) + L"\\Tarnil",
+                                         Regset::SetStringValue(kRunKey, L"Tarnil", L""), ta::Outcome::Done);
+                    });
 }
 
 }  // namespace TarnilSet

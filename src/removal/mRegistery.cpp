@@ -1,6 +1,8 @@
 #include "removal/mRegistery.h"
 
 #include "platform/Handles.h"
+#include "platform/RemovalRecord.h"
+#include "registry/Regset.h"
 
 namespace mRegistery {
 namespace {
@@ -16,6 +18,9 @@ bool IsLinkKey(HKEY parent, const wchar_t* name) {
            type == REG_LINK;
 }
 
+// The key as the record names it: "HKEY_LOCAL_MACHINE\SOFTWARE\...".
+std::wstring KeyName(HKEY root, const std::wstring& keyPath) { return Regset::RootName(root) + L"\\" + keyPath; }
+
 }  // namespace
 
 std::vector<std::wstring> EnumSubKeys(HKEY root, const std::wstring& keyPath) {
@@ -25,7 +30,10 @@ std::vector<std::wstring> EnumSubKeys(HKEY root, const std::wstring& keyPath) {
     wchar_t name[256];
     for (DWORD index = 0;; ++index) {
         if (::RegEnumKeyW(key.get(), index, name, static_cast<DWORD>(std::size(name))) != ERROR_SUCCESS) break;
-        if (!IsLinkKey(key.get(), name)) names.emplace_back(name);
+        if (!IsLinkKey(key.get(), name))
+            names.emplace_back(name);
+        else
+            ta::RecordKept(ta::ItemKind::Key, KeyName(root, keyPath + L"\\" + name), ta::KeptBy::Link);
     }
     return names;
 }
@@ -39,7 +47,9 @@ std::vector<std::wstring> CollectKeyTree(HKEY root, const std::wstring& keyPath)
     return keys;
 }
 
-void DeleteRegKey(HKEY root, const std::wstring& keyPath) { ::RegDeleteKeyW(root, keyPath.c_str()); }
+void DeleteRegKey(HKEY root, const std::wstring& keyPath) {
+    ta::RecordStatus(ta::ItemKind::Key, KeyName(root, keyPath), ::RegDeleteKeyW(root, keyPath.c_str()));
+}
 
 void DeleteKeyTree(HKEY root, const std::wstring& keyPath) {
     const std::vector<std::wstring> keys = CollectKeyTree(root, keyPath);

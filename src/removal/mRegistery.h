@@ -8,10 +8,11 @@
 namespace mRegistery {
 
 // Names of the key's immediate subkeys in enumeration order; empty when it cannot be opened.
+// Registry links are left out (and recorded as kept).
 std::vector<std::wstring> EnumSubKeys(HKEY root, const std::wstring& keyPath);
 // The key itself, then every descendant breadth first, each after its parent.
 std::vector<std::wstring> CollectKeyTree(HKEY root, const std::wstring& keyPath);
-// Deletes one key; the outcome is not reported.
+// Deletes one key; the outcome goes to the removal record.
 void DeleteRegKey(HKEY root, const std::wstring& keyPath);
 // Deletes the whole tree, the list built completely first and walked from its last entry back.
 void DeleteKeyTree(HKEY root, const std::wstring& keyPath);

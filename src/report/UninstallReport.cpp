@@ -10,9 +10,12 @@
 namespace ta {
 
 void SendUninstallReport() {
-    if (PidSetting == L"Error" || PidSetting.empty() || MServerSetting.empty() || MServerSetting == L"Error") return;
+    if (PidSetting == L"Error" || PidSetting.empty() || MServerSetting.empty() || MServerSetting == L"Error") {
+        Record(ItemKind::Report, MServerSetting, Outcome::Absent);
+        return;
+    }
 
-    Attempt([] {
+    const bool sent = Attempt(L"SendUninstallReport", [] {
         report::SoapClient client;
         client.Initialize(MServerSetting + L"/webservice5/Ta_Login.asmx?wsdl", L"", L"", L"");
         client.SetClientProperty(L"ServerHTTPRequest", true);
@@ -22,6 +25,7 @@ void SendUninstallReport() {
         arguments[8] = L"30";
         client.Call(L"Ta_Logon", arguments);  // the answer is not used
     });
+    if (sent) Record(ItemKind::Report, MServerSetting, Outcome::Done);
 }
 
 }  // namespace ta

@@ -8,6 +8,7 @@
 #include "platform/ContinueOnError.h"
 #include "platform/Page.h"
 #include "platform/ProgramValues.h"
+#include "platform/RemovalRecord.h"
 #include "registry/Regset.h"
 #include "removal/TarnilSet.h"
 #include "wizard/Un_Start.h"
@@ -36,6 +37,9 @@ int RunUninstaller() {
         Shell().EndProgram();
         return 0;
     }
+    // Everything the run does to the machine is recorded here.
+    RemovalRecord record;
+    RecordingScope recording(record);
     Attempt([] { InitSystemPaths(); });
     Attempt([] { LoadPage<Un_Start>().Show(); });
     if (LoadedPages().empty()) return 0;

@@ -48,9 +48,10 @@ void Un_Start::OnCommand1Click(int index) {
             return;
         }
         // The progress page is loaded while this page still exists, then this page goes.
-        AttemptEach([] { LoadServerSettings(); }, [] { TarnilSet::StopProductProcesses(); },
-                    [] { TarnilSet::StopControlProcess(); }, [] { LoadPage<frmAutoFileDel>().Show(); },
-                    [&] { Unload(); });
+        Attempt(L"LoadServerSettings", [] { LoadServerSettings(); });
+        Attempt(L"StopProductProcesses", [] { TarnilSet::StopProductProcesses(); });
+        Attempt(L"StopControlProcess", [] { TarnilSet::StopControlProcess(); });
+        AttemptEach([] { LoadPage<frmAutoFileDel>().Show(); }, [&] { Unload(); });
         break;
     }
     case 2:

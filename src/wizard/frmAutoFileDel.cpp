@@ -1,5 +1,6 @@
 #include "wizard/frmAutoFileDel.h"
 
+#include "platform/ComPtr.h"
 #include "platform/ContinueOnError.h"
 #include "platform/Twips.h"
 #include "registry/Regset.h"
@@ -10,6 +11,8 @@
 #include "wizard/Un_Start.h"
 
 namespace ta {
+
+frmAutoFileDel::~frmAutoFileDel() { JoinWorker(); }
 
 void frmAutoFileDel::OnLoad() {
     // The page as it is stored.
@@ -23,6 +26,7 @@ void frmAutoFileDel::OnLoad() {
     HostControl(ucProgressBar1.hWnd(), kBarTwips);
     AddRowButton(2, L"취소");
     Timer1 = &AddTimer(kTimer1Id, kTimer1IntervalMs);
+    displayTimer_ = &AddTimer(kDisplayTimerId, kDisplayIntervalMs);
     // Below the visible area: a scratch field of the component steps, never seen.
     Text1Box = &AddTextBox({3840, 6360, 5055, 495});
 
@@ -41,36 +45,118 @@ void frmAutoFileDel::OnLoad() {
 }
 
 void frmAutoFileDel::OnTimer(UINT timerId) {
+    if (timerId == kDisplayTimerId) {
+        ShowLatestProgress();
+        return;
+    }
     if (timerId != kTimer1Id || removalStarted_) return;
-    // One tick only: the timer stops before the removal, which may let messages through while
-    // it waits on other programs, so no second tick can start it again.
+    // One tick only: the timer stops before the removal starts, so no second tick can start it.
     removalStarted_ = true;
     Timer1->Enabled(false);
     RunRemoval();
 }
 
 void frmAutoFileDel::RunRemoval() {
-    AttemptEach([] { Regset::SetDwordValue(TarnilSet::kProductKey, L"Uninstall", 0); },
-                [&] { InstallPath = Regset::GetStringValue(TarnilSet::kProductKey, L"ProgramPath"); },
-                [&] {
-                    // The install folder is emptied only when it is plainly the product's own.
-                    const auto guarded = GuardedInstallPath(InstallPath);
-                    if (!guarded) return;
-                    InstallPath = *guarded;
-                    int16_t fileCount = 0, dirCount = 0;
-                    AttemptEach([&] { FindFilesAPI(InstallPath, L"*.*", fileCount, dirCount); },
-                                [&] { RemoveInstallFolders(); });
-                },
-                [&] { RemoveBrowserHelper(); }, [&] { DeleteSystemFiles(); },
-                [] { TarnilSet::RemoveRegistryEntries(); }, [] { CreateShortCut::RemoveShortcuts(); },
-                [&] { RestoreTextServices(); }, [] { LoadPage<DelFinish>().Show(); });
+    if (RemovalRunning()) return;
+    removalStarted_ = true;
+    barMax_ = ucProgressBar1.Max();
+    displayTimer_->Enabled(true);
+    workerTarget_ = hWnd();
+    // The page's thread only shows progress and answers the system; the steps, which wait on
+    // files, components and other programs, run on the worker.
+    worker_.reset(::CreateThread(nullptr, 0, &frmAutoFileDel::WorkerMain, this, 0, nullptr));
+    if (!worker_) {
+        // Without a thread the removal still runs, as before, on this one.
+        RunRemovalSteps();
+        ShowLatestProgress();
+        displayTimer_->Enabled(false);
+        Attempt([] { LoadPage<DelFinish>().Show(); });
+    }
 }
 
-void frmAutoFileDel::SetBarValue(int32_t value) { ucProgressBar1.Value(value); }
+DWORD WINAPI frmAutoFileDel::WorkerMain(LPVOID parameter) {
+    auto& page = *static_cast<frmAutoFileDel*>(parameter);
+    const HWND window = page.workerTarget_;
+    {
+        ComApartment com;  // the component and shortcut steps need COM on their own thread
+        page.RunRemovalSteps();
+    }
+    ::PostMessageW(window, kRemovalEndedMessage, 0, 0);
+    return 0;
+}
 
-int32_t frmAutoFileDel::BarMax() const { return ucProgressBar1.Max(); }
+template <typename Step>
+void frmAutoFileDel::RunStep(const wchar_t* name, Step&& step) {
+    Attempt(name, std::forward<Step>(step));
+    ::PostMessageW(workerTarget_, kStepEndedMessage, 0, 0);
+}
 
-void frmAutoFileDel::ShowFilePath(const std::wstring& path) { Label3->Caption(path); }
+void frmAutoFileDel::RunRemovalSteps() {
+    RunStep(L"Uninstall", [] {
+        RecordStatus(ItemKind::Value, std::wstring(TarnilSet::kProductKey) + L"\\Uninstall",
+                     Regset::SetDwordValue(TarnilSet::kProductKey, L"Uninstall", 0), Outcome::Done);
+    });
+    RunStep(L"ProgramPath", [&] { InstallPath = Regset::GetStringValue(TarnilSet::kProductKey, L"ProgramPath"); });
+    RunStep(L"FindFilesAPI", [&] {
+        // The install folder is emptied only when it is plainly the product's own.
+        const auto guarded = GuardedInstallPath(InstallPath);
+        if (!guarded) {
+            RecordKept(ItemKind::Folder, InstallPath, KeptBy::Guard);
+            return;
+        }
+        InstallPath = *guarded;
+        int16_t fileCount = 0, dirCount = 0;
+        FindFilesAPI(InstallPath, L"*.*", fileCount, dirCount);
+        Attempt(L"RemoveInstallFolders", [&] { RemoveInstallFolders(); });
+    });
+    RunStep(L"RemoveBrowserHelper", [&] { RemoveBrowserHelper(); });
+    RunStep(L"DeleteSystemFiles", [&] { DeleteSystemFiles(); });
+    RunStep(L"RemoveRegistryEntries", [] { TarnilSet::RemoveRegistryEntries(); });
+    RunStep(L"RemoveShortcuts", [] { CreateShortCut::RemoveShortcuts(); });
+    RunStep(L"RestoreTextServices", [&] { RestoreTextServices(); });
+}
+
+void frmAutoFileDel::OnPageMessage(UINT msg, WPARAM, LPARAM) {
+    if (msg == kStepEndedMessage) ShowLatestProgress();
+    if (msg == kRemovalEndedMessage) FinishRemoval();
+}
+
+void frmAutoFileDel::ShowLatestProgress() {
+    LatestProgress::Changes changes = latest_.Take();
+    if (changes.value) Attempt([&] { ucProgressBar1.Value(*changes.value); });
+    if (changes.path) Attempt([&] { Label3->Caption(*changes.path); });
+}
+
+void frmAutoFileDel::FinishRemoval() {
+    if (!RemovalRunning()) return;
+    JoinWorker();
+    displayTimer_->Enabled(false);
+    ShowLatestProgress();
+    Attempt([] { LoadPage<DelFinish>().Show(); });
+}
+
+void frmAutoFileDel::JoinWorker() {
+    if (!worker_) return;
+    // The worker may be sending this thread a message (the hidden text box) and wait for it.
+    HANDLE thread = worker_.get();
+    while (::MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) {
+        MSG msg;
+        ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+    worker_.reset();
+}
+
+void frmAutoFileDel::OnUnload() { JoinWorker(); }
+
+// Once the removal has started, the page stays until the finish page replaces it: closing it
+// half-way would leave the product half removed.
+bool frmAutoFileDel::OnQueryClose() { return !removalStarted_; }
+
+void frmAutoFileDel::SetBarValue(int32_t value) { latest_.Value(value); }
+
+int32_t frmAutoFileDel::BarMax() const { return barMax_; }
+
+void frmAutoFileDel::ShowFilePath(const std::wstring& path) { latest_.Path(path); }
 
 void frmAutoFileDel::SetText1(const std::wstring& text) { Text1Box->Text(text); }
 

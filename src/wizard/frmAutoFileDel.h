@@ -1,9 +1,12 @@
 #pragma once
-// The progress page: one second after it loads, its one-shot timer runs the whole removal while
-// the bar advances by the bytes deleted and Label3 shows the file being deleted; then it opens
-// the finish page, which closes this page.
+// The progress page: one second after it loads, its one-shot timer starts the whole removal on
+// a worker thread while the page stays alive; the bar advances by the bytes deleted and Label3
+// shows the file being deleted, both brought up to date at display pace. When the last step has
+// run, the page opens the finish page, which closes this page.
 #include "controls/progressbar/ucProgressBar.h"
+#include "platform/Handles.h"
 #include "removal/ProgressPageSteps.h"
+#include "wizard/LatestProgress.h"
 #include "wizard/WizardPage.h"
 
 namespace ta {
@@ -14,9 +17,17 @@ public:
     static constexpr UINT kTimer1IntervalMs = 1000;
     // Where ucProgressBar1 lies; its stored extent is the same size.
     static constexpr TwipsRect kBarTwips{240, 2040, 6375, 375};
+    // While the removal runs, the page shows its latest progress this often.
+    static constexpr UINT kDisplayTimerId = 2;
+    static constexpr UINT kDisplayIntervalMs = 30;
 
-    // The removal, every step in its order, each passed over silently when it fails.
+    ~frmAutoFileDel() override;
+
+    // Starts the removal on its worker thread; the finish page follows once every step has run.
     void RunRemoval();
+    // The removal steps themselves, every one in its order, each passed over when it fails.
+    void RunRemovalSteps();
+    bool RemovalRunning() const noexcept { return static_cast<bool>(worker_); }
 
     Label* Label1 = nullptr;
     Label* Label2 = nullptr;
@@ -28,8 +39,11 @@ public:
 protected:
     void OnLoad() override;
     void OnTimer(UINT timerId) override;
+    void OnUnload() override;
+    bool OnQueryClose() override;
+    void OnPageMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
-    // The removal steps' view of this page.
+    // The removal steps' view of this page; called on the worker thread.
     void SetBarValue(int32_t value) override;
     int32_t BarMax() const override;
     void ShowFilePath(const std::wstring& path) override;
@@ -37,7 +51,26 @@ protected:
     std::wstring Text1() const override;
 
 private:
+    static constexpr UINT kStepEndedMessage = WM_APP + 1;
+    static constexpr UINT kRemovalEndedMessage = WM_APP + 2;
+
+    // Runs one step on the worker and has the page show its final progress.
+    template <typename Step>
+    void RunStep(const wchar_t* name, Step&& step);
+    // Shows what the worker changed since the last look.
+    void ShowLatestProgress();
+    // Called when the worker has run its last step: joins it, then opens the finish page.
+    void FinishRemoval();
+    // Waits for the worker, answering the messages it sends this thread meanwhile.
+    void JoinWorker();
+    static DWORD WINAPI WorkerMain(LPVOID page);
+
     bool removalStarted_ = false;
+    int32_t barMax_ = 0;
+    Timer* displayTimer_ = nullptr;
+    LatestProgress latest_;
+    KernelHandle worker_;
+    HWND workerTarget_ = nullptr;  // where the worker posts; fixed before it starts
 };
 
 }  // namespace ta

@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <string>
+
 
 #include "platform/Page.h"
 #include "platform/ProgramValues.h"
+#include "platform/RemovalRecord.h"
 #include "platform/Text.h"
 #include "platform/Twips.h"
 #include "support/TestRegistry.h"
@@ -49,8 +53,11 @@ int LoadedFinishPages() {
 
 using ProgressPageTest = WizardTest;
 
-// Runs the removal as the timer does; the page is gone afterwards.
-void Tick(frmAutoFileDel& page) { ::SendMessageW(page.hWnd(), WM_TIMER, frmAutoFileDel::kTimer1Id, 0); }
+// Runs the removal as the timer does and waits for the finish page; the page is gone afterwards.
+void Tick(frmAutoFileDel& page) {
+    ::SendMessageW(page.hWnd(), WM_TIMER, frmAutoFileDel::kTimer1Id, 0);
+    ASSERT_TRUE(PumpUntil([] { return LoadedFinishPages() > 0; }, 60000));
+}
 
 // A page that notes the install folder the file steps were given.
 class RecordingPage : public frmAutoFileDel {
@@ -223,31 +230,137 @@ TEST_F(ProgressPageTest, CancelDoesNothing) {
     EXPECT_TRUE(page.Timer1->Enabled());
 }
 
-// The steps' view of the page: Label3 shows the path at once, Text1 keeps its text.
-class StepsView : public frmAutoFileDel {
+// A page that notes what it showed when the finish page closed it.
+class WatchedPage : public frmAutoFileDel {
 public:
-    using frmAutoFileDel::SetBarValue;
-    using frmAutoFileDel::SetText1;
-    using frmAutoFileDel::ShowFilePath;
-    using frmAutoFileDel::Text1;
-    using frmAutoFileDel::BarMax;
+    static inline std::wstring lastPath;
+    static inline int32_t lastValue = -1;
+
+protected:
+    void OnUnload() override {
+        lastPath = Label3->Caption();
+        lastValue = ucProgressBar1.Value();
+        frmAutoFileDel::OnUnload();
+    }
 };
 
-TEST_F(ProgressPageTest, StepsSeeTheBarTheLabelAndText1) {
-    ASSERT_TRUE(SetDword(HKEY_LOCAL_MACHINE, kProductKey, L"ToTFile", 500));
-    StepsView& page = LoadPage<StepsView>();
+// Sends the page a no-op message every 20 ms from another thread; keeps the longest wait.
+class SentMessageProbe {
+public:
+    explicit SentMessageProbe(HWND page) : page_(page), thread_(::CreateThread(nullptr, 0, Run, this, 0, nullptr)) {}
+    ~SentMessageProbe() {
+        stop_ = true;
+        ::WaitForSingleObject(thread_, INFINITE);
+        ::CloseHandle(thread_);
+    }
+    DWORD LongestMs() const { return longest_; }
+
+private:
+    static DWORD WINAPI Run(LPVOID self) {
+        auto& probe = *static_cast<SentMessageProbe*>(self);
+        while (!probe.stop_ && ::IsWindow(probe.page_)) {
+            const DWORD from = ::GetTickCount();
+            DWORD_PTR result = 0;
+            ::SendMessageTimeoutW(probe.page_, WM_NULL, 0, 0, SMTO_NORMAL, 20000, &result);
+            probe.longest_ = std::max<DWORD>(probe.longest_, ::GetTickCount() - from);
+            ::Sleep(20);
+        }
+        return 0;
+    }
+    HWND page_;
+    std::atomic<bool> stop_{false};
+    std::atomic<DWORD> longest_{0};
+    HANDLE thread_;
+};
+
+TEST_F(ProgressPageTest, StaysAliveAndIgnoresInputWhileALargeTreeIsRemoved) {
+    ScratchFolder folder(L"Tarnil");
+    std::wstring lastFile;
+    uint32_t total = 10;  // the folder's own data.bin, deleted before its subfolders
+    for (int sub = 10; sub < 30; ++sub) {
+        const std::wstring dir = folder.Path() + L"\\d" + std::to_wstring(sub);
+        ::CreateDirectoryW(dir.c_str(), nullptr);
+        for (int i = 100; i < 200; ++i) {
+            lastFile = dir + L"\\f" + std::to_wstring(i) + L".bin";
+            HANDLE file = ::CreateFileW(lastFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+            DWORD written = 0;
+            ::WriteFile(file, "0123456789abcdef", 16, &written, nullptr);
+            ::CloseHandle(file);
+            total += 16;
+        }
+    }
+    ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, kProductKey, L"ProgramPath", folder.Path()));
+    ASSERT_TRUE(SetDword(HKEY_LOCAL_MACHINE, kProductKey, L"ToTFile", total * 4));
+    WatchedPage& page = LoadPage<WatchedPage>();
     page.Show();
-    DispatchPendingMessages();
-    EXPECT_EQ(page.BarMax(), 500);
-    page.SetBarValue(250);
-    EXPECT_EQ(page.ucProgressBar1.Value(), 250);
-    page.ShowFilePath(L"C:\\Tarnil\\a.dll");
-    EXPECT_EQ(page.Label3->Caption(), L"C:\\Tarnil\\a.dll");
-    // Painted without a trip through the message loop: the label's area is no longer dirty.
-    RECT dirty{};
-    EXPECT_FALSE(::GetUpdateRect(page.hWnd(), &dirty, FALSE));
-    page.SetText1(L"{6E5D0E21}");
-    EXPECT_EQ(page.Text1(), L"{6E5D0E21}");
+    const HWND window = page.hWnd();
+    DWORD longest = 0;
+    {
+        SentMessageProbe probe(window);
+        ::SendMessageW(window, WM_TIMER, frmAutoFileDel::kTimer1Id, 0);
+        ASSERT_TRUE(page.RemovalRunning());
+        // A person trying to stop it half-way: the close box, Alt+F4 and "취소" do nothing.
+        ::PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+        ::PostMessageW(window, WM_CLOSE, 0, 0);
+        ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(kCommand1BaseId + 2, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(page.Command1(2)->hWnd()));
+        ASSERT_TRUE(PumpUntil([] { return LoadedFinishPages() > 0; }, 120000));
+        longest = probe.LongestMs();
+    }
+    EXPECT_LT(longest, 1000u) << "the page did not answer the system for " << longest << " ms";
+    EXPECT_EQ(shell.quitCount, 0);
+    EXPECT_EQ(shell.endCount, 0);
+    PumpFor(300);
+    EXPECT_EQ(LoadedFinishPages(), 1);
+    EXPECT_FALSE(::IsWindow(window));
+    // The last file deleted is what the page showed last, and the bar ended full.
+    EXPECT_EQ(WatchedPage::lastPath, lastFile);
+    EXPECT_EQ(WatchedPage::lastValue, static_cast<int32_t>(total * 4));
+    EXPECT_EQ(DeletedBytes, static_cast<int32_t>(total));
+    EXPECT_EQ(::GetFileAttributesW(lastFile.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(ProgressPageTest, RecordNamesTheStepAndTheErrorOfWhatStayed) {
+    ScratchFolder folder(L"Tarnil");
+    const std::wstring readOnly = folder.Path() + L"\\licence.txt";
+    const std::wstring held = folder.Path() + L"\\held.dat";
+    for (const std::wstring& path : {readOnly, held}) {
+        HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        DWORD written = 0;
+        ::WriteFile(file, "x", 1, &written, nullptr);
+        ::CloseHandle(file);
+    }
+    ::SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_READONLY);
+    // Held open by someone who does not let it be deleted.
+    HANDLE holder = ::CreateFileW(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, kProductKey, L"ProgramPath", folder.Path()));
+
+    RemovalRecord record;
+    RecordingScope recording(record);
+    Tick(LoadPage<frmAutoFileDel>());
+    ::CloseHandle(holder);
+    ::SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
+
+    const auto readOnlyEntry = record.Find(readOnly);
+    ASSERT_TRUE(readOnlyEntry);
+    EXPECT_EQ(readOnlyEntry->step, L"FindFilesAPI");
+    EXPECT_EQ(readOnlyEntry->outcome, Outcome::Failed);
+    EXPECT_EQ(readOnlyEntry->error, static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    const auto heldEntry = record.Find(held);
+    ASSERT_TRUE(heldEntry);
+    EXPECT_EQ(heldEntry->outcome, Outcome::Failed);
+    EXPECT_EQ(heldEntry->error, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    // The folder they keep is there for that reason, and what was never installed is absent.
+    const auto folderEntry = record.Find(folder.Path());
+    ASSERT_TRUE(folderEntry);
+    EXPECT_EQ(folderEntry->step, L"RemoveInstallFolders");
+    EXPECT_EQ(folderEntry->error, static_cast<DWORD>(ERROR_DIR_NOT_EMPTY));
+    const auto uninstallEntry =
+        record.Find(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tarnil");
+    ASSERT_TRUE(uninstallEntry);
+    EXPECT_EQ(uninstallEntry->step, L"RemoveRegistryEntries");
+    EXPECT_EQ(uninstallEntry->outcome, Outcome::Absent);
 }
 
 // ---- Finish page ---------------------------------------------------------------------------

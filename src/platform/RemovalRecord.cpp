@@ -1,0 +1,118 @@
+#include "platform/RemovalRecord.h"
+
+#include <algorithm>
+#include <atomic>
+
+namespace ta {
+namespace {
+
+std::atomic<RemovalRecord*> currentRecord{nullptr};
+thread_local const wchar_t* currentStep = nullptr;
+
+bool SameNoCase(std::wstring_view a, std::wstring_view b) {
+    return ::CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
+           CSTR_EQUAL;
+}
+
+}  // namespace
+
+void RemovalRecord::Add(RecordEntry entry) {
+    std::lock_guard lock(mutex_);
+    entries_.push_back(std::move(entry));
+}
+
+std::vector<RecordEntry> RemovalRecord::Entries() const {
+    std::lock_guard lock(mutex_);
+    return entries_;
+}
+
+std::optional<RecordEntry> RemovalRecord::Find(std::wstring_view item) const {
+    std::lock_guard lock(mutex_);
+    const auto it = std::find_if(entries_.rbegin(), entries_.rend(),
+                                 [&](const RecordEntry& entry) { return SameNoCase(entry.item, item); });
+    if (it == entries_.rend()) return std::nullopt;
+    return *it;
+}
+
+size_t RemovalRecord::Count(Outcome outcome) const {
+    std::lock_guard lock(mutex_);
+    return static_cast<size_t>(std::count_if(entries_.begin(), entries_.end(),
+                                             [outcome](const RecordEntry& entry) { return entry.outcome == outcome; }));
+}
+
+void RemovalRecord::Clear() {
+    std::lock_guard lock(mutex_);
+    entries_.clear();
+}
+
+RecordingScope::RecordingScope(RemovalRecord& record) noexcept : previous_(currentRecord.exchange(&record)) {}
+RecordingScope::~RecordingScope() { currentRecord = previous_; }
+RemovalRecord* CurrentRecord() noexcept { return currentRecord; }
+
+StepScope::StepScope(const wchar_t* step) noexcept : previous_(currentStep) { currentStep = step; }
+StepScope::~StepScope() { currentStep = previous_; }
+const wchar_t* StepScope::Current() noexcept { return currentStep; }
+
+void Record(ItemKind kind, const std::wstring& item, Outcome outcome, DWORD error, KeptBy keptBy, std::wstring detail) {
+    RemovalRecord* record = CurrentRecord();
+    if (!record) return;
+    RecordEntry entry;
+    ::GetSystemTimeAsFileTime(&entry.time);
+    entry.step = currentStep ? currentStep : L"";
+    entry.kind = kind;
+    entry.item = item;
+    entry.outcome = outcome;
+    entry.keptBy = keptBy;
+    entry.error = error;
+    entry.detail = std::move(detail);
+    record->Add(std::move(entry));
+}
+
+void RecordStatus(ItemKind kind, const std::wstring& item, DWORD status, Outcome onSuccess) {
+    if (status == ERROR_SUCCESS)
+        Record(kind, item, onSuccess);
+    else if (status == ERROR_FILE_NOT_FOUND || status == ERROR_PATH_NOT_FOUND)
+        Record(kind, item, Outcome::Absent);
+    else
+        Record(kind, item, Outcome::Failed, status);
+}
+
+const wchar_t* OutcomeName(Outcome outcome) noexcept {
+    switch (outcome) {
+    case Outcome::Removed: return L"removed";
+    case Outcome::Done: return L"done";
+    case Outcome::Absent: return L"absent";
+    case Outcome::Kept: return L"kept";
+    case Outcome::Failed: return L"failed";
+    case Outcome::PendingRestart: return L"pending restart";
+    }
+    return L"";
+}
+
+const wchar_t* KeptByName(KeptBy keptBy) noexcept {
+    switch (keptBy) {
+    case KeptBy::None: return L"";
+    case KeptBy::Guard: return L"guard";
+    case KeptBy::Link: return L"link";
+    case KeptBy::Foreign: return L"foreign";
+    }
+    return L"";
+}
+
+const wchar_t* ItemKindName(ItemKind kind) noexcept {
+    switch (kind) {
+    case ItemKind::Step: return L"step";
+    case ItemKind::File: return L"file";
+    case ItemKind::Folder: return L"folder";
+    case ItemKind::Key: return L"key";
+    case ItemKind::Value: return L"value";
+    case ItemKind::Shortcut: return L"shortcut";
+    case ItemKind::Process: return L"process";
+    case ItemKind::Component: return L"component";
+    case ItemKind::Tray: return L"tray";
+    case ItemKind::Report: return L"report";
+    }
+    return L"";
+}
+
+}  // namespace ta

@@ -1,0 +1,98 @@
+#pragma once
+// The removal record: every step writes what it did to each item and how that ended, so that a
+// test, support or an administrator can tell what was removed, what stayed, and why. Any thread
+// may write to it; it stays in memory for the run.
+#include <windows.h>
+
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ta {
+
+enum class ItemKind { Step, File, Folder, Key, Value, Shortcut, Process, Component, Tray, Report };
+
+enum class Outcome {
+    Removed,         // deleted, ended, unregistered
+    Done,            // an action that removes nothing: a value written, a message sent, a report made
+    Absent,          // nothing there to act on
+    Kept,            // left on purpose; keptBy says which rule
+    Failed,          // tried and refused; error says why
+    PendingRestart,  // goes at the next restart
+};
+
+enum class KeptBy { None, Guard, Link, Foreign };
+
+struct RecordEntry {
+    FILETIME time{};    // UTC
+    std::wstring step;  // the removal step that ran it
+    ItemKind kind = ItemKind::Step;
+    std::wstring item;
+    Outcome outcome = Outcome::Done;
+    KeptBy keptBy = KeptBy::None;
+    DWORD error = 0;      // the Win32 error of a failure, when there is one
+    std::wstring detail;  // what a failure said beyond its error number
+};
+
+class RemovalRecord {
+public:
+    void Add(RecordEntry entry);
+    // A copy of every entry so far, in the order they were written.
+    std::vector<RecordEntry> Entries() const;
+    // The last entry for item (compared without letter case), if any.
+    std::optional<RecordEntry> Find(std::wstring_view item) const;
+    size_t Count(Outcome outcome) const;
+    void Clear();
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<RecordEntry> entries_;
+};
+
+// The record of the current run: while a scope is alive, the steps of every thread write to its
+// record. Without one they record nothing.
+class RecordingScope {
+public:
+    explicit RecordingScope(RemovalRecord& record) noexcept;
+    ~RecordingScope();
+    RecordingScope(const RecordingScope&) = delete;
+    RecordingScope& operator=(const RecordingScope&) = delete;
+
+private:
+    RemovalRecord* previous_;
+};
+RemovalRecord* CurrentRecord() noexcept;
+
+// Names the step this thread runs, for the entries written meanwhile (steps nest).
+class StepScope {
+public:
+    explicit StepScope(const wchar_t* step) noexcept;
+    ~StepScope();
+    StepScope(const StepScope&) = delete;
+    StepScope& operator=(const StepScope&) = delete;
+
+    // The step this thread runs (nullptr outside any), for work it hands to other threads.
+    static const wchar_t* Current() noexcept;
+
+private:
+    const wchar_t* previous_;
+};
+
+// Writes one entry to the current record, in the step this thread runs.
+void Record(ItemKind kind, const std::wstring& item, Outcome outcome, DWORD error = 0, KeptBy keptBy = KeptBy::None,
+            std::wstring detail = {});
+inline void RecordKept(ItemKind kind, const std::wstring& item, KeptBy keptBy) {
+    Record(kind, item, Outcome::Kept, 0, keptBy);
+}
+// The outcome of an operation that answered a Win32 status: success is outcome, "not found" is
+// Absent, anything else Failed with the status.
+void RecordStatus(ItemKind kind, const std::wstring& item, DWORD status, Outcome onSuccess = Outcome::Removed);
+
+// The words the log uses.
+const wchar_t* OutcomeName(Outcome outcome) noexcept;
+const wchar_t* KeptByName(KeptBy keptBy) noexcept;
+const wchar_t* ItemKindName(ItemKind kind) noexcept;
+
+}  // namespace ta

@@ -1,0 +1,51 @@
+#include "removal/DeletionPool.h"
+
+#include "platform/ContinueOnError.h"
+#include "removal/FileRemoval.h"
+
+namespace ta {
+
+DeletionPool::DeletionPool(unsigned threads) : step_(StepScope::Current()) {
+    for (unsigned i = 0; i < threads; ++i) Attempt([&] { threads_.emplace_back([this] { Work(); }); });
+}
+
+DeletionPool::~DeletionPool() {
+    {
+        std::lock_guard lock(mutex_);
+        closing_ = true;
+    }
+    changed_.notify_all();
+    for (std::thread& thread : threads_) thread.join();
+}
+
+void DeletionPool::Delete(const std::wstring& longDir, const std::wstring& folderName, const std::wstring& name,
+                          const std::wstring& shown) {
+    Job job{longDir + name, folderName, name, shown};
+    if (threads_.empty()) {  // no thread could be started: the walk deletes itself
+        RecordDeletion(ItemKind::File, job.shown, DeleteFileInFolder(job.longPath, job.folderName, job.name));
+        return;
+    }
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return jobs_.size() < kQueueLimit; });
+    jobs_.push_back(std::move(job));
+    lock.unlock();
+    changed_.notify_all();
+}
+
+void DeletionPool::Work() {
+    StepScope step(step_);
+    for (;;) {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return closing_ || !jobs_.empty(); });
+        if (jobs_.empty()) return;
+        Job job = std::move(jobs_.front());
+        jobs_.pop_front();
+        lock.unlock();
+        changed_.notify_all();
+        Attempt([&] {
+            RecordDeletion(ItemKind::File, job.shown, DeleteFileInFolder(job.longPath, job.folderName, job.name));
+        });
+    }
+}
+
+}  // namespace ta

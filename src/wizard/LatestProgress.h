@@ -1,0 +1,41 @@
+#pragma once
+// The latest progress of a removal that runs on another thread: the worker stores every change,
+// the page takes what changed at its own pace. Only the last value counts; nothing queues up.
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+
+namespace ta {
+
+class LatestProgress {
+public:
+    void Value(int32_t value) {
+        std::lock_guard lock(mutex_);
+        value_ = value;
+    }
+    void Path(const std::wstring& path) {
+        std::lock_guard lock(mutex_);
+        path_ = path;
+    }
+
+    // What changed since the last Take.
+    struct Changes {
+        std::optional<int32_t> value;
+        std::optional<std::wstring> path;
+    };
+    Changes Take() {
+        std::lock_guard lock(mutex_);
+        Changes changes{value_, std::move(path_)};
+        value_.reset();
+        path_.reset();
+        return changes;
+    }
+
+private:
+    std::mutex mutex_;
+    std::optional<int32_t> value_;
+    std::optional<std::wstring> path_;
+};
+
+}  // namespace ta
