@@ -1,5 +1,7 @@
 #include "platform/Page.h"
 
+#include <commctrl.h>
+
 #include <algorithm>
 
 #include "platform/AppShell.h"
@@ -38,14 +40,45 @@ void RegisterPageClass() {
     registered = ::RegisterClassExW(&wc) != 0;
 }
 
-GdiObject MakePageFont(bool bold) {
+GdiObject MakePageFont(bool bold, int dpi) {
     LOGFONTW lf{};
-    lf.lfHeight = PointsToFontHeight(kPageFontPoints, ScreenDpiY());
+    lf.lfHeight = PointsToFontHeight(kPageFontPoints, dpi);
     lf.lfWeight = bold ? FW_BOLD : FW_NORMAL;
     lf.lfCharSet = HANGUL_CHARSET;
     lf.lfQuality = DEFAULT_QUALITY;
     wcscpy_s(lf.lfFaceName, kPageFace);
     return GdiObject(::CreateFontIndirectW(&lf));
+}
+
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
+
+// A label's window paints nothing of its own: it shows the page's composition of its area, so the
+// banner or the page's face lies beneath its text and one paint draws both without flicker.
+LRESULT CALLBACK LabelWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+    switch (msg) {
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC hdc = ::BeginPaint(hwnd, &ps);
+        HWND parent = ::GetParent(hwnd);
+        if (Page* page = Page::FromWindow(parent)) Attempt([&] { page->PaintForChild(hwnd, hdc, ps.rcPaint); });
+        ::EndPaint(hwnd, &ps);
+        return 0;
+    }
+    case WM_NCDESTROY:
+        ::RemoveWindowSubclass(hwnd, LabelWindowProc, 0);
+        break;
+    default:
+        break;
+    }
+    return ::DefSubclassProc(hwnd, msg, wParam, lParam);
+}
+
+void PlaceWindow(HWND hwnd, const RECT& rc) {
+    ::SetWindowPos(hwnd, nullptr, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 }  // namespace
@@ -63,21 +96,31 @@ private:
     Page& page_;
 };
 
-RECT TwipsRectToPixels(const TwipsRect& rect) noexcept {
-    const int left = TwipsX(rect.left);
-    const int top = TwipsY(rect.top);
-    return RECT{left, top, left + TwipsX(rect.width), top + TwipsY(rect.height)};
+RECT TwipsRectToPixels(const TwipsRect& rect, int dpi) noexcept {
+    const int left = TwipsToPixels(rect.left, dpi);
+    const int top = TwipsToPixels(rect.top, dpi);
+    return RECT{left, top, left + TwipsToPixels(rect.width, dpi), top + TwipsToPixels(rect.height, dpi)};
 }
 
 // ---- Label -------------------------------------------------------------------------------
 
 void Label::Caption(const std::wstring& text) {
+    // Called for every file the removal deletes: one window text and one small repaint.
     caption_ = text;
-    page_.InvalidatePixels(TwipsRectToPixels(rect_), true);
+    if (!hwnd_) {
+        page_.InvalidatePixels(page_.PixelsOf(rect_), true);
+        return;
+    }
+    ::SetWindowTextW(hwnd_, caption_.c_str());
+    ::RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+}
+
+void Label::Place() const {
+    if (hwnd_) PlaceWindow(hwnd_, page_.PixelsOf(rect_));
 }
 
 void Label::Paint(HDC hdc, HFONT font) const {
-    RECT rc = TwipsRectToPixels(rect_);
+    RECT rc = page_.PixelsOf(rect_);
     SelectedObject selected(hdc, font);
     ::SetBkMode(hdc, TRANSPARENT);
     ::SetTextColor(hdc, color_ == CLR_INVALID ? ::GetSysColor(COLOR_BTNTEXT) : color_);
@@ -103,9 +146,8 @@ void ImageBox::Move(int leftTwips, int topTwips) {
 
 RECT ImageBox::Bounds() const noexcept {
     if (!picture_) return RECT{};
-    const SIZE size = picture_->PixelSize();
-    const int x = TwipsX(left_), y = TwipsY(top_);
-    return RECT{x, y, x + size.cx, y + size.cy};
+    const SIZE size = picture_->TwipsSize();
+    return page_.PixelsOf(TwipsRect{left_, top_, size.cx, size.cy});
 }
 
 void ImageBox::Paint(HDC hdc) const {
@@ -126,8 +168,8 @@ void LineShape::Move(int x1Twips, int y1Twips, int x2Twips, int y2Twips) {
                            false);
 }
 
-POINT LineShape::From() const noexcept { return POINT{TwipsX(x1_), TwipsY(y1_)}; }
-POINT LineShape::To() const noexcept { return POINT{TwipsX(x2_), TwipsY(y2_)}; }
+POINT LineShape::From() const noexcept { return POINT{page_.Pixels(x1_), page_.Pixels(y1_)}; }
+POINT LineShape::To() const noexcept { return POINT{page_.Pixels(x2_), page_.Pixels(y2_)}; }
 
 void LineShape::Paint(HDC hdc) const {
     SelectedObject selected(hdc, pen_.get());
@@ -153,13 +195,18 @@ bool Button::Enabled() const noexcept { return ::IsWindowEnabled(hwnd_) != FALSE
 void Button::Enabled(bool enabled) { ::EnableWindow(hwnd_, enabled ? TRUE : FALSE); }
 
 void Button::Move(int leftTwips, int topTwips) {
-    ::SetWindowPos(hwnd_, nullptr, TwipsX(leftTwips), TwipsY(topTwips), 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    rect_.left = leftTwips;
+    rect_.top = topTwips;
+    Place();
 }
+
+void Button::Place() const { PlaceWindow(hwnd_, page_.PixelsOf(rect_)); }
 
 void Button::SetFocus() { ::SetFocus(hwnd_); }
 
 std::wstring TextBox::Text() const { return WindowText(hwnd_); }
 void TextBox::Text(const std::wstring& text) { ::SetWindowTextW(hwnd_, text.c_str()); }
+void TextBox::Place() const { PlaceWindow(hwnd_, page_.PixelsOf(rect_)); }
 
 void Timer::Enabled(bool enabled) {
     enabled_ = enabled;
@@ -200,8 +247,9 @@ void Page::Load() {
         if (!hwnd_) return;
         ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
         ::SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Page::WindowProc));
+        dpi_ = WindowDpi(hwnd_);
     });
-    AttemptEach([&] { normalFont_ = MakePageFont(false); }, [&] { boldFont_ = MakePageFont(true); });
+    Attempt([&] { MakeFonts(); });
     state_ = State::Loaded;
     Attempt([&] { OnLoad(); });
     if (state_ == State::Loaded) Attempt([&] { CenterOnScreen(); });
@@ -244,8 +292,53 @@ void Page::LeaveHandler() {
 void Page::SetCaption(const std::wstring& caption) { ::SetWindowTextW(hwnd_, caption.c_str()); }
 
 void Page::SetOuterSize(int widthTwips, int heightTwips) {
-    ::SetWindowPos(hwnd_, nullptr, 0, 0, TwipsX(widthTwips), TwipsY(heightTwips),
+    outerTwips_ = SIZE{widthTwips, heightTwips};
+    ::SetWindowPos(hwnd_, nullptr, 0, 0, Pixels(widthTwips), Pixels(heightTwips),
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+int Page::Pixels(int twips) const noexcept { return TwipsToPixels(twips, dpi_); }
+
+RECT Page::PixelsOf(const TwipsRect& rect) const noexcept { return TwipsRectToPixels(rect, dpi_); }
+
+void Page::MakeFonts() {
+    normalFont_ = MakePageFont(false, dpi_);
+    boldFont_ = MakePageFont(true, dpi_);
+}
+
+void Page::ApplyDpi(int dpi, const RECT* placed) {
+    if (!hwnd_ || dpi <= 0) return;
+    dpi_ = dpi;
+    // The old fonts stay alive until every window has been given the new ones.
+    GdiObject oldNormal = std::move(normalFont_), oldBold = std::move(boldFont_);
+    Attempt([&] { MakeFonts(); });
+    const auto setFont = [](HWND hwnd, HFONT font) { ::SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE); };
+    for (const auto& label : labels_) {
+        label->Place();
+        setFont(label->hWnd(), label->Font() == LabelFont::Bold ? BoldFont() : NormalFont());
+    }
+    for (const auto& button : buttons_) {
+        button->Place();
+        setFont(button->hWnd(), NormalFont());
+    }
+    for (const auto& box : textBoxes_) {
+        box->Place();
+        setFont(box->hWnd(), NormalFont());
+    }
+    for (const auto& control : hosted_) PlaceWindow(control.hwnd, PixelsOf(control.rect));
+    RECT now{};
+    ::GetWindowRect(hwnd_, &now);
+    const POINT at = placed ? POINT{placed->left, placed->top} : POINT{now.left, now.top};
+    const int width = outerTwips_.cx > 0 ? Pixels(outerTwips_.cx) : now.right - now.left;
+    const int height = outerTwips_.cy > 0 ? Pixels(outerTwips_.cy) : now.bottom - now.top;
+    ::SetWindowPos(hwnd_, nullptr, at.x, at.y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    ::RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_ERASE);
+}
+
+void Page::HostControl(HWND child, const TwipsRect& rect) {
+    if (!child) return;
+    hosted_.push_back(HostedControl{child, rect});
+    PlaceWindow(child, PixelsOf(rect));
 }
 
 void Page::CenterOnScreen() {
@@ -258,8 +351,19 @@ void Page::CenterOnScreen() {
 }
 
 Label& Page::AddLabel(const TwipsRect& rect, const std::wstring& caption, LabelFont font, COLORREF color) {
-    labels_.push_back(std::make_unique<Label>(*this, rect, caption, font, color));
-    InvalidatePixels(TwipsRectToPixels(rect), false);
+    const RECT rc = PixelsOf(rect);
+    // A static window with the label's text, as standard dialogs have, so that assistive tools
+    // read it; "&" is shown as it is.
+    HWND window = ::CreateWindowExW(0, L"STATIC", caption.c_str(), WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX,
+                                    rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, hwnd_, nullptr,
+                                    ::GetModuleHandleW(nullptr), nullptr);
+    if (window) {
+        ::SetWindowSubclass(window, LabelWindowProc, 0, 0);
+        ::SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(font == LabelFont::Bold ? BoldFont() : NormalFont()),
+                       FALSE);
+    }
+    labels_.push_back(std::make_unique<Label>(*this, window, rect, caption, font, color));
+    InvalidatePixels(rc, false);
     return *labels_.back();
 }
 
@@ -274,23 +378,23 @@ LineShape& Page::AddLine(COLORREF color) {
 }
 
 Button& Page::AddCommand1(int index, const std::wstring& caption, const TwipsRect& rect) {
-    const RECT rc = TwipsRectToPixels(rect);
+    const RECT rc = PixelsOf(rect);
     HWND button = ::CreateWindowExW(0, L"BUTTON", caption.c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
                                     rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, hwnd_,
                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(kCommand1BaseId + index)),
                                     ::GetModuleHandleW(nullptr), nullptr);
     ::SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(NormalFont()), FALSE);
-    buttons_.push_back(std::make_unique<Button>(button, index));
+    buttons_.push_back(std::make_unique<Button>(*this, button, index, rect));
     return *buttons_.back();
 }
 
 TextBox& Page::AddTextBox(const TwipsRect& rect) {
-    const RECT rc = TwipsRectToPixels(rect);
+    const RECT rc = PixelsOf(rect);
     HWND edit = ::CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, rc.left, rc.top,
                                   rc.right - rc.left, rc.bottom - rc.top, hwnd_, nullptr, ::GetModuleHandleW(nullptr),
                                   nullptr);
     ::SendMessageW(edit, WM_SETFONT, reinterpret_cast<WPARAM>(NormalFont()), FALSE);
-    textBoxes_.push_back(std::make_unique<TextBox>(edit));
+    textBoxes_.push_back(std::make_unique<TextBox>(*this, edit, rect));
     return *textBoxes_.back();
 }
 
@@ -307,8 +411,20 @@ Button* Page::Command1(int index) noexcept {
 
 void Page::InvalidatePixels(const RECT& rect, bool repaintNow) {
     if (!hwnd_ || ::IsRectEmpty(&rect)) return;
-    ::InvalidateRect(hwnd_, &rect, FALSE);
-    if (repaintNow) ::UpdateWindow(hwnd_);
+    // The labels' windows show the page's pixels, so they are repainted with it.
+    ::RedrawWindow(hwnd_, &rect, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | (repaintNow ? RDW_UPDATENOW : 0));
+}
+
+void Page::PaintForChild(HWND child, HDC hdc, const RECT& area) {
+    POINT origin{0, 0};
+    ::MapWindowPoints(child, hwnd_, &origin, 1);
+    RECT onPage = area;
+    ::OffsetRect(&onPage, origin.x, origin.y);
+    // The child's DC addressed in the page's coordinates.
+    POINT previous{};
+    ::SetViewportOrgEx(hdc, -origin.x, -origin.y, &previous);
+    Paint(hdc, onPage);
+    ::SetViewportOrgEx(hdc, previous.x, previous.y, nullptr);
 }
 
 void Page::Paint(HDC hdc, const RECT& area) {
@@ -384,6 +500,9 @@ LRESULT Page::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         }
         return result;
     }
+    case WM_DPICHANGED:
+        Attempt([&] { ApplyDpi(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam)); });
+        return 0;
     case WM_CLOSE: {
         bool close = true;
         Attempt([&] { close = OnQueryClose(); });

@@ -4,10 +4,15 @@
 // is created, its activate handler whenever it becomes the active window and its unload handler
 // when it is unloaded; when the last page is unloaded the program's message loop ends.
 //
-// Labels, pictures and lines are painted by the page itself (windowless, so labels lie
-// transparently on the banner); buttons, text boxes and hosted controls are child windows. The
-// buttons of a page form the control array Command1, whose one click handler gets the index.
-// Every handler runs under the continue-on-error rule: a failure inside it is passed over.
+// Pictures, lines and the labels' text are painted by the page in one composition, so labels lie
+// transparently on the banner. Each label is also a static child window that carries its text,
+// so that assistive tools read it as they read any dialog's; its pixels are the page's. Buttons,
+// text boxes and hosted controls are child windows. The buttons of a page form the control array
+// Command1, whose one click handler gets the index. Every handler runs under the
+// continue-on-error rule: a failure inside it is passed over.
+//
+// Geometry is kept in twips and laid out at the page's DPI: the DPI of its monitor when the page
+// is created, and again whenever the system moves it to a monitor of another DPI.
 #include <windows.h>
 
 #include <memory>
@@ -29,17 +34,19 @@ struct TwipsRect {
     int height = 0;
 };
 
-// Pixels of a twips rectangle at the screen's resolution.
-RECT TwipsRectToPixels(const TwipsRect& rect) noexcept;
+// Pixels of a twips rectangle at dpi dots per inch.
+RECT TwipsRectToPixels(const TwipsRect& rect, int dpi) noexcept;
 
 enum class LabelFont { Normal, Bold };
 
-// A transparent, word-wrapping label painted by its page.
+// A transparent, word-wrapping label: its text painted by its page, its window read by
+// assistive tools.
 class Label {
 public:
-    Label(Page& page, TwipsRect rect, std::wstring caption, LabelFont font, COLORREF color)
-        : page_(page), rect_(rect), caption_(std::move(caption)), font_(font), color_(color) {}
+    Label(Page& page, HWND hwnd, TwipsRect rect, std::wstring caption, LabelFont font, COLORREF color)
+        : page_(page), hwnd_(hwnd), rect_(rect), caption_(std::move(caption)), font_(font), color_(color) {}
 
+    HWND hWnd() const noexcept { return hwnd_; }
     const std::wstring& Caption() const noexcept { return caption_; }
     // Sets the caption and repaints the label at once.
     void Caption(const std::wstring& text);
@@ -47,9 +54,12 @@ public:
     LabelFont Font() const noexcept { return font_; }
     COLORREF ForeColor() const noexcept { return color_; }
     void Paint(HDC hdc, HFONT font) const;
+    // Puts the window at the label's place at the page's DPI.
+    void Place() const;
 
 private:
     Page& page_;
+    HWND hwnd_;
     TwipsRect rect_;
     std::wstring caption_;
     LabelFont font_;
@@ -95,7 +105,8 @@ private:
 // A push button; a member of the page's control array Command1.
 class Button {
 public:
-    Button(HWND hwnd, int index) noexcept : hwnd_(hwnd), index_(index) {}
+    Button(Page& page, HWND hwnd, int index, TwipsRect rect) noexcept
+        : page_(page), hwnd_(hwnd), index_(index), rect_(rect) {}
     HWND hWnd() const noexcept { return hwnd_; }
     int Index() const noexcept { return index_; }
     std::wstring Caption() const;
@@ -105,22 +116,28 @@ public:
     // Moves the button, keeping its size.
     void Move(int leftTwips, int topTwips);
     void SetFocus();
+    void Place() const;
 
 private:
+    Page& page_;
     HWND hwnd_;
     int index_;
+    TwipsRect rect_;
 };
 
 // A single-line text box.
 class TextBox {
 public:
-    explicit TextBox(HWND hwnd) noexcept : hwnd_(hwnd) {}
+    TextBox(Page& page, HWND hwnd, TwipsRect rect) noexcept : page_(page), hwnd_(hwnd), rect_(rect) {}
     HWND hWnd() const noexcept { return hwnd_; }
     std::wstring Text() const;
     void Text(const std::wstring& text);
+    void Place() const;
 
 private:
+    Page& page_;
     HWND hwnd_;
+    TwipsRect rect_;
 };
 
 // A timer of the page: while enabled, the page's OnTimer runs every interval.
@@ -156,6 +173,10 @@ public:
 
     HWND hWnd() const noexcept { return hwnd_; }
     bool IsLoaded() const noexcept { return state_ == State::Loaded; }
+    // The DPI the page is laid out at, and its twips in pixels there.
+    int Dpi() const noexcept { return dpi_; }
+    int Pixels(int twips) const noexcept;
+    RECT PixelsOf(const TwipsRect& rect) const noexcept;
     // The button Command1(index), or nullptr.
     Button* Command1(int index) noexcept;
 
@@ -163,6 +184,12 @@ public:
     static Page* FromWindow(HWND hwnd) noexcept;
     // Marks the rectangle (client pixels) for repainting and, when repaintNow, paints it at once.
     void InvalidatePixels(const RECT& rect, bool repaintNow);
+    // Paints the page's composition of `area` (client pixels of the page) for one of its child
+    // windows, into that child's DC: a label shows what the page paints beneath and on it.
+    void PaintForChild(HWND child, HDC hdc, const RECT& area);
+    // Lays the page out anew at another DPI: fonts, every child window, the outer size. `placed`
+    // is where the system suggests the window goes (nullptr: where it is).
+    void ApplyDpi(int dpi, const RECT* placed);
 
 protected:
     // What the window system calls; every one runs under the continue-on-error rule.
@@ -187,6 +214,8 @@ protected:
     Button& AddCommand1(int index, const std::wstring& caption, const TwipsRect& rect);
     TextBox& AddTextBox(const TwipsRect& rect);
     Timer& AddTimer(UINT id, UINT intervalMs);
+    // A child window made elsewhere (a hosted control), kept at rect when the DPI changes.
+    void HostControl(HWND child, const TwipsRect& rect);
     // The font labels and buttons use: "굴림" 9 points, Korean character set.
     HFONT NormalFont() const noexcept { return static_cast<HFONT>(normalFont_.get()); }
     HFONT BoldFont() const noexcept { return static_cast<HFONT>(boldFont_.get()); }
@@ -201,9 +230,18 @@ private:
     void CenterOnScreen();
     void LeaveHandler();
 
+    void MakeFonts();
+
+    struct HostedControl {
+        HWND hwnd;
+        TwipsRect rect;
+    };
+
     HWND hwnd_ = nullptr;
     State state_ = State::Created;
     int handlerDepth_ = 0;
+    int dpi_ = 96;
+    SIZE outerTwips_{};
     GdiObject normalFont_;
     GdiObject boldFont_;
     std::vector<std::unique_ptr<Label>> labels_;
@@ -212,6 +250,7 @@ private:
     std::vector<std::unique_ptr<Button>> buttons_;
     std::vector<std::unique_ptr<TextBox>> textBoxes_;
     std::vector<std::unique_ptr<Timer>> timers_;
+    std::vector<HostedControl> hosted_;
     // The off-screen surface paints are composed on, kept between paints and grown on demand.
     MemoryDC paintDC_;
     GdiObject paintBitmap_;

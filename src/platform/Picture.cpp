@@ -1,5 +1,6 @@
 #include "platform/Picture.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/Handles.h"
@@ -46,9 +47,39 @@ SIZE Picture::HimetricSize() const noexcept {
     return SIZE{width, height};
 }
 
-SIZE Picture::PixelSize() const noexcept {
+SIZE Picture::BitmapSize() const noexcept {
+    BITMAP bitmap{};
+    if (HBITMAP handle = Handle(); handle && ::GetObjectW(handle, sizeof bitmap, &bitmap) == sizeof bitmap)
+        return SIZE{bitmap.bmWidth, std::abs(bitmap.bmHeight)};
     const SIZE himetric = HimetricSize();
     return SIZE{HimetricToPixels(himetric.cx, ScreenDpiX()), HimetricToPixels(himetric.cy, ScreenDpiY())};
+}
+
+SIZE Picture::TwipsSize() const noexcept {
+    // Not the HIMETRIC size: the picture service derives it from the screen's DPI at loading, so
+    // at 150 % it would keep the banner at its 100 % pixels.
+    const SIZE pixels = BitmapSize();
+    return SIZE{pixels.cx * kTwipsPerInch / 96, pixels.cy * kTwipsPerInch / 96};
+}
+
+void Picture::AddRendition(std::shared_ptr<Picture> rendition) {
+    if (rendition) renditions_.push_back(std::move(rendition));
+}
+
+const Picture& Picture::RenditionFor(int cx, int cy) const noexcept {
+    const Picture* best = this;
+    SIZE bestSize = BitmapSize();
+    for (const auto& rendition : renditions_) {
+        const SIZE size = rendition->BitmapSize();
+        const bool fits = size.cx >= cx && size.cy >= cy;
+        const bool bestFits = bestSize.cx >= cx && bestSize.cy >= cy;
+        // Among those that fit the smallest; while none fits, the largest.
+        if ((fits && (!bestFits || size.cx < bestSize.cx)) || (!fits && !bestFits && size.cx > bestSize.cx)) {
+            best = rendition.get();
+            bestSize = size;
+        }
+    }
+    return *best;
 }
 
 HBITMAP Picture::Handle() const noexcept {
@@ -58,6 +89,22 @@ HBITMAP Picture::Handle() const noexcept {
 }
 
 void Picture::Render(HDC hdc, int x, int y, int cx, int cy) const noexcept {
+    const Picture& rendition = RenditionFor(cx, cy);
+    const SIZE size = rendition.BitmapSize();
+    if (size.cx == cx && size.cy == cy) {
+        rendition.RenderOwn(hdc, x, y, cx, cy);
+        return;
+    }
+    // Scaled: averaged rather than pixels dropped or doubled.
+    const int previousMode = ::SetStretchBltMode(hdc, HALFTONE);
+    POINT previousOrigin{};
+    ::SetBrushOrgEx(hdc, 0, 0, &previousOrigin);
+    rendition.RenderOwn(hdc, x, y, cx, cy);
+    ::SetBrushOrgEx(hdc, previousOrigin.x, previousOrigin.y, nullptr);
+    if (previousMode) ::SetStretchBltMode(hdc, previousMode);
+}
+
+void Picture::RenderOwn(HDC hdc, int x, int y, int cx, int cy) const noexcept {
     const SIZE himetric = HimetricSize();
     // Source rows run bottom-up in HIMETRIC.
     picture_->Render(hdc, x, y, cx, cy, 0, himetric.cy, himetric.cx, -himetric.cy, nullptr);

@@ -21,4 +21,13 @@ int PointsToFontHeight(int points, int dpi) noexcept { return -::MulDiv(points, 
 int ScreenDpiX() noexcept { return ScreenCaps(LOGPIXELSX); }
 int ScreenDpiY() noexcept { return ScreenCaps(LOGPIXELSY); }
 
+int WindowDpi(HWND hwnd) noexcept {
+    // GetDpiForWindow came with per-monitor scaling (Windows 10); older systems have one DPI.
+    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+    static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    const UINT dpi = hwnd && getDpiForWindow ? getDpiForWindow(hwnd) : 0;
+    return dpi > 0 ? static_cast<int>(dpi) : ScreenDpiY();
+}
+
 }  // namespace ta

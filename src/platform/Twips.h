@@ -18,6 +18,9 @@ int PointsToFontHeight(int points, int dpi) noexcept;
 // The screen's resolution, horizontally and vertically, as this process sees it.
 int ScreenDpiX() noexcept;
 int ScreenDpiY() noexcept;
+// The resolution a window is shown at: its monitor's on systems that scale each monitor on its
+// own, otherwise the screen's.
+int WindowDpi(HWND hwnd) noexcept;
 
 // Twips to pixels at the screen's resolution.
 inline int TwipsX(int twips) noexcept { return TwipsToPixels(twips, ScreenDpiX()); }

@@ -12,8 +12,14 @@
 namespace ta {
 
 std::shared_ptr<Picture> Un_Start::Banner() {
-    static const std::shared_ptr<Picture> banner =
-        Picture::FromResource(ResourceModule(), TA_IDR_BANNER, TEXT(TA_RT_GIF));
+    static const std::shared_ptr<Picture> banner = [] {
+        auto picture = Picture::FromResource(ResourceModule(), TA_IDR_BANNER, TEXT(TA_RT_GIF));
+        // Drawn again for the larger scales, so that the banner fills its area sharply there.
+        if (picture)
+            for (int id : {TA_IDR_BANNER_120, TA_IDR_BANNER_144, TA_IDR_BANNER_192})
+                picture->AddRendition(Picture::FromResource(ResourceModule(), id, TEXT(TA_RT_GIF)));
+        return picture;
+    }();
     return banner;
 }
 

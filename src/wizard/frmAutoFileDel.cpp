@@ -19,9 +19,10 @@ void frmAutoFileDel::OnLoad() {
     Label1 = &AddLabel({240, 240, 1455, 255}, L"", LabelFont::Bold, kBannerTextColor);
     Label2 = &AddLabel({240, 1080, 6495, 255}, L"");
     Label3 = &AddLabel({240, 1680, 6015, 255}, L"");
-    const RECT bar = TwipsRectToPixels({240, 2040, 6375, 375});
+    const RECT bar = PixelsOf(kBarTwips);
     ucProgressBar1.Create(hWnd(), bar.left, bar.top, bar.right - bar.left, bar.bottom - bar.top, 1);
     ucProgressBar1.ReadStoredProperties(L"frmAutoFileDel", L"ucProgressBar1");
+    HostControl(ucProgressBar1.hWnd(), kBarTwips);
     AddRowButton(2, L"취소");
     Timer1 = &AddTimer(kTimer1Id, kTimer1IntervalMs);
     displayTimer_ = &AddTimer(kDisplayTimerId, kDisplayIntervalMs);

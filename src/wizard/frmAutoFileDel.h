@@ -15,6 +15,8 @@ class frmAutoFileDel : public WizardPage, public ProgressPageSteps {
 public:
     static constexpr UINT kTimer1Id = 1;
     static constexpr UINT kTimer1IntervalMs = 1000;
+    // Where ucProgressBar1 lies; its stored extent is the same size.
+    static constexpr TwipsRect kBarTwips{240, 2040, 6375, 375};
     // While the removal runs, the page shows its latest progress this often.
     static constexpr UINT kDisplayTimerId = 2;
     static constexpr UINT kDisplayIntervalMs = 30;

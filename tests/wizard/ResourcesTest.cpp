@@ -94,7 +94,8 @@ TEST_F(ProgramResources, BannerIsA459By53Gif) {
     ASSERT_TRUE(picture);
     EXPECT_EQ(picture->HimetricSize().cx, 12144);
     EXPECT_EQ(picture->HimetricSize().cy, 1402);
-    EXPECT_EQ(picture->PixelSize().cx, TwipsToPixels(12144 * 1440 / 2540, ScreenDpiX()));
+    EXPECT_EQ(picture->TwipsSize().cx, 459 * 15);
+    EXPECT_EQ(picture->TwipsSize().cy, 53 * 15);
 }
 
 }  // namespace

@@ -39,6 +39,16 @@ double BarFraction(int32_t min, int32_t max, int32_t value) {
     return f;
 }
 
+int32_t BarPercent(int32_t min, int32_t max, int32_t value) {
+    int32_t done = 0;
+    int32_t range = 0;
+    if (__builtin_sub_overflow(value, min, &done) || __builtin_sub_overflow(max, min, &range)) return 0;
+    if (range == 0) return value > min ? 100 : 0;
+    // In whole numbers, so 29 of 100 reads 29 and not the 28.999... of a floating-point product.
+    const int64_t percent = static_cast<int64_t>(done) * 100 / range;
+    return static_cast<int32_t>(percent < 0 ? 0 : percent > 100 ? 100 : percent);
+}
+
 RECT BarRect(const RECT& inner, double fraction, bool horizontal, int32_t period) {
     RECT b = inner;
     if (horizontal) {

@@ -36,6 +36,9 @@ RECT InnerRect(const RECT& client, int32_t borderStyle, int32_t appearance, bool
 // min; a difference that leaves the 32-bit range gives 0.
 double BarFraction(int32_t min, int32_t max, int32_t value);
 
+// The filled share as assistive tools read it: whole percent, rounded down, by the same rules.
+int32_t BarPercent(int32_t min, int32_t max, int32_t value);
+
 // The filled part of the inner rectangle. A horizontal bar grows from the left, a vertical one
 // from the bottom. A period other than 0 cuts the length down to whole periods.
 RECT BarRect(const RECT& inner, double fraction, bool horizontal, int32_t period);

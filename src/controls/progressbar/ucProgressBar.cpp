@@ -11,6 +11,7 @@
 #include "platform/Handles.h"
 #include "platform/Picture.h"
 #include "platform/Text.h"
+#include "platform/Twips.h"
 
 namespace ta {
 namespace {
@@ -119,10 +120,10 @@ const std::array<ucProgressBar::MemberInfo, 23>& ucProgressBar::Members() {
     return members;
 }
 
-ucProgressBar::ucProgressBar() : font_(MakeFont(PageFont())) {}
+ucProgressBar::ucProgressBar() : m_font(MakeFont(PageFont())) {}
 
 ucProgressBar::~ucProgressBar() {
-    if (hwnd_) ::DestroyWindow(hwnd_);
+    if (m_hWnd) ::DestroyWindow(m_hWnd);
 }
 
 bool ucProgressBar::Create(HWND parent, int x, int y, int width, int height, int id) {
@@ -133,11 +134,13 @@ bool ucProgressBar::Create(HWND parent, int x, int y, int width, int height, int
     wc.lpszClassName = kClassName;
     wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
     ::RegisterClassW(&wc);  // a second registration fails harmlessly
-    hwnd_ = ::CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_VISIBLE, x, y, width, height, parent,
+    // Stored once the window exists: the paints its creation sends find no window yet.
+    HWND hwnd = ::CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_VISIBLE, x, y, width, height, parent,
                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), wc.hInstance, this);
-    if (!hwnd_) return false;
-    windowDC_.reset();
-    shown_.reset();
+    if (!hwnd) return false;
+    m_hWnd = hwnd;
+    m_windowDC.reset();
+    m_shown.reset();
     InitProperties();
     return true;
 }
@@ -147,21 +150,20 @@ bool ucProgressBar::ReadStoredProperties(std::wstring_view form, std::wstring_vi
     if (!bag) return false;
     const int32_t extentX = bag->ReadLong(L"_extentx", 0);
     const int32_t extentY = bag->ReadLong(L"_extenty", 0);
-    if (hwnd_ && extentX > 0 && extentY > 0) {
-        WindowDC screen(nullptr);
-        const int dpiX = screen ? ::GetDeviceCaps(screen.get(), LOGPIXELSX) : 96;
-        const int dpiY = screen ? ::GetDeviceCaps(screen.get(), LOGPIXELSY) : 96;
-        ::SetWindowPos(hwnd_, nullptr, 0, 0, ::MulDiv(extentX, dpiX, 2540), ::MulDiv(extentY, dpiY, 2540),
+    if (m_hWnd && extentX > 0 && extentY > 0) {
+        // At the DPI of the page the control is sited on.
+        const int dpi = WindowDpi(m_hWnd);
+        ::SetWindowPos(m_hWnd, nullptr, 0, 0, ::MulDiv(extentX, dpi, 2540), ::MulDiv(extentY, dpi, 2540),
                        SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
     ReadProperties(*bag);
     return true;
 }
 
-void ucProgressBar::InitProperties() { m_hWnd = hwnd_; }
+// A new instance keeps the initial values; Create has already stored the window.
+void ucProgressBar::InitProperties() {}
 
 void ucProgressBar::ReadProperties(const PropertyBag& bag) {
-    m_hWnd = hwnd_;
     Picture(bag.ReadPicture(L"Picture"));
     BackColor(static_cast<OLE_COLOR>(bag.ReadLong(L"BackColor", static_cast<int32_t>(kStoredBackColor))));
     ForeColor(static_cast<OLE_COLOR>(bag.ReadLong(L"ForeColor", static_cast<int32_t>(kStoredForeColor))));
@@ -210,7 +212,7 @@ void ucProgressBar::WriteProperties(PropertyBag& bag) const {
 }
 
 void ucProgressBar::Changed(std::wstring_view name) {
-    if (onPropertyChanged_) onPropertyChanged_(name);
+    if (m_onPropertyChanged) m_onPropertyChanged(name);
 }
 
 // The simple setters: store as given, repaint, notify.
@@ -218,7 +220,27 @@ template <typename Field, typename Given>
 void ucProgressBar::Store(Field& field, const Given& value, std::wstring_view name) {
     field = value;
     DrawControl();
+    AnnounceValue();
     Changed(name);
+}
+
+std::wstring ucProgressBar::AccessibleValue() const {
+    return std::to_wstring(progressbar::BarPercent(m_min, m_max, m_value)) + L"%";
+}
+
+LRESULT ucProgressBar::AnswerGetObject(WPARAM wParam, LPARAM lParam) {
+    if (static_cast<LONG>(lParam) != OBJID_CLIENT || !m_hWnd) return 0;
+    if (!m_accessible)
+        m_accessible = ControlAccessible::Create(m_hWnd, ROLE_SYSTEM_PROGRESSBAR, [this] { return AccessibleValue(); });
+    return m_accessible ? m_accessible->AnswerGetObject(wParam, lParam) : 0;
+}
+
+void ucProgressBar::AnnounceValue() {
+    if (!m_hWnd) return;
+    const int32_t percent = progressbar::BarPercent(m_min, m_max, m_value);
+    if (percent == m_announcedPercent) return;
+    m_announcedPercent = percent;
+    ::NotifyWinEvent(EVENT_OBJECT_VALUECHANGE, m_hWnd, OBJID_CLIENT, CHILDID_SELF);
 }
 
 void ucProgressBar::Segments(bool bState) { Store(m_segments, bState, L"Segments"); }
@@ -238,8 +260,8 @@ void ucProgressBar::BarForeColor(OLE_COLOR oColor) { Store(m_barForeColor, oColo
 void ucProgressBar::BarPictureMode(int32_t eMode) { Store(m_barPictureMode, eMode, L"BarPictureMode"); }
 void ucProgressBar::BackPictureMode(int32_t eMode) { Store(m_backPictureMode, eMode, L"BackPictureMode"); }
 // Held by the host, set the same way.
-void ucProgressBar::BackColor(OLE_COLOR oColor) { Store(backColor_, oColor, L"BackColor"); }
-void ucProgressBar::Font(FontRef font) { Store(font_, font, L"Font"); }
+void ucProgressBar::BackColor(OLE_COLOR oColor) { Store(m_backColor, oColor, L"BackColor"); }
+void ucProgressBar::Font(FontRef font) { Store(m_font, font, L"Font"); }
 
 double ucProgressBar::Percent() const {
     int32_t done = 0;
@@ -258,7 +280,7 @@ void ucProgressBar::BarPicture(PictureRef picture) { AssignPicture(std::move(pic
 
 void ucProgressBar::AssignPicture(PictureRef picture, PictureHolder& holder) {
     holder.Assign(std::move(picture));
-    shown_.reset();
+    m_shown.reset();
     DrawControl();
     Changed(L"Picture");
     Changed(L"BarPicture");
@@ -278,7 +300,7 @@ void ucProgressBar::ModifyHolderPicture(PictureHolder& holder, double fLuminance
     dib.CreateFromPicture(holder.Picture().get());
     dib.ModifyHLS(1.0, fLuminance, fSaturation);
     dib.PaintPicture(holder.hdc(), 0, 0, -1, -1, 0, 0, SRCCOPY);
-    shown_.reset();
+    m_shown.reset();
 }
 
 int32_t ucProgressBar::TranslateColor(OLE_COLOR oColor, HPALETTE hPal) {
@@ -289,7 +311,7 @@ int32_t ucProgressBar::TranslateColor(OLE_COLOR oColor, HPALETTE hPal) {
 
 HFONT ucProgressBar::FontHandle() const {
     HFONT font = nullptr;
-    if (font_) font_->get_hFont(&font);
+    if (m_font) m_font->get_hFont(&font);
     return font;
 }
 
@@ -301,29 +323,29 @@ void ucProgressBar::DrawControl() noexcept {
     const int32_t width = std::abs(client.right - client.left);
     const int32_t height = std::abs(client.bottom - client.top);
     const bool horizontal = progressbar::IsHorizontal(window.right - window.left, window.bottom - window.top);
-    if (!windowDC_ || !*windowDC_) windowDC_.emplace(m_hWnd);
-    const HDC screen = windowDC_->get();
+    if (!m_windowDC || !*m_windowDC) m_windowDC.emplace(m_hWnd);
+    const HDC screen = m_windowDC->get();
     // Composed off screen and copied in one block; straight onto the window when no surface.
     const HDC offscreen = m_memDC.hdc(width, height);
     if (!offscreen) {
-        shown_.reset();
+        m_shown.reset();
         Compose(screen, client, horizontal);
         return;
     }
     // Most assignments move the bar by less than a segment: the surface then already holds
     // exactly what a new composition would draw.
     std::optional<Inputs> inputs = PaintInputs(client, horizontal);
-    if (!inputs || inputs != shown_) {
-        shown_.reset();
+    if (!inputs || inputs != m_shown) {
+        m_shown.reset();
         Compose(offscreen, client, horizontal);
-        shown_ = std::move(inputs);
+        m_shown = std::move(inputs);
     }
     m_memDC.Draw(screen, 0, 0, width, height, 0, 0);
 }
 
 std::optional<ucProgressBar::Inputs> ucProgressBar::PaintInputs(const RECT& client, bool horizontal) const {
     using namespace progressbar;
-    if (onDraw_ || m_xpStyle) return std::nullopt;
+    if (m_onDraw || m_xpStyle) return std::nullopt;
     Inputs in;
     in.width = std::abs(client.right - client.left);
     in.height = std::abs(client.bottom - client.top);
@@ -335,7 +357,7 @@ std::optional<ucProgressBar::Inputs> ucProgressBar::PaintInputs(const RECT& clie
     in.segments = m_segments;
     in.borderStyle = m_borderStyle;
     in.appearance = m_appearance;
-    in.back = FillColor(backColor_);
+    in.back = FillColor(m_backColor);
     in.barColor = FillColor(m_barColor);
     in.fore = static_cast<COLORREF>(TranslateColor(m_foreColor));
     in.barFore = static_cast<COLORREF>(TranslateColor(m_barForeColor));
@@ -364,100 +386,141 @@ void ucProgressBar::DrawCaption(HDC target, const RECT& inner, UINT format, OLE_
     ::DrawTextA(target, caption.c_str(), -1, &r, format);
 }
 
+// What one composition has found out so far, layer by layer.
+struct ucProgressBar::Layers {
+    HDC target = nullptr;
+    RECT client{};
+    bool horizontal = false;
+    int32_t width = 0, height = 0;
+    ThemeData theme;
+    bool themed = false;  // the visual style has drawn the track
+    progressbar::Segmentation seg;
+    RECT inner{};  // inside the border
+    RECT bar{};    // the filled part of inner
+    bool caption = false;
+    UINT format = 0;
+    GdiObject clip;  // the bar's clip region while the bar and its caption are drawn
+};
+
 void ucProgressBar::Compose(HDC target, const RECT& client, bool horizontal) noexcept {
     using namespace progressbar;
-    const int32_t width = std::abs(client.right - client.left);
-    const int32_t height = std::abs(client.bottom - client.top);
+    Layers layers;
+    layers.target = target;
+    layers.client = client;
+    layers.horizontal = horizontal;
+    layers.width = std::abs(client.right - client.left);
+    layers.height = std::abs(client.bottom - client.top);
+    if (!RaiseDraw(layers)) return;
 
+    ComposeBackground(layers);
+    if (m_segments && !layers.themed) layers.seg = ClassicSegmentation();
+    layers.inner = InnerRect(client, m_borderStyle, m_appearance, layers.themed);
+    layers.caption = !m_text.empty() && m_showText;
+    layers.format = CaptionFormat(m_textAlignX, m_textAlignY);
+    // The classic caption in ForeColor over the whole inner area; the bar covers it where it is.
+    if (layers.caption && !layers.themed)
+        Attempt([&] { DrawCaption(target, layers.inner, layers.format, m_foreColor); });
+    layers.bar = BarRect(layers.inner, BarFraction(m_min, m_max, m_value), horizontal,
+                         m_segments || layers.themed ? layers.seg.Period() : 0);
+    ComposeBar(layers);
+    ComposeCaptionOverBar(layers);
+    ComposeBorder(layers);
+}
+
+bool ucProgressBar::RaiseDraw(const Layers& layers) {
     // A Draw handler that assigns a property would paint again from inside this paint, without
     // end. The nested paint is left out: this one has not read any field yet, so it shows the
     // new value anyway.
-    if (composing_) return;
-    composing_ = true;
+    if (m_composing) return false;
+    m_composing = true;
     bool doDefault = true;
-    if (onDraw_) Attempt([&] { onDraw_(target, client.left, client.top, width, height, doDefault); });
-    composing_ = false;
-    if (!doDefault) return;
+    if (m_onDraw)
+        Attempt([&] {
+            m_onDraw(layers.target, layers.client.left, layers.client.top, layers.width, layers.height, doDefault);
+        });
+    m_composing = false;
+    return doDefault;
+}
 
-    // Background: a picture, the visual style's track, or the back colour.
-    ThemeData theme;
-    bool themed = false;
-    Segmentation seg;
+// A picture, the visual style's track, or the back colour.
+void ucProgressBar::ComposeBackground(Layers& layers) {
     if (HasPicture(picBack)) {
         Attempt([&] {
             if (m_backPictureMode == PictureTile)
-                TileArea(target, 0, 0, width, height, picBack.hdc(), picBack.Width(), picBack.Height());
+                TileArea(layers.target, 0, 0, layers.width, layers.height, picBack.hdc(), picBack.Width(),
+                         picBack.Height());
             else
-                StretchWhole(target, width, height, picBack);
+                StretchWhole(layers.target, layers.width, layers.height, picBack);
         });
-    } else if (m_xpStyle) {
-        theme.Open(m_hWnd);
+        return;
+    }
+    if (m_xpStyle) {
+        layers.theme.Open(m_hWnd);
         int chunk = 0;
         int space = 0;
-        if (theme.get() && ::GetThemeInt(theme.get(), 0, 0, kPropChunkSize, &chunk) == S_OK &&
-            ::GetThemeInt(theme.get(), 0, 0, kPropSpaceSize, &space) == S_OK) {
-            seg = ThemedSegmentation(chunk, space);
-            themed = ::DrawThemeBackground(theme.get(), target, horizontal ? kPartBar : kPartBarVertical, 0, &client,
-                                           &client) == S_OK;
+        const HTHEME theme = layers.theme.get();
+        if (theme && ::GetThemeInt(theme, 0, 0, kPropChunkSize, &chunk) == S_OK &&
+            ::GetThemeInt(theme, 0, 0, kPropSpaceSize, &space) == S_OK) {
+            layers.seg = progressbar::ThemedSegmentation(chunk, space);
+            layers.themed = ::DrawThemeBackground(theme, layers.target, layers.horizontal ? kPartBar : kPartBarVertical,
+                                                  0, &layers.client, &layers.client) == S_OK;
         }
     }
-    if (!HasPicture(picBack) && !themed) Fill(target, client, backColor_);
-    if (m_segments && !themed) seg = ClassicSegmentation();
+    if (!layers.themed) Fill(layers.target, layers.client, m_backColor);
+}
 
-    const RECT inner = InnerRect(client, m_borderStyle, m_appearance, themed);
-    const bool caption = !m_text.empty() && m_showText;
-    const UINT format = CaptionFormat(m_textAlignX, m_textAlignY);
-    if (caption && !themed) Attempt([&] { DrawCaption(target, inner, format, m_foreColor); });
-
-    const double fraction = BarFraction(m_min, m_max, m_value);
-    const RECT bar = BarRect(inner, fraction, horizontal, m_segments || themed ? seg.Period() : 0);
-
-    GdiObject clip;
-    if (!themed) {
-        clip.reset(::CreateRectRgnIndirect(&bar));
-        ::SelectClipRgn(target, static_cast<HRGN>(clip.get()));
+// The bar: a picture, the visual style's chunks or the bar colour, then the classic segment gaps.
+// The classic bar is clipped to its rectangle, which its caption pass still needs.
+void ucProgressBar::ComposeBar(Layers& layers) {
+    const RECT& bar = layers.bar;
+    if (!layers.themed) {
+        layers.clip.reset(::CreateRectRgnIndirect(&bar));
+        ::SelectClipRgn(layers.target, static_cast<HRGN>(layers.clip.get()));
     }
-
     Attempt([&] {
         if (HasPicture(picBar)) {
             if (m_barPictureMode == PictureTile)
-                TileArea(target, bar.left, bar.top, bar.right - bar.left, bar.bottom - bar.top, picBar.hdc(),
+                TileArea(layers.target, bar.left, bar.top, bar.right - bar.left, bar.bottom - bar.top, picBar.hdc(),
                          picBar.Width(), picBar.Height());
             else
-                StretchWhole(target, width, height, picBar);
-        } else if (themed) {
-            const RECT chunkRect = ThemedChunkRect(bar);
-            ::DrawThemeBackground(theme.get(), target, horizontal ? kPartChunk : kPartChunkVertical, 0, &chunkRect,
-                                  &chunkRect);
+                StretchWhole(layers.target, layers.width, layers.height, picBar);
+        } else if (layers.themed) {
+            const RECT chunkRect = progressbar::ThemedChunkRect(bar);
+            ::DrawThemeBackground(layers.theme.get(), layers.target,
+                                  layers.horizontal ? kPartChunk : kPartChunkVertical, 0, &chunkRect, &chunkRect);
         } else {
-            Fill(target, bar, m_barColor);
+            Fill(layers.target, bar, m_barColor);
         }
     });
-
-    if (m_segments && !themed) {
-        ColorBrush gapBrush(backColor_);
-        for (const RECT& gap : SegmentGaps(inner, bar, horizontal, seg)) ::FillRect(target, &gap, gapBrush.get());
+    if (m_segments && !layers.themed) {
+        ColorBrush gapBrush(m_backColor);
+        for (const RECT& gap : progressbar::SegmentGaps(layers.inner, bar, layers.horizontal, layers.seg))
+            ::FillRect(layers.target, &gap, gapBrush.get());
     }
+}
 
-    if (caption) {
-        Attempt([&] {
-            if (themed) {
-                SelectedObject font(target, FontHandle());
-                RECT content{};
-                if (::GetThemeBackgroundContentRect(theme.get(), target, 0, 0, &inner, &content) == S_OK)
-                    ::DrawThemeText(theme.get(), target, 0, 0, m_text.c_str(), -1, format, 0, &content);
-            } else {
-                DrawCaption(target, inner, format, m_barForeColor);
-            }
-        });
-    }
+// The caption over the bar: the visual style's text, or BarForeColor clipped to the bar.
+void ucProgressBar::ComposeCaptionOverBar(Layers& layers) {
+    if (!layers.caption) return;
+    Attempt([&] {
+        if (!layers.themed) {
+            DrawCaption(layers.target, layers.inner, layers.format, m_barForeColor);
+            return;
+        }
+        SelectedObject font(layers.target, FontHandle());
+        RECT content{};
+        if (::GetThemeBackgroundContentRect(layers.theme.get(), layers.target, 0, 0, &layers.inner, &content) == S_OK)
+            ::DrawThemeText(layers.theme.get(), layers.target, 0, 0, m_text.c_str(), -1, layers.format, 0, &content);
+    });
+}
 
-    if (!themed) {
-        ::SelectClipRgn(target, nullptr);
-        clip.reset();
-        if (m_borderStyle == BorderInset || m_borderStyle == BorderRaised)
-            Attempt([&] { DrawBorder(target, m_appearance, client, m_borderStyle == BorderRaised); });
-    }
+// The classic border, outside the clip; the visual style's track has its own.
+void ucProgressBar::ComposeBorder(Layers& layers) {
+    if (layers.themed) return;
+    ::SelectClipRgn(layers.target, nullptr);
+    layers.clip.reset();
+    if (m_borderStyle == BorderInset || m_borderStyle == BorderRaised)
+        Attempt([&] { DrawBorder(layers.target, m_appearance, layers.client, m_borderStyle == BorderRaised); });
 }
 
 void ucProgressBar::DrawBorder(HDC target, int32_t appearance, const RECT& outer, bool raised) const {
@@ -502,10 +565,13 @@ LRESULT CALLBACK ucProgressBar::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, L
         case WM_SIZE:
             self->DrawControl();
             return 0;
+        case WM_GETOBJECT:
+            return self->AnswerGetObject(wParam, lParam);
         case WM_NCDESTROY:
-            self->windowDC_.reset();
-            self->shown_.reset();
-            self->hwnd_ = nullptr;
+            if (self->m_accessible) self->m_accessible->Disconnect();
+            self->m_accessible.reset();
+            self->m_windowDC.reset();
+            self->m_shown.reset();
             self->m_hWnd = nullptr;
             break;
         default:

@@ -27,6 +27,7 @@
 #include "controls/bitmap/pcMemDC.h"
 #include "controls/progressbar/HostObjects.h"
 #include "controls/progressbar/PropertyBag.h"
+#include "platform/ControlAccessible.h"
 #include "platform/Handles.h"
 
 namespace ta {
@@ -55,7 +56,7 @@ public:
     // Sites the control on a page: a child window at (x, y), width × height pixels, initialised
     // as a new instance.
     bool Create(HWND parent, int x, int y, int width, int height, int id);
-    HWND hWnd() const { return hwnd_; }
+    HWND hWnd() const { return m_hWnd; }
     // Applies the property set that form `form` stores for control `control` (see above). False
     // when the program holds no such set; the control is then left as it was.
     bool ReadStoredProperties(std::wstring_view form, std::wstring_view control);
@@ -70,10 +71,10 @@ public:
     // copied to the screen).
     using DrawHandler =
         std::function<void(HDC hdc, int32_t lLeft, int32_t lTop, int32_t lWidth, int32_t lHeight, bool& bDoDefault)>;
-    void OnDraw(DrawHandler handler) { onDraw_ = std::move(handler); }
+    void OnDraw(DrawHandler handler) { m_onDraw = std::move(handler); }
     // The host's notice that a stored property changed, with the property's key.
     using PropertyChangedHandler = std::function<void(std::wstring_view name)>;
-    void OnPropertyChanged(PropertyChangedHandler handler) { onPropertyChanged_ = std::move(handler); }
+    void OnPropertyChanged(PropertyChangedHandler handler) { m_onPropertyChanged = std::move(handler); }
 
     // Public members in slot order. Every setter stores the value as given (no range checks),
     // repaints the whole control and then notifies the host.
@@ -102,11 +103,11 @@ public:
     void BorderStyle(int32_t eStyle);
     int32_t Appearance() const { return m_appearance; }
     void Appearance(int32_t eAppearance);
-    OLE_COLOR BackColor() const { return backColor_; }
+    OLE_COLOR BackColor() const { return m_backColor; }
     void BackColor(OLE_COLOR oColor);
     OLE_COLOR ForeColor() const { return m_foreColor; }
     void ForeColor(OLE_COLOR oColor);
-    FontRef Font() const { return font_; }
+    FontRef Font() const { return m_font; }
     void Font(FontRef font);
     OLE_COLOR BarColor() const { return m_barColor; }
     void BarColor(OLE_COLOR oColor);
@@ -134,7 +135,15 @@ public:
 
 private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    // One composition, layer by layer: background, bar, caption, border.
+    struct Layers;
     void Compose(HDC target, const RECT& client, bool horizontal) noexcept;
+    // Raises Draw; false when the handler does the drawing itself.
+    bool RaiseDraw(const Layers& layers);
+    void ComposeBackground(Layers& layers);
+    void ComposeBar(Layers& layers);
+    void ComposeCaptionOverBar(Layers& layers);
+    void ComposeBorder(Layers& layers);
     void DrawBorder(HDC target, int32_t appearance, const RECT& outer, bool raised) const;
     void DrawCaption(HDC target, const RECT& inner, UINT format, OLE_COLOR color) const;
     void AssignPicture(PictureRef picture, PictureHolder& holder);
@@ -144,6 +153,11 @@ private:
     template <typename Field, typename Given>
     void Store(Field& field, const Given& value, std::wstring_view name);
     void Changed(std::wstring_view name);
+    // What assistive tools read: a progress indicator whose value is the filled share, "45%".
+    std::wstring AccessibleValue() const;
+    LRESULT AnswerGetObject(WPARAM wParam, LPARAM lParam);
+    // Tells assistive tools when the share they read has changed.
+    void AnnounceValue();
     HFONT FontHandle() const;
 
     // Everything the composed picture depends on, system colours resolved. Two paints with equal
@@ -167,12 +181,11 @@ private:
     // (a Draw handler draws what it likes, the visual style may change under us).
     std::optional<Inputs> PaintInputs(const RECT& client, bool horizontal) const;
 
-    HWND hwnd_ = nullptr;  // the window the host made for the control
-    std::optional<WindowDC> windowDC_;  // the class's own DC, held while the window lives
+    std::optional<WindowDC> m_windowDC;  // the class's own DC, held while the window lives
 
     pcMemDC m_memDC;
-    std::optional<Inputs> shown_;  // what m_memDC holds composed; none when unknown
-    HWND m_hWnd = nullptr;
+    std::optional<Inputs> m_shown;  // what m_memDC holds composed; none when unknown
+    HWND m_hWnd = nullptr;  // the control's window; 0 until sited and once destroyed
     int32_t m_appearance = AppearanceThin3D;
     int32_t m_borderStyle = BorderInset;
     OLE_COLOR m_foreColor = 0;
@@ -191,14 +204,16 @@ private:
     bool m_xpStyle = false;
 
     // Held by the host for the control.
-    OLE_COLOR backColor_ = 0x8000000F;
-    FontRef font_;
+    OLE_COLOR m_backColor = 0x8000000F;
+    FontRef m_font;
     PictureHolder picBack;
     PictureHolder picBar;
 
-    DrawHandler onDraw_;
-    bool composing_ = false;  // inside the Draw notification
-    PropertyChangedHandler onPropertyChanged_;
+    DrawHandler m_onDraw;
+    bool m_composing = false;  // inside the Draw notification
+    PropertyChangedHandler m_onPropertyChanged;
+    ComPtr<ControlAccessible> m_accessible;  // made when a tool first asks
+    int32_t m_announcedPercent = -1;
 };
 
 }  // namespace ta

@@ -95,6 +95,18 @@ TEST(ProgressGeometry, FractionFollowsTheRangeRules) {
     EXPECT_DOUBLE_EQ(BarFraction(-2, INT_MAX, 0), 0.0);
 }
 
+TEST(ProgressGeometry, PercentReadByToolsAgreesWithTheDrawnShare) {
+    EXPECT_EQ(BarPercent(0, 100, 29), 29);  // not the 28 of 0.29 * 100 in floating point
+    EXPECT_EQ(BarPercent(0, 12218465, 12218464), 99);  // full only when the bar is
+    EXPECT_EQ(BarPercent(0, 100, 150), 100);
+    EXPECT_EQ(BarPercent(0, 100, -5), 0);
+    EXPECT_EQ(BarPercent(100, 0, 25), 75);
+    EXPECT_EQ(BarPercent(0, 0, 1), 100);  // "ToTFile" missing: full once a byte is counted
+    EXPECT_EQ(BarPercent(0, 0, 0), 0);
+    EXPECT_EQ(BarPercent(0, INT_MAX, INT_MAX - 1), 99);  // no overflow in the product
+    EXPECT_EQ(BarPercent(INT_MIN, 0, INT_MAX), 0);
+}
+
 TEST(ProgressGeometry, EmptyAndFullBarsStayInsideTheInnerArea) {
     const RECT inner{1, 1, 424, 24};
     EXPECT_EQ(BarRect(inner, 0.0, true, 10).right, 1);
