@@ -60,13 +60,14 @@ protected:
     ModuleHandle module_;
 };
 
-TEST_F(ProgramResources, ManifestAsksForCommonControls6AdministratorAndSystemDpi) {
+TEST_F(ProgramResources, ManifestAsksForCommonControls6AdministratorAndPerMonitorDpi) {
     const std::string manifest = Bytes(RT_MANIFEST, 1);
     ASSERT_FALSE(manifest.empty());
     EXPECT_NE(manifest.find("Microsoft.Windows.Common-Controls"), std::string::npos);
     EXPECT_NE(manifest.find("version=\"6.0.0.0\""), std::string::npos);
     EXPECT_NE(manifest.find("level=\"requireAdministrator\""), std::string::npos);
-    EXPECT_NE(manifest.find(">true</dpiAware>"), std::string::npos);
+    EXPECT_NE(manifest.find(">PerMonitorV2, PerMonitor</dpiAwareness>"), std::string::npos);
+    EXPECT_NE(manifest.find(">true/pm</dpiAware>"), std::string::npos);
 }
 
 TEST_F(ProgramResources, IconHas16And32PixelImages) {
