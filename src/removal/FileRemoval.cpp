@@ -120,8 +120,16 @@ Deletion DeleteFileItself(const std::wstring& path, bool clearReadOnly) {
 }
 
 Deletion RemoveEmptyFolder(const std::wstring& path) {
-    if (path.empty()) return {Outcome::Failed, ERROR_INVALID_NAME};
-    if (::RemoveDirectoryW(LongPathForm(path).c_str())) return {Outcome::Removed};
+    std::wstring folder = LongPathForm(path);
+    // With a trailing "\" the name would be looked up through a link, not as the link.
+    while (folder.size() > 7 && folder.back() == L'\\') folder.pop_back();
+    if (folder.empty()) return {Outcome::Failed, ERROR_INVALID_NAME};
+    // A link in the folder's place leads to somebody else's folder; under Wine removing it would
+    // remove that folder and leave the link.
+    const DWORD attributes = ::GetFileAttributesW(folder.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return FromStatus(::GetLastError());
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return {Outcome::Kept, 0, KeptBy::Link};
+    if (::RemoveDirectoryW(folder.c_str())) return {Outcome::Removed};
     return FromStatus(::GetLastError());
 }
 

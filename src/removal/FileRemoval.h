@@ -40,7 +40,8 @@ Deletion DeleteFileInFolder(const std::wstring& longPath, const std::wstring& fo
 // The same for one file given by its path.
 Deletion DeleteFileItself(const std::wstring& path, bool clearReadOnly = false);
 
-// Removes a folder when it is empty.
+// Removes a folder when it is empty and a real folder: a link in its place stays (Kept by Link),
+// and so does what it points at.
 Deletion RemoveEmptyFolder(const std::wstring& path);
 
 }  // namespace ta

@@ -11,10 +11,21 @@
 namespace ProKill {
 namespace {
 
+// Processes Windows cannot run without: whatever a damaged list names, they are never ended.
+const wchar_t* const kSystemProcesses[] = {L"smss.exe",    L"csrss.exe", L"wininit.exe",
+                                           L"winlogon.exe", L"services.exe", L"lsass.exe"};
+
+bool IsSystemProcess(std::wstring_view exeName) {
+    const std::wstring_view file = exeName.substr(exeName.find_last_of(L"\\/") + 1);
+    for (const wchar_t* name : kSystemProcesses)
+        if (ta::EndsWithNoCase(file, name) && file.size() == std::wstring_view(name).size()) return true;
+    return false;
+}
+
 // Calls visit(processId) for every process whose executable name matches name, in the order
 // the system lists them, until visit answers false. Answers false when no list could be taken.
 template <typename Visit>
-bool ForEachMatch(const std::wstring& name, Visit visit) {
+bool ForEachMatch(const std::wstring& name, Visit visit, bool sparesSystem = false) {
     ta::KernelHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     if (!snapshot) return false;
     PROCESSENTRY32W entry{};
@@ -24,7 +35,12 @@ bool ForEachMatch(const std::wstring& name, Visit visit) {
         // The name field is fixed-size; the text counts up to its first NUL.
         const std::wstring_view field(entry.szExeFile, std::size(entry.szExeFile));
         const std::wstring_view exeName = field.substr(0, field.find(L'\0'));
-        if (NameMatches(exeName, name) && !visit(entry.th32ProcessID)) break;
+        if (!NameMatches(exeName, name)) continue;
+        if (sparesSystem && IsSystemProcess(exeName)) {
+            ta::RecordKept(ta::ItemKind::Process, std::wstring(exeName), ta::KeptBy::Guard);
+            continue;
+        }
+        if (!visit(entry.th32ProcessID)) break;
     }
     return true;
 }
@@ -55,7 +71,7 @@ bool KillProcessByName(const std::wstring& name) {
             ended = true;
         }
         return true;
-    });
+    }, true);
     if (listed && !ended) ta::Record(ta::ItemKind::Process, name, ta::Outcome::Absent);
     return listed;
 }

@@ -10,7 +10,8 @@ namespace ProKill {
 // Whether a reported executable name ends with the searched name (case-insensitive).
 bool NameMatches(std::wstring_view exeName, std::wstring_view name);
 
-// Ends every running process that matches name, our own process excepted. A process that
+// Ends every running process that matches name, our own process and the processes Windows
+// cannot run without (smss, csrss, wininit, winlogon, services, lsass) excepted. A process that
 // cannot be opened or ended is passed over. Answers true when the process list was walked to
 // its end (also when nothing matched), false when no process list could be taken.
 bool KillProcessByName(const std::wstring& name);

@@ -37,20 +37,29 @@ void StopListedApplications() {
     }
 }
 
+// A listed name that can be an executable's: something before ".exe" that is not only blanks
+// and dots, and nothing a file name cannot hold. A damaged value names no process at all
+// rather than a pattern that many end with.
+bool IsPlausibleName(const std::wstring& piece) {
+    if (piece.find_first_not_of(L" .") == std::wstring::npos) return false;
+    return piece.find_first_of(L"\\/:*?\"<>|") == std::wstring::npos;
+}
+
 }  // namespace
 
 ListedApplications ParseProgramList(const std::wstring& value) {
     ListedApplications listed;
     if (value.find(L';') == std::wstring::npos) {
         listed.endAtOnce = true;
-        if (!value.empty()) listed.names.push_back(value + L".exe");
+        if (IsPlausibleName(value)) listed.names.push_back(value + L".exe");
         return listed;
     }
     // Only pieces closed by ";" count; what follows the last ";" is ignored. Pieces keep their
     // own blanks.
     size_t start = 0;
     for (size_t end = value.find(L';'); end != std::wstring::npos; end = value.find(L';', start)) {
-        if (end > start) listed.names.push_back(value.substr(start, end - start) + L".exe");
+        if (end > start && IsPlausibleName(value.substr(start, end - start)))
+            listed.names.push_back(value.substr(start, end - start) + L".exe");
         start = end + 1;
     }
     return listed;

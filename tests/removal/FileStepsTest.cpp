@@ -271,6 +271,19 @@ TEST_F(GuardedRemovalTest, LinkedFoldersKeepEveryFileBehindThem) {
     EXPECT_TRUE(IsFolder(root / L"Tarnil"));
 }
 
+TEST_F(GuardedRemovalTest, AKnownSubfolderThatIsALinkKeepsTheUsersEmptyFolder) {
+    // "tmp" is a link to an empty folder of the user's: removing "tmp" would remove that folder.
+    ASSERT_TRUE(ta::test::MakeFolders(root / L"Profile\\Empty"));
+    ASSERT_TRUE(ta::test::MakeFolders(root / L"Tarnil\\images"));
+    ASSERT_TRUE(ta::test::MakeUnixLink(root / L"Profile\\Empty", root / L"Tarnil\\tmp"));
+
+    RemoveGuarded(root / L"Tarnil");
+
+    EXPECT_TRUE(IsFolder(root / L"Profile\\Empty"));
+    EXPECT_FALSE(Exists(root / L"Tarnil\\images"));
+    EXPECT_TRUE(Exists(root / L"Tarnil\\tmp"));
+}
+
 TEST_F(GuardedRemovalTest, InstallFolderThatIsALinkKeepsEverythingBehindIt) {
     // "ProgramPath" names a link to the user's folder: the name passes the guard, but the folder
     // behind it is not the product's.

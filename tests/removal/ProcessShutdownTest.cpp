@@ -123,6 +123,18 @@ TEST(ParseProgramList, OneNameWithoutSeparatorIsEndedAtOnce) {
     EXPECT_TRUE(TarnilSet::ParseProgramList(L"").names.empty());
 }
 
+TEST_F(ProductKey, ADamagedListEndsNeitherTheSystemsProcessesNorAnyPattern) {
+    ScratchFolder folder(CurrentTestFolderName());
+    RunningCopy system(folder, L"lsass.exe"), bystander(folder, L"gamma.exe");
+    ASSERT_TRUE(system.Started() && bystander.Started());
+    // A system process named outright, and pieces that name no executable but match many.
+    SetProgram(L"lsass; ;..;*;a\\gamma;");
+    TarnilSet::StopProductProcesses();
+    EXPECT_FALSE(system.Ended(kSurviveWaitMs));
+    EXPECT_FALSE(bystander.Ended(0));
+    EXPECT_EQ(TarnilSet::ParseProgramList(L" ;..;*;a\\gamma;").names, std::vector<std::wstring>{});
+}
+
 // Each form of the "PROGRAM" value, against running "alpha.exe" and "beta.exe".
 struct ProgramCase {
     const char* label;
