@@ -21,6 +21,30 @@ bool IsLinkKey(HKEY parent, const wchar_t* name) {
 // The key as the record names it: "HKEY_LOCAL_MACHINE\SOFTWARE\...".
 std::wstring KeyName(HKEY root, const std::wstring& keyPath) { return Regset::RootName(root) + L"\\" + keyPath; }
 
+using NtDeleteKeyFn = LONG(NTAPI*)(HANDLE);
+
+// Deletes the registry links directly below the key as links: each opened as the link itself
+// and deleted through that handle, so the key it points at stays whole.
+void DeleteLinksBelow(HKEY root, const std::wstring& keyPath) {
+    static const auto ntDeleteKey = reinterpret_cast<NtDeleteKeyFn>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtDeleteKey")));
+    ta::RegKey key;
+    if (!ntDeleteKey || ::RegOpenKeyExW(root, keyPath.c_str(), 0, KEY_ENUMERATE_SUB_KEYS, key.put()) != ERROR_SUCCESS)
+        return;
+    std::vector<std::wstring> links;
+    wchar_t name[256];
+    for (DWORD index = 0; ::RegEnumKeyW(key.get(), index, name, static_cast<DWORD>(std::size(name))) == ERROR_SUCCESS;
+         ++index)
+        if (IsLinkKey(key.get(), name)) links.emplace_back(name);
+    for (const std::wstring& link : links) {
+        const std::wstring item = KeyName(root, keyPath + L"\\" + link);
+        ta::RegKey handle;
+        LONG status = ::RegOpenKeyExW(key.get(), link.c_str(), REG_OPTION_OPEN_LINK, DELETE, handle.put());
+        if (status == ERROR_SUCCESS) status = ntDeleteKey(handle.get()) == 0 ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+        ta::RecordStatus(ta::ItemKind::Key, item, static_cast<DWORD>(status));
+    }
+}
+
 }  // namespace
 
 std::vector<std::wstring> EnumSubKeys(HKEY root, const std::wstring& keyPath) {
@@ -30,10 +54,7 @@ std::vector<std::wstring> EnumSubKeys(HKEY root, const std::wstring& keyPath) {
     wchar_t name[256];
     for (DWORD index = 0;; ++index) {
         if (::RegEnumKeyW(key.get(), index, name, static_cast<DWORD>(std::size(name))) != ERROR_SUCCESS) break;
-        if (!IsLinkKey(key.get(), name))
-            names.emplace_back(name);
-        else
-            ta::RecordKept(ta::ItemKind::Key, KeyName(root, keyPath + L"\\" + name), ta::KeptBy::Link);
+        if (!IsLinkKey(key.get(), name)) names.emplace_back(name);
     }
     return names;
 }
@@ -53,7 +74,10 @@ void DeleteRegKey(HKEY root, const std::wstring& keyPath) {
 
 void DeleteKeyTree(HKEY root, const std::wstring& keyPath) {
     const std::vector<std::wstring> keys = CollectKeyTree(root, keyPath);
-    for (auto it = keys.rbegin(); it != keys.rend(); ++it) DeleteRegKey(root, *it);
+    for (auto it = keys.rbegin(); it != keys.rend(); ++it) {
+        DeleteLinksBelow(root, *it);
+        DeleteRegKey(root, *it);
+    }
 }
 
 }  // namespace mRegistery

@@ -43,7 +43,7 @@ TEST(KeyTree, DeletesWholeTreeAndLeavesSiblings) {
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, base + L"\\productForeign\\keep"));
 }
 
-TEST(KeyTree, NeverFollowsARegistryLinkOutOfTheTree) {
+TEST(KeyTree, DeletesARegistryLinkAsALinkAndNeverFollowsIt) {
     ScratchKey scratch(HKEY_LOCAL_MACHINE, L"Linked");
     const std::wstring base = scratch.path();
     CreateKey(HKEY_LOCAL_MACHINE, base + L"\\foreign\\settings");
@@ -69,6 +69,8 @@ TEST(KeyTree, NeverFollowsARegistryLinkOutOfTheTree) {
 
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, base + L"\\foreign\\settings"));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, base + L"\\product\\own"));
+    // The link went with the tree, so the tree itself could go.
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, base + L"\\product"));
 }
 
 // Runs the whole cleanup against a product installed in the prefix's registry.
