@@ -67,6 +67,20 @@ void ForEachEntry(const std::wstring& pattern, Visit&& visit) {
     } while (::FindNextFileW(search.get(), &entry));
 }
 
+// Every real folder below folder (links neither listed nor entered), each after its parent.
+std::vector<std::wstring> RealFoldersBelow(const std::wstring& folder) {
+    std::vector<std::wstring> folders{folder};
+    for (size_t i = 0; i < folders.size(); ++i) {
+        const std::wstring parent = folders[i];
+        ForEachEntry(LongPathForm(parent) + L"\\*", [&](const std::wstring& name, const WIN32_FIND_DATAW& entry) {
+            if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+                folders.push_back(parent + L"\\" + name);
+        });
+    }
+    folders.erase(folders.begin());
+    return folders;
+}
+
 // A pattern every name fits: the walk for subfolders then finds the files too.
 bool MatchesEveryName(const std::wstring& pattern) { return pattern == L"*" || pattern == L"*.*"; }
 
@@ -153,6 +167,13 @@ void ProgressPageSteps::RemoveInstallFolders() {
     if (folder.empty() || !IsRealFolder(folder)) return;
     for (const wchar_t* sub : kInstallSubfolders)
         Attempt([&] { RecordDeletion(ItemKind::Folder, folder + sub, RemoveEmptyFolder(folder + sub)); });
+    // Then every other folder the removal emptied, deepest first, so that no empty skeleton is
+    // left behind; a folder that still holds anything stays, and so does a link and its target.
+    Attempt([&] {
+        const std::vector<std::wstring> below = RealFoldersBelow(folder);
+        for (auto it = below.rbegin(); it != below.rend(); ++it)
+            Attempt([&] { RecordDeletion(ItemKind::Folder, *it, RemoveEmptyFolder(*it)); });
+    });
     Attempt([&] { RecordDeletion(ItemKind::Folder, folder, RemoveEmptyFolder(folder)); });
 }
 

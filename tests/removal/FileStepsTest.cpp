@@ -67,7 +67,7 @@ TEST_F(FileStepsTest, EmptiesATreeParentFilesFirstAndKeepsEveryFolder) {
     EXPECT_TRUE(IsFolder(root.path()));
 }
 
-TEST_F(FileStepsTest, ForeignSubfolderKeepsTheInstallFolder) {
+TEST_F(FileStepsTest, EmptiedFoldersGoDeepestFirstAndOnlyWhatStillHoldsSomethingStays) {
     ScratchFolder root(L"Foreign");
     const std::wstring install = root / L"Tarnil";
     MakeFile(install + L"\\images\\careti\\x.bmp", 1);
@@ -78,9 +78,18 @@ TEST_F(FileStepsTest, ForeignSubfolderKeepsTheInstallFolder) {
 
     EXPECT_FALSE(Exists(install + L"\\images"));
     EXPECT_FALSE(Exists(install + L"\\tmp"));
-    EXPECT_TRUE(IsFolder(install + L"\\saves\\deep"));  // emptied, never removed
-    EXPECT_FALSE(Exists(install + L"\\saves\\deep\\game.sav"));
-    EXPECT_TRUE(IsFolder(install));
+    EXPECT_FALSE(Exists(install + L"\\saves"));  // emptied, then removed
+    EXPECT_FALSE(Exists(install));
+
+    // A file that stays keeps its folders, and only those.
+    MakeFile(install + L"\\kept\\inner\\held.dat", 5);
+    MakeFolders(install + L"\\gone\\deeper");
+    HANDLE holder = ::CreateFileW((install + L"\\kept\\inner\\held.dat").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                  nullptr, OPEN_EXISTING, 0, nullptr);
+    RemoveInstallFolder(install);
+    ::CloseHandle(holder);
+    EXPECT_TRUE(Exists(install + L"\\kept\\inner\\held.dat"));
+    EXPECT_FALSE(Exists(install + L"\\gone"));
 }
 
 TEST_F(FileStepsTest, EmptyInstallFolderIsRemovedWithoutProgress) {
@@ -139,7 +148,7 @@ TEST_F(FileStepsTest, FilesBeyondMaxPathAreFoundAndDeleted) {
     RemoveInstallFolder(root / L"Tarnil");
 
     EXPECT_FALSE(Exists(file));
-    EXPECT_TRUE(IsFolder(deep));
+    EXPECT_FALSE(Exists(root / L"Tarnil"));  // its long folders emptied and removed too
     EXPECT_EQ(page.shown, std::vector<std::wstring>{file});
     EXPECT_EQ(ta::DeletedBytes, 9);
 }
