@@ -67,9 +67,7 @@ void frmAutoFileDel::RunRemoval() {
     if (!worker_) {
         // Without a thread the removal still runs, as before, on this one.
         RunRemovalSteps();
-        ShowLatestProgress();
-        displayTimer_->Enabled(false);
-        Attempt([] { LoadPage<DelFinish>().Show(); });
+        FinishRemoval();
     }
 }
 
@@ -90,7 +88,7 @@ void frmAutoFileDel::RunRemovalSteps() {
 
 void frmAutoFileDel::OnPageMessage(UINT msg, WPARAM, LPARAM) {
     if (msg == kStepEndedMessage) ShowLatestProgress();
-    if (msg == kRemovalEndedMessage) FinishRemoval();
+    if (msg == kRemovalEndedMessage && RemovalRunning()) FinishRemoval();
 }
 
 void frmAutoFileDel::ShowLatestProgress() {
@@ -100,7 +98,6 @@ void frmAutoFileDel::ShowLatestProgress() {
 }
 
 void frmAutoFileDel::FinishRemoval() {
-    if (!RemovalRunning()) return;
     JoinWorker();
     displayTimer_->Enabled(false);
     ShowLatestProgress();

@@ -56,7 +56,8 @@ private:
 
     // Shows what the worker changed since the last look.
     void ShowLatestProgress();
-    // Called when the worker has run its last step: joins it, then opens the finish page.
+    // Once the last step has run: joins the worker (if any), shows the final progress and opens
+    // the finish page.
     void FinishRemoval();
     // Waits for the worker, answering the messages it sends this thread meanwhile.
     void JoinWorker();
