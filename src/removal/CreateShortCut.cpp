@@ -27,7 +27,8 @@ std::wstring UserFolder(const wchar_t* name) {
 void DeleteShortcut(const std::wstring& path) {
     const std::wstring longPath = ta::LongPathForm(path);
     if (ta::IsOrdinaryFile(longPath))
-        ta::RecordDeletion(ta::ItemKind::Shortcut, path, ta::DeleteFileItself(longPath));
+        ta::RecordDeletion(ta::ItemKind::Shortcut, path,
+                           ta::DeleteFileItself(longPath, {.clearReadOnly = false, .laterWhenHeld = true}));
     else
         ta::Record(ta::ItemKind::Shortcut, path, ta::Outcome::Absent);
 }

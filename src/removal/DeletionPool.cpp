@@ -18,11 +18,16 @@ DeletionPool::~DeletionPool() {
     for (std::thread& thread : threads_) thread.join();
 }
 
+void DeletionPool::Carry(const Job& job) {
+    RecordDeletion(ItemKind::File, job.shown,
+                   DeleteFileInFolder(job.longPath, job.folderFinal, job.name, kProductFileRules));
+}
+
 void DeletionPool::Delete(const std::wstring& longDir, const std::wstring& folderFinal, const std::wstring& name,
                           const std::wstring& shown) {
     Job job{longDir + name, folderFinal, name, shown};
     if (threads_.empty()) {  // no thread could be started: the walk deletes itself
-        RecordDeletion(ItemKind::File, job.shown, DeleteFileInFolder(job.longPath, job.folderFinal, job.name, true));
+        Carry(job);
         return;
     }
     std::unique_lock lock(mutex_);
@@ -42,9 +47,7 @@ void DeletionPool::Work() {
         jobs_.pop_front();
         lock.unlock();
         changed_.notify_all();
-        Attempt([&] {
-            RecordDeletion(ItemKind::File, job.shown, DeleteFileInFolder(job.longPath, job.folderFinal, job.name, true));
-        });
+        Attempt([&] { Carry(job); });
     }
 }
 

@@ -38,6 +38,7 @@ private:
         std::wstring shown;
     };
     void Work();
+    static void Carry(const Job& job);  // the deletion itself, written to the record
 
     const wchar_t* step_;
     std::mutex mutex_;

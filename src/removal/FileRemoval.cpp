@@ -1,6 +1,7 @@
 #include "removal/FileRemoval.h"
 
 #include "platform/Handles.h"
+#include "removal/RestartDeletions.h"
 
 namespace ta {
 namespace {
@@ -39,10 +40,64 @@ Deletion FromStatus(DWORD status) {
     return {Outcome::Failed, status};
 }
 
+// Errors that mean another program has the file open without sharing its deletion, or locked.
+bool IsHeldOpen(DWORD error) { return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION; }
+
+// The same for the deletion of a file we could open: a running program or a loaded module
+// answers "access denied" (its image is mapped), a mapped view "user-mapped file".
+bool IsHeldMapped(DWORD error) { return error == ERROR_ACCESS_DENIED || error == ERROR_USER_MAPPED_FILE; }
+
+// A file that resists because another program holds it goes at the next restart.
+Deletion AtRestart(const std::wstring& longPath, DWORD refused) {
+    const DWORD scheduled = ScheduleDeletionAtRestart(longPath);
+    if (scheduled != ERROR_SUCCESS) return FromStatus(refused);
+    return {Outcome::PendingRestart, refused};
+}
+
+// Whether the open file is the folder's entry name rather than what a link there leads to. A
+// link the system opened through (a Unix link under Wine looks like a plain file) shows as a
+// name outside the folder.
+bool IsEntryItself(HANDLE file, const std::wstring& folderFinal, const std::wstring& name) {
+    if (folderFinal.empty()) return true;
+    const std::wstring fileFinal = FinalPathOf(file);
+    std::wstring expected = folderFinal;
+    if (expected.back() != L'\\') expected += L'\\';
+    expected += name;
+    return fileFinal.empty() || SamePathNoCase(fileFinal, expected);
+}
+
+// Deletes the open file through its handle; answers ERROR_SUCCESS or why the system refused.
+DWORD DisposeOf(HANDLE file) {
+    FILE_DISPOSITION_INFO disposition{TRUE};
+    return ::SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition) ? ERROR_SUCCESS
+                                                                                                     : ::GetLastError();
+}
+
+bool IsReadOnly(HANDLE file) {
+    FILE_BASIC_INFO basic{};
+    return ::GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic) &&
+           (basic.FileAttributes & FILE_ATTRIBUTE_READONLY);
+}
+
+// The attribute only guards the file against deletion: the deletion again without it. When
+// the file stays all the same, it gets its attribute back.
+DWORD DisposeOfReadOnly(HANDLE file) {
+    FILE_BASIC_INFO basic{};
+    if (!::GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic)) return ::GetLastError();
+    FILE_BASIC_INFO writable = basic;
+    writable.FileAttributes &= ~FILE_ATTRIBUTE_READONLY;
+    if (writable.FileAttributes == 0) writable.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    if (!::SetFileInformationByHandle(file, FileBasicInfo, &writable, sizeof writable)) return ERROR_ACCESS_DENIED;
+    const DWORD refused = DisposeOf(file);
+    if (refused != ERROR_SUCCESS) ::SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic);
+    return refused;
+}
+
 }  // namespace
 
 void RecordDeletion(ItemKind kind, const std::wstring& item, const Deletion& deletion) {
-    const bool saysWhy = deletion.outcome == Outcome::Failed || deletion.outcome == Outcome::Kept;
+    const bool saysWhy = deletion.outcome == Outcome::Failed || deletion.outcome == Outcome::Kept ||
+                         deletion.outcome == Outcome::PendingRestart;
     Record(kind, item, deletion.outcome, saysWhy ? deletion.error : 0, deletion.keptBy);
 }
 
@@ -71,52 +126,45 @@ std::wstring FinalFolderPath(const std::wstring& longFolder) {
 }
 
 Deletion DeleteFileInFolder(const std::wstring& longPath, const std::wstring& folderFinal, const std::wstring& name,
-                            bool clearReadOnly) {
+                            FileRules rules) {
     // Opened as the entry itself: without backup semantics a folder does not open, and a link
     // that the system knows as one opens as the link.
     const auto open = [&](DWORD access) {
         return FileHandle(::CreateFileW(longPath.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                         nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     };
-    FileHandle file = open(DELETE | FILE_READ_ATTRIBUTES | (clearReadOnly ? FILE_WRITE_ATTRIBUTES : 0));
-    if (!file && clearReadOnly && ::GetLastError() == ERROR_ACCESS_DENIED) file = open(DELETE | FILE_READ_ATTRIBUTES);
-    if (!file) return FromStatus(::GetLastError());
-    // A link the system opened through (a Unix link under Wine looks like a plain file) shows
-    // as a name outside the folder; deleting through the handle would delete the target.
-    if (!folderFinal.empty()) {
-        const std::wstring fileFinal = FinalPathOf(file.get());
-        std::wstring expected = folderFinal;
-        if (expected.back() != L'\\') expected += L'\\';
-        expected += name;
-        if (!fileFinal.empty() && !SamePathNoCase(fileFinal, expected)) return {Outcome::Kept, 0, KeptBy::Link};
+    FileHandle file = open(DELETE | FILE_READ_ATTRIBUTES | (rules.clearReadOnly ? FILE_WRITE_ATTRIBUTES : 0));
+    if (!file && rules.clearReadOnly && ::GetLastError() == ERROR_ACCESS_DENIED)
+        file = open(DELETE | FILE_READ_ATTRIBUTES);
+    if (!file) {
+        const DWORD refused = ::GetLastError();
+        if (!rules.laterWhenHeld || !IsHeldOpen(refused)) return FromStatus(refused);
+        // Whoever holds the file does not keep us from asking its name: the restart must not
+        // delete what a link leads to either.
+        FileHandle attributesOnly = open(FILE_READ_ATTRIBUTES);
+        if (!attributesOnly) return FromStatus(refused);
+        if (!IsEntryItself(attributesOnly.get(), folderFinal, name)) return {Outcome::Kept, 0, KeptBy::Link};
+        return AtRestart(longPath, refused);
     }
-    FILE_DISPOSITION_INFO disposition{TRUE};
-    if (::SetFileInformationByHandle(file.get(), FileDispositionInfo, &disposition, sizeof disposition))
-        return {Outcome::Removed};
-    const DWORD refused = ::GetLastError();
-    FILE_BASIC_INFO basic{};
-    if (!clearReadOnly || refused != ERROR_ACCESS_DENIED ||
-        !::GetFileInformationByHandleEx(file.get(), FileBasicInfo, &basic, sizeof basic) ||
-        !(basic.FileAttributes & FILE_ATTRIBUTE_READONLY))
-        return FromStatus(refused);
-    // The attribute only guards the file against deletion; it is ours and goes.
-    FILE_BASIC_INFO writable = basic;
-    writable.FileAttributes &= ~FILE_ATTRIBUTE_READONLY;
-    if (writable.FileAttributes == 0) writable.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-    if (!::SetFileInformationByHandle(file.get(), FileBasicInfo, &writable, sizeof writable)) return FromStatus(refused);
-    if (::SetFileInformationByHandle(file.get(), FileDispositionInfo, &disposition, sizeof disposition))
-        return {Outcome::Removed};
-    const DWORD stillRefused = ::GetLastError();
-    ::SetFileInformationByHandle(file.get(), FileBasicInfo, &basic, sizeof basic);
-    return FromStatus(stillRefused);
+    // Deleting through the handle of a link would delete the target.
+    if (!IsEntryItself(file.get(), folderFinal, name)) return {Outcome::Kept, 0, KeptBy::Link};
+    DWORD refused = DisposeOf(file.get());
+    if (refused == ERROR_ACCESS_DENIED && IsReadOnly(file.get())) {
+        if (!rules.clearReadOnly) return FromStatus(refused);  // somebody wants it kept
+        refused = DisposeOfReadOnly(file.get());
+    }
+    if (refused == ERROR_SUCCESS) return {Outcome::Removed};
+    if (!rules.laterWhenHeld || !IsHeldMapped(refused)) return FromStatus(refused);
+    file.reset();
+    return AtRestart(longPath, refused);
 }
 
-Deletion DeleteFileItself(const std::wstring& path, bool clearReadOnly) {
+Deletion DeleteFileItself(const std::wstring& path, FileRules rules) {
     const std::wstring longPath = LongPathForm(path);
     const size_t slash = longPath.find_last_of(L'\\');
     if (slash == std::wstring::npos || slash + 1 == longPath.size()) return {Outcome::Failed, ERROR_INVALID_NAME};
     const std::wstring folder = longPath.substr(0, slash + 1);
-    return DeleteFileInFolder(longPath, FinalFolderPath(folder), longPath.substr(slash + 1), clearReadOnly);
+    return DeleteFileInFolder(longPath, FinalFolderPath(folder), longPath.substr(slash + 1), rules);
 }
 
 Deletion RemoveEmptyFolder(const std::wstring& path) {
@@ -130,7 +178,10 @@ Deletion RemoveEmptyFolder(const std::wstring& path) {
     if (attributes == INVALID_FILE_ATTRIBUTES) return FromStatus(::GetLastError());
     if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return {Outcome::Kept, 0, KeptBy::Link};
     if (::RemoveDirectoryW(folder.c_str())) return {Outcome::Removed};
-    return FromStatus(::GetLastError());
+    const DWORD refused = ::GetLastError();
+    // What keeps the folder goes at the restart; the folder goes right after it.
+    if (refused == ERROR_DIR_NOT_EMPTY && HoldsOnlyPendingDeletions(folder)) return AtRestart(folder, refused);
+    return FromStatus(refused);
 }
 
 }  // namespace ta

@@ -13,7 +13,7 @@ namespace ta {
 // What one deletion came to.
 struct Deletion {
     Outcome outcome = Outcome::Failed;
-    DWORD error = 0;  // with Failed, and with a folder Kept because it is not empty
+    DWORD error = 0;  // with Failed, with PendingRestart, and with a folder Kept because it is not empty
     KeptBy keptBy = KeptBy::None;  // with Kept
 };
 
@@ -29,19 +29,29 @@ std::wstring LongPathForm(const std::wstring& path);
 // the folder cannot be opened or the system cannot tell.
 std::wstring FinalFolderPath(const std::wstring& longFolder);
 
+// How far a deletion goes with a file that resists it; by default a read-only file stays
+// (Failed, error 5), and so does a file in use.
+struct FileRules {
+    // A read-only file loses the attribute and goes (it is put back when the file stays all the same).
+    bool clearReadOnly = false;
+    // A file another program holds (open without sharing deletion, locked, or a running program
+    // or loaded module) goes at the next restart: PendingRestart, with the error met.
+    bool laterWhenHeld = false;
+};
+inline constexpr FileRules kProductFileRules{true, true};
+
 // Deletes the file longPath, which must be the entry name of the folder whose
 // final path is folderFinal. A name that resolves anywhere else is a link to something that is not
-// ours, and it stays (Kept by Link); so does a folder. With clearReadOnly, a read-only file loses
-// that attribute and goes (it is put back when the file stays all the same); without it, it
-// stays (Failed, error 5).
+// ours, and it stays (Kept by Link); so does a folder.
 Deletion DeleteFileInFolder(const std::wstring& longPath, const std::wstring& folderFinal, const std::wstring& name,
-                            bool clearReadOnly = false);
+                            FileRules rules = {});
 
 // The same for one file given by its path.
-Deletion DeleteFileItself(const std::wstring& path, bool clearReadOnly = false);
+Deletion DeleteFileItself(const std::wstring& path, FileRules rules = {});
 
 // Removes a folder when it is empty and a real folder: a link in its place stays (Kept by Link),
-// and so does what it points at.
+// and so does what it points at. A folder that holds nothing but what already waits for the
+// restart is scheduled after it (PendingRestart).
 Deletion RemoveEmptyFolder(const std::wstring& path);
 
 }  // namespace ta

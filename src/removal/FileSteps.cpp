@@ -196,7 +196,7 @@ void ProgressPageSteps::DeleteSystemFile(const std::wstring& name) {
     if (::GetFileAttributesExW(longPath.c_str(), GetFileExInfoStandard, &data))
         size = FileSize(data.nFileSizeHigh, data.nFileSizeLow);
     ShowProgress(size, path);
-    RecordDeletion(ItemKind::File, path, DeleteFileItself(path, true));
+    RecordDeletion(ItemKind::File, path, DeleteFileItself(path, kProductFileRules));
 }
 
 }  // namespace ta

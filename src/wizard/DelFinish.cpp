@@ -15,6 +15,10 @@ void DelFinish::OnLoad() {
     Label1 = &AddLabel({240, 120, 1455, 255}, L"약관동의", LabelFont::Bold, kBannerTextColor);
     Label2 = &AddLabel({240, 1680, 6255, 375}, L"타르닐 프로그램 제거작업이 모두 완료되었습니다.");
     Label4 = &AddLabel({240, 2280, 4935, 375}, L"완료를 누르시면 타르닐 프로그램 제거작업을 마칩니다.");
+    // Files another program held go at the next restart; the person should know before leaving.
+    const RemovalRecord* record = CurrentRecord();
+    if (record && WaitsForRestart(record->Entries()))
+        RestartLabel = &AddLabel({240, 2880, 6255, 375}, L"일부 파일은 컴퓨터를 다시 시작하면 삭제됩니다.");
     AddButtonRow();
 
     // The load itself; only the progress page's finish remains to be shown.

@@ -10,6 +10,7 @@ public:
     Label* Label1 = nullptr;
     Label* Label2 = nullptr;
     Label* Label4 = nullptr;
+    Label* RestartLabel = nullptr;  // only when some of the removal waits for the next restart
 
 protected:
     void OnLoad() override;

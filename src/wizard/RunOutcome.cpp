@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "platform/AppError.h"
@@ -74,12 +75,14 @@ std::wstring ErrorText(const RecordEntry& entry) {
 }  // namespace
 
 int ExitCodeOf(const std::vector<RecordEntry>& entries) {
-    bool pending = false;
-    for (const RecordEntry& entry : entries) {
+    for (const RecordEntry& entry : entries)
         if (entry.outcome == Outcome::Failed && IsFootprint(entry.kind)) return kExitFailed;
-        pending = pending || entry.outcome == Outcome::PendingRestart;
-    }
-    return pending ? kExitRestartPending : kExitSuccess;
+    return WaitsForRestart(entries) ? kExitRestartPending : kExitSuccess;
+}
+
+bool WaitsForRestart(const std::vector<RecordEntry>& entries) {
+    return std::any_of(entries.begin(), entries.end(),
+                       [](const RecordEntry& entry) { return entry.outcome == Outcome::PendingRestart; });
 }
 
 RunRequest& CurrentRequest() {

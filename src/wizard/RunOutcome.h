@@ -18,6 +18,9 @@ inline constexpr int kExitRestartPending = 3010;  // removed, some of it at the 
 // waits for the restart, else 0.
 int ExitCodeOf(const std::vector<RecordEntry>& entries);
 
+// Whether anything of the removal waits for the next restart.
+bool WaitsForRestart(const std::vector<RecordEntry>& entries);
+
 // What the run was asked; set once at start-up.
 struct RunRequest {
     std::wstring logPath;   // empty: no log

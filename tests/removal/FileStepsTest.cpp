@@ -1,9 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
 
 #include "platform/ProgramValues.h"
+#include "removal/FileRemoval.h"
 #include "removal/FileTestKit.h"
+#include "removal/FixturePrograms.h"
+#include "removal/RestartDeletions.h"
+#include "support/PendingRestartList.h"
 #include "wizard/InstallGuard.h"
 
 namespace {
@@ -81,15 +86,72 @@ TEST_F(FileStepsTest, EmptiedFoldersGoDeepestFirstAndOnlyWhatStillHoldsSomething
     EXPECT_FALSE(Exists(install + L"\\saves"));  // emptied, then removed
     EXPECT_FALSE(Exists(install));
 
-    // A file that stays keeps its folders, and only those.
-    MakeFile(install + L"\\kept\\inner\\held.dat", 5);
-    MakeFolders(install + L"\\gone\\deeper");
-    HANDLE holder = ::CreateFileW((install + L"\\kept\\inner\\held.dat").c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                  nullptr, OPEN_EXISTING, 0, nullptr);
-    RemoveInstallFolder(install);
-    ::CloseHandle(holder);
-    EXPECT_TRUE(Exists(install + L"\\kept\\inner\\held.dat"));
-    EXPECT_FALSE(Exists(install + L"\\gone"));
+}
+
+// Where path stands among the deletions waiting for the restart; -1 when it is not there.
+int PendingIndexOf(const std::wstring& path) {
+    const std::vector<std::wstring> pending = ta::DeletionsPendingRestart();
+    const std::wstring full = ta::LongPathForm(path).substr(4);
+    for (size_t i = 0; i < pending.size(); ++i)
+        if (::CompareStringOrdinal(pending[i].c_str(), -1, full.c_str(), -1, TRUE) == CSTR_EQUAL)
+            return static_cast<int>(i);
+    return -1;
+}
+
+TEST_F(FileStepsTest, FilesOtherProgramsHoldGoAtTheRestartWithTheFoldersThatKeepOnlyThem) {
+    ta::test::PendingRestartList pendingList;  // put back as it was
+    ScratchFolder root(L"Held");
+    const std::wstring install = root / L"Tarnil";
+    MakeFile(install + L"\\data\\held.dat", 50);
+    MakeFile(install + L"\\data\\free.dat", 20);
+    MakeFolders(install + L"\\data\\empty");
+    MakeFile(install + L"\\shared\\held.log", 5);
+    MakeFile(root / L"Profile\\diary.txt", 30);
+    ASSERT_TRUE(ta::test::MakeUnixLink(root / L"Profile\\diary.txt", install + L"\\shared\\diary.txt"));
+    MakeFolders(install + L"\\bin");
+    // A program of the product's running from its folder (its image is mapped), and a program of
+    // somebody else's with two of the product's files and the user's diary open.
+    ta::test::fixtures::RunningCopy viewer(root, L"Tarnil\\bin\\viewer.exe");
+    std::wstring holds;
+    for (const std::wstring& held : {install + L"\\data\\held.dat", install + L"\\shared\\held.log", root / L"Profile\\diary.txt"})
+        holds += L" --hold \"" + held + L"\"";
+    ta::test::fixtures::RunningCopy holder(root, L"memopad.exe", holds);
+    ASSERT_TRUE(viewer.Started() && holder.Started());
+    ASSERT_FALSE(holder.Ended(0));
+
+    ta::RemovalRecord record;
+    {
+        ta::RecordingScope recording(record);
+        RemoveInstallFolder(install);
+    }
+
+    EXPECT_FALSE(Exists(install + L"\\data\\free.dat"));
+    EXPECT_FALSE(Exists(install + L"\\data\\empty"));
+    // Each held file waits for the restart, and its folder after it; the install folder stays
+    // as it is, since the user's link in "shared" keeps it at the restart too.
+    const int heldFile = PendingIndexOf(install + L"\\data\\held.dat");
+    const int running = PendingIndexOf(install + L"\\bin\\viewer.exe");
+    EXPECT_GE(heldFile, 0);
+    EXPECT_GT(PendingIndexOf(install + L"\\data"), heldFile);
+    EXPECT_GE(running, 0);
+    EXPECT_GT(PendingIndexOf(install + L"\\bin"), running);
+    EXPECT_GE(PendingIndexOf(install + L"\\shared\\held.log"), 0);
+    EXPECT_EQ(PendingIndexOf(install + L"\\shared"), -1);
+    EXPECT_EQ(PendingIndexOf(install), -1);
+    EXPECT_TRUE(Exists(install + L"\\data\\held.dat"));
+    // The user's file behind the link is neither deleted nor scheduled.
+    EXPECT_EQ(PendingIndexOf(install + L"\\shared\\diary.txt"), -1);
+    EXPECT_EQ(PendingIndexOf(root / L"Profile\\diary.txt"), -1);
+    EXPECT_EQ(SizeOf(root / L"Profile\\diary.txt"), 30);
+
+    // The record says why each waits.
+    const std::vector<ta::RecordEntry> entries = record.Entries();
+    const auto held = std::find_if(entries.begin(), entries.end(), [&](const ta::RecordEntry& entry) {
+        return entry.item == install + L"\\data\\held.dat";
+    });
+    ASSERT_NE(held, entries.end());
+    EXPECT_EQ(held->outcome, ta::Outcome::PendingRestart);
+    EXPECT_EQ(held->error, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
 }
 
 TEST_F(FileStepsTest, EmptyInstallFolderIsRemovedWithoutProgress) {

@@ -10,6 +10,7 @@
 #include "platform/RemovalRecord.h"
 #include "platform/Text.h"
 #include "platform/Twips.h"
+#include "support/PendingRestartList.h"
 #include "support/TestRegistry.h"
 #include "wizard/DelFinish.h"
 #include "wizard/Un_Start.h"
@@ -335,6 +336,7 @@ TEST_F(ProgressPageTest, RecordNamesTheStepAndTheErrorOfWhatStayed) {
     HANDLE holder = ::CreateFileW(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(holder, INVALID_HANDLE_VALUE);
     ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, kProductKey, L"ProgramPath", folder.Path()));
+    PendingRestartList pendingList;  // put back as it was
 
     RemovalRecord record;
     RecordingScope recording(record);
@@ -342,7 +344,8 @@ TEST_F(ProgressPageTest, RecordNamesTheStepAndTheErrorOfWhatStayed) {
     ::CloseHandle(holder);
     ::SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
 
-    // A read-only file of ours loses the attribute and goes; a held one stays, and says why.
+    // A read-only file of ours loses the attribute and goes; a held one waits for the restart,
+    // and says why.
     const auto readOnlyEntry = record.Find(readOnly);
     ASSERT_TRUE(readOnlyEntry);
     EXPECT_EQ(readOnlyEntry->step, L"FindFilesAPI");
@@ -351,13 +354,13 @@ TEST_F(ProgressPageTest, RecordNamesTheStepAndTheErrorOfWhatStayed) {
     const auto heldEntry = record.Find(held);
     ASSERT_TRUE(heldEntry);
     EXPECT_EQ(heldEntry->step, L"FindFilesAPI");
-    EXPECT_EQ(heldEntry->outcome, Outcome::Failed);
+    EXPECT_EQ(heldEntry->outcome, Outcome::PendingRestart);
     EXPECT_EQ(heldEntry->error, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
-    // The folder they keep is there for that reason, and what was never installed is absent.
+    // The folder it keeps waits with it, and what was never installed is absent.
     const auto folderEntry = record.Find(folder.Path());
     ASSERT_TRUE(folderEntry);
     EXPECT_EQ(folderEntry->step, L"RemoveInstallFolders");
-    EXPECT_EQ(folderEntry->outcome, Outcome::Kept);
+    EXPECT_EQ(folderEntry->outcome, Outcome::PendingRestart);
     EXPECT_EQ(folderEntry->error, static_cast<DWORD>(ERROR_DIR_NOT_EMPTY));
     const auto uninstallEntry =
         record.Find(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tarnil");
@@ -397,6 +400,37 @@ TEST_F(FinishPageTest, LoadClosesTheProgressPageAndLeavesOnlyFinish) {
     EXPECT_EQ(page.Image1->GetPicture(), Un_Start::Banner());
     EXPECT_EQ(OuterSize(page.hWnd()).cx, TwipsX(7050));
     EXPECT_EQ(OuterSize(page.hWnd()).cy, TwipsY(4700));
+}
+
+TEST_F(FinishPageTest, SaysSoWhenFilesWaitForTheRestartAndEndsWith3010) {
+    RemovalRecord record;
+    RecordingScope recording(record);
+    DelFinish& plain = LoadPage<DelFinish>();
+    EXPECT_EQ(plain.RestartLabel, nullptr);
+    plain.Unload();
+    EXPECT_EQ(shell.lastExitCode, 0);
+
+    record.Add({{}, L"FindFilesAPI", ItemKind::File, L"C:\\Tarnil\\held.dat",
+                                    Outcome::PendingRestart, KeptBy::None, ERROR_SHARING_VIOLATION, L""});
+    DelFinish& page = LoadPage<DelFinish>();
+    page.Show();
+    ASSERT_NE(page.RestartLabel, nullptr);
+    // A line of the page's own, readable by assistive tools, between the texts and the line.
+    wchar_t text[128] = {};
+    ::GetWindowTextW(page.RestartLabel->hWnd(), text, 128);
+    EXPECT_STREQ(text, L"일부 파일은 컴퓨터를 다시 시작하면 삭제됩니다.");
+    EXPECT_TRUE(::IsWindowVisible(page.RestartLabel->hWnd()));
+    EXPECT_EQ(page.RestartLabel->Font(), page.Label2->Font());
+    EXPECT_GE(ChildRect(page.RestartLabel->hWnd()).top, ChildRect(page.Label4->hWnd()).bottom);
+    EXPECT_LT(ChildRect(page.RestartLabel->hWnd()).bottom, TwipsY(3600));
+    page.Unload();
+    EXPECT_EQ(shell.lastExitCode, 3010);
+
+    // What failed outright outweighs what waits.
+    record.Add({{}, L"FindFilesAPI", ItemKind::File, L"C:\\Tarnil\\broken.dat", Outcome::Failed, KeptBy::None,
+                ERROR_INVALID_NAME, L""});
+    LoadPage<DelFinish>().Unload();
+    EXPECT_EQ(shell.lastExitCode, 1603);
 }
 
 TEST_F(FinishPageTest, TakingTheBannerDoesNotBringTheStartPageBack) {

@@ -1,0 +1,86 @@
+#include "removal/RestartDeletions.h"
+
+#include <algorithm>
+
+#include "platform/Handles.h"
+
+namespace ta {
+namespace {
+
+const wchar_t kSessionManagerKey[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+const wchar_t kPendingOperations[] = L"PendingFileRenameOperations";
+
+// A path without its "\\?\" or "\??\" prefix, as both forms name the same file.
+std::wstring WithoutPrefix(const std::wstring& path) {
+    if (path.size() >= 4 && (path.rfind(L"\\\\?\\", 0) == 0 || path.rfind(L"\\??\\", 0) == 0)) return path.substr(4);
+    return path;
+}
+
+bool SamePathNoCase(const std::wstring& a, const std::wstring& b) {
+    return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
+                                  TRUE) == CSTR_EQUAL;
+}
+
+// The strings of a REG_MULTI_SZ value, empty ones kept: the pending operations come in pairs
+// of a name and its new name, and an empty new name means deletion.
+std::vector<std::wstring> SplitMultiString(const std::wstring& block) {
+    std::vector<std::wstring> strings;
+    for (size_t start = 0; start < block.size();) {
+        const size_t end = std::min(block.find(L'\0', start), block.size());
+        strings.push_back(block.substr(start, end - start));
+        start = end + 1;
+    }
+    // The value ends in one more NUL, which is no pair's member.
+    if (strings.size() % 2 == 1 && strings.back().empty()) strings.pop_back();
+    return strings;
+}
+
+}  // namespace
+
+DWORD ScheduleDeletionAtRestart(const std::wstring& longPath) {
+    return ::MoveFileExW(longPath.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) ? ERROR_SUCCESS : ::GetLastError();
+}
+
+std::vector<std::wstring> DeletionsPendingRestart() {
+    RegKey key;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManagerKey, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
+        return {};
+    DWORD bytes = 0;
+    if (::RegQueryValueExW(key.get(), kPendingOperations, nullptr, nullptr, nullptr, &bytes) != ERROR_SUCCESS) return {};
+    std::wstring block(bytes / sizeof(wchar_t) + 1, L'\0');
+    DWORD type = 0;
+    bytes = static_cast<DWORD>(block.size() * sizeof(wchar_t));
+    if (::RegQueryValueExW(key.get(), kPendingOperations, nullptr, &type, reinterpret_cast<BYTE*>(block.data()),
+                           &bytes) != ERROR_SUCCESS ||
+        type != REG_MULTI_SZ)
+        return {};
+    block.resize(bytes / sizeof(wchar_t));
+    const std::vector<std::wstring> operations = SplitMultiString(block);
+    std::vector<std::wstring> deletions;
+    for (size_t i = 0; i + 1 < operations.size(); i += 2)
+        if (operations[i + 1].empty() && !operations[i].empty()) deletions.push_back(WithoutPrefix(operations[i]));
+    return deletions;
+}
+
+bool HoldsOnlyPendingDeletions(const std::wstring& longPath) {
+    const std::vector<std::wstring> pending = DeletionsPendingRestart();
+    if (pending.empty()) return false;
+    std::wstring folder = WithoutPrefix(longPath);
+    if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
+    WIN32_FIND_DATAW entry;
+    FindHandle search(::FindFirstFileExW((longPath + L"\\*").c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch,
+                                         nullptr, 0));
+    if (!search) return false;
+    bool anything = false;
+    do {
+        const std::wstring name = entry.cFileName;
+        if (name == L"." || name == L"..") continue;
+        const std::wstring path = folder + name;
+        if (std::none_of(pending.begin(), pending.end(), [&](const std::wstring& p) { return SamePathNoCase(p, path); }))
+            return false;
+        anything = true;
+    } while (::FindNextFileW(search.get(), &entry));
+    return anything;
+}
+
+}  // namespace ta
