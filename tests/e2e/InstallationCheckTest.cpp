@@ -7,6 +7,7 @@
 #include <string>
 
 #include "Manifest.h"
+#include "support/PendingRestartList.h"
 #include "support/TestRegistry.h"
 
 using namespace installation;
@@ -74,6 +75,20 @@ TEST(InstallationCheck, EmptiedValueMustRemainAsAnEmptyString) {
     EXPECT_TRUE(Holds(autorun));
     ASSERT_TRUE(ta::test::SetDword(HKEY_LOCAL_MACHINE, key.path(), L"Tarnil", 0));
     EXPECT_FALSE(Holds(autorun)) << "a number is not an empty string";
+}
+
+TEST(InstallationCheck, AFileForTheRestartMustBeScheduledThenGone) {
+    ta::test::PendingRestartList pendingList;  // put back as it was
+    const std::wstring path = TempPath(L"ta_check_pending.txt");
+    WriteText(path, "in use");
+    const Item item{L"held", Expect::Pending, Kind::File, path, L"", true, true};
+    // Left in place without being scheduled, it would stay for good.
+    EXPECT_FALSE(Fulfilled(item, Observe(item), Phase::AfterRemoval));
+    ASSERT_TRUE(::MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
+    EXPECT_TRUE(Fulfilled(item, Observe(item), Phase::AfterRemoval));
+    EXPECT_FALSE(Fulfilled(item, Observe(item), Phase::AfterRestart));
+    ::DeleteFileW(path.c_str());
+    EXPECT_TRUE(Fulfilled(item, Observe(item), Phase::AfterRestart));
 }
 
 TEST(InstallationCheck, ReportIsReadByPosition) {

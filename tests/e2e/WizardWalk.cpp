@@ -136,11 +136,12 @@ int Walk::Run() {
     Shot(finish, L"5-finish-page", true);
     PressOn(finish, L"완료");
 
-    if (program.WaitForExit(options_.timeoutMs) == STILL_ACTIVE) {
+    const DWORD code = program.WaitForExit(options_.timeoutMs);
+    if (code == STILL_ACTIVE) {
         Say(L"walk: the program did not end");
         return 1;
     }
-    Say(L"walk: the program ended");
+    Say(L"walk: the program ended with exit code " + std::to_wstring(code));
     return 0;
 }
 
