@@ -79,18 +79,37 @@ bool IsReadOnly(HANDLE file) {
            (basic.FileAttributes & FILE_ATTRIBUTE_READONLY);
 }
 
+// Takes the read-only attribute off the open file; answers whether it had it (then before holds
+// what to put back).
+bool DropReadOnly(HANDLE file, FILE_BASIC_INFO& before) {
+    if (!::GetFileInformationByHandleEx(file, FileBasicInfo, &before, sizeof before) ||
+        !(before.FileAttributes & FILE_ATTRIBUTE_READONLY))
+        return false;
+    FILE_BASIC_INFO writable = before;
+    writable.FileAttributes &= ~FILE_ATTRIBUTE_READONLY;
+    if (writable.FileAttributes == 0) writable.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    return ::SetFileInformationByHandle(file, FileBasicInfo, &writable, sizeof writable);
+}
+
 // The attribute only guards the file against deletion: the deletion again without it. When
 // the file stays all the same, it gets its attribute back.
 DWORD DisposeOfReadOnly(HANDLE file) {
-    FILE_BASIC_INFO basic{};
-    if (!::GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic)) return ::GetLastError();
-    FILE_BASIC_INFO writable = basic;
-    writable.FileAttributes &= ~FILE_ATTRIBUTE_READONLY;
-    if (writable.FileAttributes == 0) writable.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-    if (!::SetFileInformationByHandle(file, FileBasicInfo, &writable, sizeof writable)) return ERROR_ACCESS_DENIED;
+    FILE_BASIC_INFO before{};
+    if (!DropReadOnly(file, before)) return ERROR_ACCESS_DENIED;
     const DWORD refused = DisposeOf(file);
-    if (refused != ERROR_SUCCESS) ::SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic);
+    if (refused != ERROR_SUCCESS) ::SetFileInformationByHandle(file, FileBasicInfo, &before, sizeof before);
     return refused;
+}
+
+// A held file goes at the restart. The restart deletes no read-only file, so with clearReadOnly
+// the attribute goes first (and comes back should the system not take the file).
+Deletion FileAtRestart(HANDLE file, const std::wstring& longPath, DWORD refused, bool clearReadOnly) {
+    FILE_BASIC_INFO before{};
+    const bool dropped = clearReadOnly && DropReadOnly(file, before);
+    const Deletion deletion = AtRestart(longPath, refused);
+    if (dropped && deletion.outcome != Outcome::PendingRestart)
+        ::SetFileInformationByHandle(file, FileBasicInfo, &before, sizeof before);
+    return deletion;
 }
 
 }  // namespace
@@ -139,12 +158,13 @@ Deletion DeleteFileInFolder(const std::wstring& longPath, const std::wstring& fo
     if (!file) {
         const DWORD refused = ::GetLastError();
         if (!rules.laterWhenHeld || !IsHeldOpen(refused)) return FromStatus(refused);
-        // Whoever holds the file does not keep us from asking its name: the restart must not
-        // delete what a link leads to either.
-        FileHandle attributesOnly = open(FILE_READ_ATTRIBUTES);
+        // Whoever holds the file does not keep us from its name and attributes: the restart must
+        // not delete what a link leads to either.
+        FileHandle attributesOnly = open(FILE_READ_ATTRIBUTES | (rules.clearReadOnly ? FILE_WRITE_ATTRIBUTES : 0));
+        if (!attributesOnly && rules.clearReadOnly) attributesOnly = open(FILE_READ_ATTRIBUTES);
         if (!attributesOnly) return FromStatus(refused);
         if (!IsEntryItself(attributesOnly.get(), folderFinal, name)) return {Outcome::Kept, 0, KeptBy::Link};
-        return AtRestart(longPath, refused);
+        return FileAtRestart(attributesOnly.get(), longPath, refused, rules.clearReadOnly);
     }
     // Deleting through the handle of a link would delete the target.
     if (!IsEntryItself(file.get(), folderFinal, name)) return {Outcome::Kept, 0, KeptBy::Link};
@@ -155,8 +175,7 @@ Deletion DeleteFileInFolder(const std::wstring& longPath, const std::wstring& fo
     }
     if (refused == ERROR_SUCCESS) return {Outcome::Removed};
     if (!rules.laterWhenHeld || !IsHeldMapped(refused)) return FromStatus(refused);
-    file.reset();
-    return AtRestart(longPath, refused);
+    return FileAtRestart(file.get(), longPath, refused, rules.clearReadOnly);
 }
 
 Deletion DeleteFileItself(const std::wstring& path, FileRules rules) {

@@ -105,7 +105,7 @@ TEST_F(FileStepsTest, FilesOtherProgramsHoldGoAtTheRestartWithTheFoldersThatKeep
     MakeFile(install + L"\\data\\held.dat", 50);
     MakeFile(install + L"\\data\\free.dat", 20);
     MakeFolders(install + L"\\data\\empty");
-    MakeFile(install + L"\\shared\\held.log", 5);
+    MakeFile(install + L"\\shared\\held.log", 5, FILE_ATTRIBUTE_READONLY);
     MakeFile(root / L"Profile\\diary.txt", 30);
     ASSERT_TRUE(ta::test::MakeUnixLink(root / L"Profile\\diary.txt", install + L"\\shared\\diary.txt"));
     MakeFolders(install + L"\\bin");
@@ -135,7 +135,9 @@ TEST_F(FileStepsTest, FilesOtherProgramsHoldGoAtTheRestartWithTheFoldersThatKeep
     EXPECT_GT(PendingIndexOf(install + L"\\data"), heldFile);
     EXPECT_GE(running, 0);
     EXPECT_GT(PendingIndexOf(install + L"\\bin"), running);
+    // The restart deletes no read-only file: the attribute went.
     EXPECT_GE(PendingIndexOf(install + L"\\shared\\held.log"), 0);
+    EXPECT_EQ(::GetFileAttributesW((install + L"\\shared\\held.log").c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
     EXPECT_EQ(PendingIndexOf(install + L"\\shared"), -1);
     EXPECT_EQ(PendingIndexOf(install), -1);
     EXPECT_TRUE(Exists(install + L"\\data\\held.dat"));
