@@ -3,16 +3,13 @@
 #include <algorithm>
 #include <atomic>
 
+#include "platform/Text.h"
+
 namespace ta {
 namespace {
 
 std::atomic<RemovalRecord*> currentRecord{nullptr};
 thread_local const wchar_t* currentStep = nullptr;
-
-bool SameNoCase(std::wstring_view a, std::wstring_view b) {
-    return ::CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
-           CSTR_EQUAL;
-}
 
 }  // namespace
 
@@ -29,7 +26,7 @@ std::vector<RecordEntry> RemovalRecord::Entries() const {
 std::optional<RecordEntry> RemovalRecord::Find(std::wstring_view item) const {
     std::lock_guard lock(mutex_);
     const auto it = std::find_if(entries_.rbegin(), entries_.rend(),
-                                 [&](const RecordEntry& entry) { return SameNoCase(entry.item, item); });
+                                 [&](const RecordEntry& entry) { return SameNameNoCase(entry.item, item); });
     if (it == entries_.rend()) return std::nullopt;
     return *it;
 }

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/SlimLock.h"
+
 namespace ta {
 
 enum class ItemKind { Step, File, Folder, Key, Value, Shortcut, Process, Component, Tray, Report };
@@ -47,7 +49,7 @@ public:
     void Clear();
 
 private:
-    mutable std::mutex mutex_;
+    mutable SlimMutex mutex_;
     std::vector<RecordEntry> entries_;
 };
 

@@ -43,6 +43,11 @@ bool EndsWithNoCase(std::wstring_view text, std::wstring_view tail) {
     return ToLower(text.substr(text.size() - tail.size())) == ToLower(tail);
 }
 
+bool SameNameNoCase(std::wstring_view a, std::wstring_view b) {
+    return ::CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
+           CSTR_EQUAL;
+}
+
 std::wstring TrimBlanks(std::wstring_view text) {
     const size_t first = text.find_first_not_of(L' ');
     if (first == std::wstring_view::npos) return {};

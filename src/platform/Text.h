@@ -16,6 +16,9 @@ std::wstring FromUtf8(std::string_view bytes);
 // Lower-case form under the system's rules (CharLower), as used for case-insensitive matching.
 std::wstring ToLower(std::wstring_view text);
 bool EndsWithNoCase(std::wstring_view text, std::wstring_view tail);
+// Whether two names (paths, file names) are the same as the file system compares them: ordinal,
+// case ignored.
+bool SameNameNoCase(std::wstring_view a, std::wstring_view b);
 // Removes blanks (spaces only) at both ends.
 std::wstring TrimBlanks(std::wstring_view text);
 

@@ -14,7 +14,7 @@ DeletionPool::~DeletionPool() {
         std::lock_guard lock(mutex_);
         closing_ = true;
     }
-    changed_.notify_all();
+    queued_.WakeAll();
     for (std::thread& thread : threads_) thread.join();
 }
 
@@ -31,22 +31,22 @@ void DeletionPool::Delete(const std::wstring& longDir, const std::wstring& folde
         return;
     }
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return jobs_.size() < kQueueLimit; });
+    taken_.Wait(lock, [&] { return jobs_.size() < kQueueLimit; });
     jobs_.push_back(std::move(job));
     lock.unlock();
-    changed_.notify_all();
+    queued_.WakeOne();
 }
 
 void DeletionPool::Work() {
     StepScope step(step_);
     for (;;) {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return closing_ || !jobs_.empty(); });
+        queued_.Wait(lock, [&] { return closing_ || !jobs_.empty(); });
         if (jobs_.empty()) return;
         Job job = std::move(jobs_.front());
         jobs_.pop_front();
         lock.unlock();
-        changed_.notify_all();
+        taken_.WakeOne();
         Attempt([&] { Carry(job); });
     }
 }

@@ -3,12 +3,12 @@
 // system (and, under Wine, on its server) most of its time; a few in flight keep both busy, so
 // the link-safe deletion keeps up with a plain one. The queue is short, so what the page shows
 // as being deleted is never far ahead of what is.
-#include <condition_variable>
 #include <deque>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "platform/SlimLock.h"
 
 namespace ta {
 
@@ -21,13 +21,15 @@ public:
     DeletionPool(const DeletionPool&) = delete;
     DeletionPool& operator=(const DeletionPool&) = delete;
 
-    // Deletes longDir + name as DeleteFileInFolder does (a read-only file of ours goes too), and
-    // records it as shown. Waits while
-    // the queue is full.
+    // Deletes longDir + name as DeleteFileInFolder does with the product's rules, and records it
+    // as shown. Waits while the queue is full.
     void Delete(const std::wstring& longDir, const std::wstring& folderFinal, const std::wstring& name,
                 const std::wstring& shown);
 
-    static constexpr unsigned kThreads = 2;
+    // A deletion is a few round trips that mostly wait, so more of them in flight than there are
+    // cores pays: under Wine on 2 cores, the page took 1.9 times a plain loop with 1 thread, about
+    // 1.35 with 2, and 1.05 to 1.2 with 3 to 8.
+    static constexpr unsigned kThreads = 4;
     static constexpr size_t kQueueLimit = 32;
 
 private:
@@ -41,8 +43,9 @@ private:
     static void Carry(const Job& job);  // the deletion itself, written to the record
 
     const wchar_t* step_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
+    SlimMutex mutex_;
+    SlimCondition queued_;  // a job came, or the pool closes
+    SlimCondition taken_;   // a job left the queue
     std::deque<Job> jobs_;
     bool closing_ = false;
     std::vector<std::thread> threads_;

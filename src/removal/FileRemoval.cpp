@@ -1,6 +1,7 @@
 #include "removal/FileRemoval.h"
 
 #include "platform/Handles.h"
+#include "platform/Text.h"
 #include "removal/RestartDeletions.h"
 
 namespace ta {
@@ -25,11 +26,6 @@ std::wstring FinalPathOf(HANDLE handle) {
         }
         buffer.resize(length);
     }
-}
-
-bool SamePathNoCase(const std::wstring& a, const std::wstring& b) {
-    return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
-                                  TRUE) == CSTR_EQUAL;
 }
 
 Deletion FromStatus(DWORD status) {
@@ -63,7 +59,7 @@ bool IsEntryItself(HANDLE file, const std::wstring& folderFinal, const std::wstr
     std::wstring expected = folderFinal;
     if (expected.back() != L'\\') expected += L'\\';
     expected += name;
-    return fileFinal.empty() || SamePathNoCase(fileFinal, expected);
+    return fileFinal.empty() || SameNameNoCase(fileFinal, expected);
 }
 
 // Deletes the open file through its handle; answers ERROR_SUCCESS or why the system refused.

@@ -10,6 +10,7 @@
 #include "platform/Handles.h"
 #include "platform/OrdinaryFile.h"
 #include "platform/ProgramValues.h"
+#include "platform/Text.h"
 #include "removal/DeletionPool.h"
 #include "removal/FileRemoval.h"
 #include "removal/ProgressPageSteps.h"
@@ -81,6 +82,12 @@ std::vector<std::wstring> RealFoldersBelow(const std::wstring& folder) {
     return folders;
 }
 
+bool IsKnownSubfolder(const std::wstring& installFolder, const std::wstring& path) {
+    for (const wchar_t* sub : kInstallSubfolders)
+        if (SameNameNoCase(installFolder + sub, path)) return true;
+    return false;
+}
+
 // A pattern every name fits: the walk for subfolders then finds the files too.
 bool MatchesEveryName(const std::wstring& pattern) { return pattern == L"*" || pattern == L"*.*"; }
 
@@ -107,6 +114,7 @@ int32_t ProgressPageSteps::FindFilesAPI(std::wstring& path, const std::wstring& 
         return 0;
     }
     int32_t counted = 0;
+    foldersWalked_.assign(1, path.substr(0, path.size() - 1));
     DeletionPool deletions;  // every deletion is done when it goes
     AddUnlessOverflow(counted, RemoveFilesBelow(path, LongPathForm(path), SearchStr, FileCount, DirCount, deletions));
     return counted;
@@ -141,6 +149,7 @@ int64_t ProgressPageSteps::RemoveFilesBelow(const std::wstring& shownDir, const 
                     RecordKept(ItemKind::Folder, shownDir + name, KeptBy::Link);
                 } else {
                     subfolders.push_back(name);
+                    foldersWalked_.push_back(shownDir + name);
                     AddUnlessOverflow(DirCount, 1);
                 }
             }
@@ -170,9 +179,14 @@ void ProgressPageSteps::RemoveInstallFolders() {
     // Then every other folder the removal emptied, deepest first, so that no empty skeleton is
     // left behind; a folder that still holds anything stays, and so does a link and its target.
     Attempt([&] {
-        const std::vector<std::wstring> below = RealFoldersBelow(folder);
-        for (auto it = below.rbegin(); it != below.rend(); ++it)
+        // The walk that emptied them knows them already; without one, they are looked for.
+        const bool walked = !foldersWalked_.empty() && SameNameNoCase(foldersWalked_.front(), folder);
+        const std::vector<std::wstring> below =
+            walked ? std::vector<std::wstring>(foldersWalked_.begin() + 1, foldersWalked_.end()) : RealFoldersBelow(folder);
+        for (auto it = below.rbegin(); it != below.rend(); ++it) {
+            if (IsKnownSubfolder(folder, *it)) continue;  // met above
             Attempt([&] { RecordDeletion(ItemKind::Folder, *it, RemoveEmptyFolder(*it)); });
+        }
     });
     Attempt([&] { RecordDeletion(ItemKind::Folder, folder, RemoveEmptyFolder(folder)); });
 }

@@ -4,6 +4,7 @@
 // Their implementations live with the other removal operations in this folder.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace ta {
 
@@ -21,7 +22,8 @@ public:
     int32_t FindFilesAPI(std::wstring& path, const std::wstring& SearchStr, int16_t& FileCount, int16_t& DirCount);
     // Cuts the text at its first NUL; answers the result.
     static std::wstring StripNulls(std::wstring& text);
-    // Removes the known subfolders, then the install folder, each only when empty.
+    // Removes the known subfolders, then every other folder below the install folder (deepest
+    // first), then the install folder, each only when empty.
     void RemoveInstallFolders();
     // Deletes the product's files from the system folder, then shows the bar full.
     void DeleteSystemFiles();
@@ -50,6 +52,9 @@ private:
                              int16_t& FileCount, int16_t& DirCount, DeletionPool& deletions);
     // Counts size into DeletedBytes and shows it on the bar, and path on Label3.
     void ShowProgress(int64_t size, const std::wstring& path);
+    // The real folders the last FindFilesAPI walked: the folder it started from (without a
+    // trailing ""), then each folder below it after its parent.
+    std::vector<std::wstring> foldersWalked_;
 };
 
 }  // namespace ta

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/Handles.h"
+#include "platform/Text.h"
 
 namespace ta {
 namespace {
@@ -14,11 +15,6 @@ const wchar_t kPendingOperations[] = L"PendingFileRenameOperations";
 std::wstring WithoutPrefix(const std::wstring& path) {
     if (path.size() >= 4 && (path.rfind(L"\\\\?\\", 0) == 0 || path.rfind(L"\\??\\", 0) == 0)) return path.substr(4);
     return path;
-}
-
-bool SamePathNoCase(const std::wstring& a, const std::wstring& b) {
-    return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
-                                  TRUE) == CSTR_EQUAL;
 }
 
 // The strings of a REG_MULTI_SZ value, empty ones kept: the pending operations come in pairs
@@ -76,7 +72,7 @@ bool HoldsOnlyPendingDeletions(const std::wstring& longPath) {
         const std::wstring name = entry.cFileName;
         if (name == L"." || name == L"..") continue;
         const std::wstring path = folder + name;
-        if (std::none_of(pending.begin(), pending.end(), [&](const std::wstring& p) { return SamePathNoCase(p, path); }))
+        if (std::none_of(pending.begin(), pending.end(), [&](const std::wstring& p) { return SameNameNoCase(p, path); }))
             return false;
         anything = true;
     } while (::FindNextFileW(search.get(), &entry));

@@ -2,9 +2,10 @@
 // The latest progress of a removal that runs on another thread: the worker stores every change,
 // the page takes what changed at its own pace. Only the last value counts; nothing queues up.
 #include <cstdint>
-#include <mutex>
 #include <optional>
 #include <string>
+
+#include "platform/SlimLock.h"
 
 namespace ta {
 
@@ -33,7 +34,7 @@ public:
     }
 
 private:
-    std::mutex mutex_;
+    SlimMutex mutex_;
     std::optional<int32_t> value_;
     std::optional<std::wstring> path_;
 };
