@@ -148,16 +148,20 @@ Deletion DeleteFileInFolder(const std::wstring& longPath, const std::wstring& fo
         return FileHandle(::CreateFileW(longPath.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                         nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     };
-    FileHandle file = open(DELETE | FILE_READ_ATTRIBUTES | (rules.clearReadOnly ? FILE_WRITE_ATTRIBUTES : 0));
-    if (!file && rules.clearReadOnly && ::GetLastError() == ERROR_ACCESS_DENIED)
-        file = open(DELETE | FILE_READ_ATTRIBUTES);
+    // With clearReadOnly, also able to change the attributes where the system allows it.
+    const auto openForRules = [&](DWORD access) {
+        if (!rules.clearReadOnly) return open(access);
+        FileHandle handle = open(access | FILE_WRITE_ATTRIBUTES);
+        if (!handle && ::GetLastError() == ERROR_ACCESS_DENIED) handle = open(access);
+        return handle;
+    };
+    FileHandle file = openForRules(DELETE | FILE_READ_ATTRIBUTES);
     if (!file) {
         const DWORD refused = ::GetLastError();
         if (!rules.laterWhenHeld || !IsHeldOpen(refused)) return FromStatus(refused);
         // Whoever holds the file does not keep us from its name and attributes: the restart must
         // not delete what a link leads to either.
-        FileHandle attributesOnly = open(FILE_READ_ATTRIBUTES | (rules.clearReadOnly ? FILE_WRITE_ATTRIBUTES : 0));
-        if (!attributesOnly && rules.clearReadOnly) attributesOnly = open(FILE_READ_ATTRIBUTES);
+        FileHandle attributesOnly = openForRules(FILE_READ_ATTRIBUTES);
         if (!attributesOnly) return FromStatus(refused);
         if (!IsEntryItself(attributesOnly.get(), folderFinal, name)) return {Outcome::Kept, 0, KeptBy::Link};
         return FileAtRestart(attributesOnly.get(), longPath, refused, rules.clearReadOnly);
