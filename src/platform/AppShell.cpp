@@ -8,16 +8,6 @@ namespace {
 AppShell g_realShell;
 AppShell* g_shell = &g_realShell;
 
-std::wstring ExePath() {
-    std::vector<wchar_t> buffer(MAX_PATH);
-    for (;;) {
-        const DWORD n = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (n == 0) return {};
-        if (n < buffer.size()) return std::wstring(buffer.data(), n);
-        buffer.resize(buffer.size() * 2);
-    }
-}
-
 }  // namespace
 
 int AppShell::ShowMessage(HWND owner, const std::wstring& text, const std::wstring& title, UINT flags) {
@@ -34,6 +24,16 @@ AppShell* SetShell(AppShell* shell) noexcept {
     AppShell* previous = g_shell;
     g_shell = shell ? shell : &g_realShell;
     return previous;
+}
+
+std::wstring ExePath() {
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD n = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (n == 0) return {};
+        if (n < buffer.size()) return std::wstring(buffer.data(), n);
+        buffer.resize(buffer.size() * 2);
+    }
 }
 
 std::wstring ExeFolder() {

@@ -36,6 +36,8 @@ private:
     AppShell* previous_;
 };
 
+// The full path of the running executable.
+std::wstring ExePath();
 // The folder of the running executable, without a trailing backslash.
 std::wstring ExeFolder();
 // The running executable's file name without folder and extension.

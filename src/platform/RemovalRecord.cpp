@@ -108,6 +108,7 @@ const wchar_t* ItemKindName(ItemKind kind) noexcept {
     case ItemKind::Component: return L"component";
     case ItemKind::Tray: return L"tray";
     case ItemKind::Report: return L"report";
+    case ItemKind::HandOver: return L"hand-over";
     }
     return L"";
 }

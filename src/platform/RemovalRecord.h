@@ -14,7 +14,9 @@
 
 namespace ta {
 
-enum class ItemKind { Step, File, Folder, Key, Value, Shortcut, Process, Component, Tray, Report };
+// HandOver: the program's private copy and what it does to run the removal from outside the
+// install folder (not part of the product).
+enum class ItemKind { Step, File, Folder, Key, Value, Shortcut, Process, Component, Tray, Report, HandOver };
 
 enum class Outcome {
     Removed,         // deleted, ended, unregistered

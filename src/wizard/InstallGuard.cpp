@@ -66,6 +66,25 @@ std::optional<std::wstring> GuardedInstallPath(const std::wstring& path) {
     return full;
 }
 
+bool LiesInside(const std::wstring& path, const std::wstring& folder) {
+    std::wstring base = folder;
+    while (!base.empty() && IsSlash(base.back())) base.pop_back();
+    if (base.empty() || path.size() < base.size()) return false;
+    if (!SameNameNoCase(std::wstring_view(path).substr(0, base.size()), base)) return false;
+    return path.size() == base.size() || IsSlash(path[base.size()]);
+}
+
+std::wstring NormalisedPath(const std::wstring& path) {
+    const std::wstring full = FullPathName(WithoutLongPathPrefix(path));
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD n = ::GetLongPathNameW(full.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (n == 0) return full;
+        if (n < buffer.size()) return std::wstring(buffer.data(), n);
+        buffer.resize(n + 1);
+    }
+}
+
 bool InstallPathPassesGuard(const std::wstring& path) { return GuardedInstallPath(path).has_value(); }
 
 }  // namespace ta

@@ -7,6 +7,7 @@
 #include "removal/CreateShortCut.h"
 #include "removal/TarnilSet.h"
 #include "report/UninstallReport.h"
+#include "wizard/HandOver.h"
 #include "wizard/InstallGuard.h"
 #include "wizard/RunOutcome.h"
 #include "wizard/Startup.h"
@@ -53,6 +54,7 @@ void RunProgressSteps(ProgressPageSteps& steps, const std::function<void()>& ste
             return;
         }
         steps.InstallPath = *guarded;
+        MoveOriginalOutOf(steps.InstallPath);
         int16_t fileCount = 0, dirCount = 0;
         steps.FindFilesAPI(steps.InstallPath, L"*.*", fileCount, dirCount);
         Attempt(L"RemoveInstallFolders", [&] { steps.RemoveInstallFolders(); });

@@ -10,6 +10,7 @@
 #include "platform/ContinueOnError.h"
 #include "platform/Handles.h"
 #include "platform/Text.h"
+#include "wizard/HandOver.h"
 
 namespace ta {
 namespace {
@@ -117,6 +118,7 @@ std::string FormatRemovalLog(const std::vector<RecordEntry>& entries, int exitCo
 }
 
 void EndRun(int exitCode) {
+    Attempt(L"HandOver", [] { ArrangePrivateFolderRemoval(); });
     Attempt([&] {
         const RunRequest& request = CurrentRequest();
         if (request.logPath.empty()) return;

@@ -13,6 +13,7 @@
 #include "registry/Regset.h"
 #include "removal/TarnilSet.h"
 #include "wizard/CommandLine.h"
+#include "wizard/HandOver.h"
 #include "wizard/RemovalSequence.h"
 #include "wizard/RunOutcome.h"
 #include "wizard/Un_Start.h"
@@ -49,7 +50,8 @@ void LoadServerSettings() {
 }
 
 int RunUninstaller(const std::wstring& arguments) {
-    const CommandLine options = ParseCommandLine(SplitArguments(arguments));
+    const std::vector<std::wstring> split = SplitArguments(arguments);
+    const CommandLine options = ParseCommandLine(split);
     // Everything the run does to the machine is recorded here.
     RemovalRecord record;
     RecordingScope recording(record);
@@ -70,9 +72,18 @@ int RunUninstaller(const std::wstring& arguments) {
         EndRun(kExitSuccess);
         return kExitSuccess;
     }
-    if (AnotherInstanceRunning(kInstanceName)) {
+    // A private copy the original handed the run to counts as that original's instance.
+    const bool handedOver = AcceptHandOver(options);
+    if (AnotherInstanceRunning(kInstanceName) && !handedOver) {
         EndRun(kExitAnotherInstance);
         return kExitAnotherInstance;
+    }
+    if (!handedOver) {
+        if (const std::optional<int> code = RunFromPrivateCopy(split)) {
+            // The copy ran the whole run and wrote its log; this process only answers for it.
+            Shell().EndProgram(*code);
+            return *code;
+        }
     }
     Attempt([] { InitSystemPaths(); });
     if (options.silent) {

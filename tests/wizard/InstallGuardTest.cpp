@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "wizard/CommandLine.h"
 #include "wizard/InstallGuard.h"
 
 namespace ta {
@@ -42,6 +43,31 @@ TEST(InstallGuardTest, RelativePathsAndRootsFail) {
     EXPECT_FALSE(InstallPathPassesGuard(L"\\\\tarnil\\share"));  // a share root
     EXPECT_FALSE(InstallPathPassesGuard(L"\\\\tarnil\\share\\"));
     EXPECT_FALSE(InstallPathPassesGuard(L"\\\\.\\C:\\Tarnil"));  // the device namespace
+}
+
+// The hand-over runs only for a program whose file lies in the install folder; a folder whose
+// name merely begins like it is somebody else's.
+TEST(InstallGuardTest, OnlyWhatLiesBelowTheFolderIsInsideIt) {
+    EXPECT_TRUE(LiesInside(L"C:\\Program Files (x86)\\Tarnil\\TaUnInst.exe", L"C:\\program files (x86)\\TARNIL\\"));
+    EXPECT_TRUE(LiesInside(L"C:\\Tarnil", L"C:\\Tarnil"));
+    EXPECT_FALSE(LiesInside(L"C:\\Tarnil2\\TaUnInst.exe", L"C:\\Tarnil"));
+    EXPECT_FALSE(LiesInside(L"C:\\Tar", L"C:\\Tarnil"));
+    EXPECT_FALSE(LiesInside(L"C:\\Tarnil\\x", L""));
+    EXPECT_EQ(NormalisedPath(L"C:\\windows\\system32\\..\\.\\system32"), L"C:\\windows\\system32");
+}
+
+// The copy gets the original's switches through a command line: every argument must come back
+// exactly as it went in, also a log path ending in a backslash or holding quotes and spaces.
+TEST(CommandLineTest, QuotedArgumentsSplitBackUnchanged) {
+    const std::vector<std::wstring> arguments = {L"/S", L"/log=C:\\타르닐 제거\\r.log", L"C:\\a b\\", L"say \"hi\"",
+                                                 L"\\\\\"x", L"", L"/original=42:C:\\Program Files\\Tarnil\\TaUnInst.exe"};
+    std::wstring line;
+    for (const std::wstring& argument : arguments) line += QuoteArgument(argument) + L" ";
+    EXPECT_EQ(SplitArguments(line), arguments);
+    const CommandLine parsed = ParseCommandLine(SplitArguments(line));
+    EXPECT_EQ(parsed.originalPid, 42u);
+    EXPECT_EQ(parsed.originalPath, L"C:\\Program Files\\Tarnil\\TaUnInst.exe");
+    EXPECT_EQ(ParseCommandLine({L"/original=x:C:\\a.exe"}).unknown.size(), 1u);
 }
 
 }  // namespace

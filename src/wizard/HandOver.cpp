@@ -1,0 +1,221 @@
+#include "wizard/HandOver.h"
+
+#include <windows.h>
+#include <objbase.h>
+#include <sddl.h>
+
+#include <cwchar>
+
+#include "platform/AppShell.h"
+#include "platform/ContinueOnError.h"
+#include "platform/Handles.h"
+#include "platform/RemovalRecord.h"
+#include "platform/Text.h"
+#include "registry/Regset.h"
+#include "removal/TarnilSet.h"
+#include "wizard/FolderSweeper.h"
+#include "wizard/InstallGuard.h"
+
+namespace ta {
+namespace {
+
+constexpr wchar_t kStep[] = L"HandOver";
+
+// What the copy knows of the program it stands in for.
+struct Original {
+    KernelHandle process;
+    std::wstring path;  // normalised
+};
+Original& HandedOverFrom() {
+    static Original original;
+    return original;
+}
+
+std::wstring FileNameOf(const std::wstring& path) { return path.substr(path.find_last_of(L"\\/") + 1); }
+
+std::wstring SystemFolder() {
+    wchar_t buffer[MAX_PATH];
+    const UINT n = ::GetSystemDirectoryW(buffer, MAX_PATH);
+    return n > 0 && n < MAX_PATH ? std::wstring(buffer, n) : std::wstring();
+}
+
+// The temporary folder, with its trailing backslash. Where the system has a temporary folder of
+// its own for the local system account, that one (only that account and administrators can
+// write there).
+std::wstring TemporaryFolder() {
+    using GetTempPath2Fn = DWORD(WINAPI*)(DWORD, LPWSTR);
+    const auto getTempPath2 = reinterpret_cast<GetTempPath2Fn>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "GetTempPath2W")));
+    wchar_t buffer[MAX_PATH + 1];
+    const DWORD n = getTempPath2 ? getTempPath2(MAX_PATH + 1, buffer) : ::GetTempPathW(MAX_PATH + 1, buffer);
+    return n > 0 && n <= MAX_PATH ? std::wstring(buffer, n) : std::wstring();
+}
+
+// A fresh folder under the temporary folder that only the local system account and the
+// administrators may use, with a name nobody can guess; never one that was there before.
+std::wstring CreatePrivateFolder(DWORD& error) {
+    const std::wstring temp = TemporaryFolder();
+    if (temp.empty()) {
+        error = ERROR_PATH_NOT_FOUND;
+        return {};
+    }
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", SDDL_REVISION_1,
+                                                                &descriptor, nullptr)) {
+        error = ::GetLastError();
+        return {};
+    }
+    SECURITY_ATTRIBUTES security{sizeof security, descriptor, FALSE};
+    std::wstring folder;
+    error = ERROR_ALREADY_EXISTS;
+    for (int attempt = 0; attempt < 8 && error == ERROR_ALREADY_EXISTS; ++attempt) {
+        GUID random{};
+        if (FAILED(::CoCreateGuid(&random))) {
+            error = ERROR_GEN_FAILURE;
+            break;
+        }
+        wchar_t name[32];
+        std::swprintf(name, 32, L"TaUnInst-%08lX%04X%04X", random.Data1, random.Data2, random.Data3);
+        folder = temp + name;
+        error = ::CreateDirectoryW(folder.c_str(), &security) ? 0 : ::GetLastError();
+    }
+    ::LocalFree(descriptor);
+    return error ? std::wstring() : folder;
+}
+
+// The copy's command line: its own name, the original's switches with a relative log path made
+// absolute (the copy runs in another folder), and the switch that names the original.
+std::wstring CopyCommandLine(const std::wstring& copy, const std::vector<std::wstring>& arguments,
+                             const std::wstring& original) {
+    std::wstring line = QuoteArgument(copy);
+    for (const std::wstring& argument : arguments) {
+        const CommandLine alone = ParseCommandLine({argument});
+        line += L" " + QuoteArgument(alone.logPath.empty() ? argument : L"/log=" + NormalisedPath(alone.logPath));
+    }
+    return line + L" " + QuoteArgument(L"/original=" + std::to_wstring(::GetCurrentProcessId()) + L":" + original);
+}
+
+// Starts the copy in the system folder, so that no folder of the product is its current one,
+// showing its windows as this program was asked to show its own.
+KernelHandle StartCopy(const std::wstring& copy, std::wstring commandLine, DWORD& error) {
+    STARTUPINFOW own{};
+    own.cb = sizeof own;
+    ::GetStartupInfoW(&own);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    if (own.dwFlags & STARTF_USESHOWWINDOW) {
+        startup.dwFlags = STARTF_USESHOWWINDOW;
+        startup.wShowWindow = own.wShowWindow;
+    }
+    PROCESS_INFORMATION started{};
+    const std::wstring system = SystemFolder();
+    if (!::CreateProcessW(copy.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                          system.empty() ? nullptr : system.c_str(), &startup, &started)) {
+        error = ::GetLastError();
+        return {};
+    }
+    ::CloseHandle(started.hThread);
+    // The person started this program; the wizard they see is the copy's and may come to the front.
+    ::AllowSetForegroundWindow(started.dwProcessId);
+    return KernelHandle(started.hProcess);
+}
+
+std::wstring ImagePathOf(HANDLE process) {
+    wchar_t buffer[MAX_PATH * 2];
+    DWORD size = MAX_PATH * 2;
+    return ::QueryFullProcessImageNameW(process, 0, buffer, &size) ? std::wstring(buffer, size) : std::wstring();
+}
+
+void RecordInPlace(const std::wstring& item, DWORD error, const wchar_t* what) {
+    Record(ItemKind::HandOver, item, Outcome::Failed, error, KeptBy::None,
+           std::wstring(what) + L"; the removal runs in place");
+}
+
+}  // namespace
+
+std::optional<int> RunFromPrivateCopy(const std::vector<std::wstring>& arguments) {
+    const auto installFolder = GuardedInstallPath(Regset::GetStringValue(TarnilSet::kProductKey, L"ProgramPath"));
+    const std::wstring own = NormalisedPath(ExePath());
+    if (!installFolder || !LiesInside(own, NormalisedPath(*installFolder))) return std::nullopt;
+
+    StepScope step(kStep);
+    DWORD error = 0;
+    const std::wstring folder = CreatePrivateFolder(error);
+    if (folder.empty()) {
+        RecordInPlace(TemporaryFolder(), error, L"no private folder");
+        return std::nullopt;
+    }
+    const std::wstring copy = folder + L"\\" + FileNameOf(own);
+    if (!::CopyFileW(own.c_str(), copy.c_str(), TRUE)) {
+        error = ::GetLastError();
+        ::RemoveDirectoryW(folder.c_str());
+        RecordInPlace(copy, error, L"not copied");
+        return std::nullopt;
+    }
+    ::SetFileAttributesW(copy.c_str(), FILE_ATTRIBUTE_NORMAL);  // the sweeper leaves a read-only file
+    // Nothing of the install folder may stay this process's current folder while the copy works.
+    const std::wstring system = SystemFolder();
+    if (!system.empty()) ::SetCurrentDirectoryW(system.c_str());
+    KernelHandle process = StartCopy(copy, CopyCommandLine(copy, arguments, own), error);
+    if (!process) {
+        ::DeleteFileW(copy.c_str());
+        ::RemoveDirectoryW(folder.c_str());
+        RecordInPlace(copy, error, L"the copy did not start");
+        return std::nullopt;
+    }
+    ::WaitForSingleObject(process.get(), INFINITE);
+    DWORD code = 0;
+    if (!::GetExitCodeProcess(process.get(), &code)) code = 1603;
+    return static_cast<int>(code);
+}
+
+bool AcceptHandOver(const CommandLine& options) {
+    if (options.originalPid == 0 || options.originalPid == ::GetCurrentProcessId()) return false;
+    KernelHandle process(::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_DUP_HANDLE, FALSE,
+                                       options.originalPid));
+    if (!process) return false;
+    const std::wstring image = ImagePathOf(process.get());
+    const std::wstring path = NormalisedPath(options.originalPath);
+    if (image.empty() || !SameNameNoCase(NormalisedPath(image), path)) return false;
+    Original& original = HandedOverFrom();
+    original.process = std::move(process);
+    original.path = path;
+    StepScope step(kStep);
+    Record(ItemKind::HandOver, ExePath(), Outcome::Done, 0, KeptBy::None,
+           L"a private copy runs the removal for " + path + L" (process " + std::to_wstring(options.originalPid) + L")");
+    return true;
+}
+
+void MoveOriginalOutOf(const std::wstring& installFolder) {
+    const Original& original = HandedOverFrom();
+    if (original.path.empty() || !LiesInside(original.path, NormalisedPath(installFolder))) return;
+    StepScope step(kStep);
+    const std::wstring moved = ExeFolder() + L"\\original-" + FileNameOf(original.path);
+    if (!::MoveFileExW(original.path.c_str(), moved.c_str(), 0)) {
+        Record(ItemKind::HandOver, original.path, Outcome::Failed, ::GetLastError(), KeptBy::None,
+               L"not moved out of the install folder");
+        return;
+    }
+    // The sweeper removes it with the folder; a read-only file would stay.
+    ::SetFileAttributesW(moved.c_str(), FILE_ATTRIBUTE_NORMAL);
+    Record(ItemKind::File, original.path, Outcome::Removed, 0, KeptBy::None,
+           L"moved to " + moved + L" while it runs; goes with that folder");
+}
+
+void ArrangePrivateFolderRemoval() {
+    const Original& original = HandedOverFrom();
+    if (original.path.empty()) return;
+    StepScope step(kStep);
+    const std::wstring folder = ExeFolder();
+    const DWORD error = StartFolderSweeper(folder, original.process.get());
+    if (!error) {
+        Record(ItemKind::HandOver, folder, Outcome::Done, 0, KeptBy::None,
+               L"removed by the system's command processor once the copy and the original have ended");
+        return;
+    }
+    Record(ItemKind::HandOver, folder, Outcome::Failed, error, KeptBy::None, L"no sweeper started");
+    const DWORD scheduled = ScheduleFolderForRestart(folder);
+    Record(ItemKind::HandOver, folder, scheduled ? Outcome::Failed : Outcome::PendingRestart, scheduled);
+}
+
+}  // namespace ta
