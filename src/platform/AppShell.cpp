@@ -51,6 +51,16 @@ std::wstring ExeName() {
     return name;
 }
 
+std::wstring SystemFolder() {
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        const UINT n = ::GetSystemDirectoryW(buffer.data(), static_cast<UINT>(buffer.size()));
+        if (n == 0) return {};
+        if (n < buffer.size()) return std::wstring(buffer.data(), n);
+        buffer.resize(n + 1);
+    }
+}
+
 std::wstring ProgramTitle() { return L"TaUnInst"; }
 
 bool AnotherInstanceRunning(const std::wstring& name) {

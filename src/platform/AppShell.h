@@ -42,6 +42,8 @@ std::wstring ExePath();
 std::wstring ExeFolder();
 // The running executable's file name without folder and extension.
 std::wstring ExeName();
+// The system folder, without a trailing backslash; empty when it cannot be found.
+std::wstring SystemFolder();
 // The program's title, as message boxes of its own show it.
 std::wstring ProgramTitle();
 

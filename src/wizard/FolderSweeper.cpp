@@ -2,17 +2,12 @@
 
 #include <vector>
 
+#include "platform/AppShell.h"
 #include "platform/Handles.h"
 #include "wizard/CommandLine.h"
 
 namespace ta {
 namespace {
-
-std::wstring SystemFolder() {
-    wchar_t buffer[MAX_PATH];
-    const UINT n = ::GetSystemDirectoryW(buffer, MAX_PATH);
-    return n > 0 && n < MAX_PATH ? std::wstring(buffer, n) : std::wstring();
-}
 
 bool IsPlainName(const std::wstring& name) {
     if (name.empty()) return false;

@@ -33,12 +33,6 @@ Original& HandedOverFrom() {
 
 std::wstring FileNameOf(const std::wstring& path) { return path.substr(path.find_last_of(L"\\/") + 1); }
 
-std::wstring SystemFolder() {
-    wchar_t buffer[MAX_PATH];
-    const UINT n = ::GetSystemDirectoryW(buffer, MAX_PATH);
-    return n > 0 && n < MAX_PATH ? std::wstring(buffer, n) : std::wstring();
-}
-
 // The temporary folder, with its trailing backslash. Where the system has a temporary folder of
 // its own for the local system account, that one (only that account and administrators can
 // write there).

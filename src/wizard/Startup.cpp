@@ -32,17 +32,7 @@ public:
 
 }  // namespace
 
-void InitSystemPaths() {
-    // The buffer grows with the answer, so a system folder of any length is taken whole.
-    std::vector<wchar_t> buffer(MAX_PATH);
-    UINT n = ::GetSystemDirectoryW(buffer.data(), static_cast<UINT>(buffer.size()));
-    if (n >= buffer.size()) {
-        buffer.resize(n + 1);
-        n = ::GetSystemDirectoryW(buffer.data(), static_cast<UINT>(buffer.size()));
-        if (n >= buffer.size()) n = 0;
-    }
-    SystemDir.assign(buffer.data(), n);
-}
+void InitSystemPaths() { SystemDir = SystemFolder(); }
 
 void LoadServerSettings() {
     AttemptEach([] { PidSetting = Regset::GetStringValue(TarnilSet::kProductKey, L"PID"); },

@@ -1,5 +1,7 @@
 #include "e2e/WizardDriver.h"
 
+#include <tlhelp32.h>
+
 #include <algorithm>
 
 #include "platform/AppShell.h"
@@ -9,8 +11,27 @@
 namespace ta::e2e {
 namespace {
 
+// The process and every process it started, and they in turn: the program that was started may
+// hand its run to a copy of itself, whose windows are then the program's.
+std::vector<DWORD> ProcessFamily(DWORD root) {
+    std::vector<DWORD> family{root};
+    KernelHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot || snapshot.get() == INVALID_HANDLE_VALUE) return family;
+    std::vector<PROCESSENTRY32W> processes;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more; more = ::Process32NextW(snapshot.get(), &entry))
+        processes.push_back(entry);
+    for (size_t i = 0; i < family.size(); ++i)
+        for (const PROCESSENTRY32W& process : processes)
+            if (process.th32ParentProcessID == family[i] && process.th32ProcessID != family[i] &&
+                std::find(family.begin(), family.end(), process.th32ProcessID) == family.end())
+                family.push_back(process.th32ProcessID);
+    return family;
+}
+
 struct WindowSearch {
-    DWORD pid;
+    std::vector<DWORD> family;
     std::vector<HWND> found;
 };
 
@@ -18,7 +39,8 @@ static BOOL CALLBACK CollectProcessWindows(HWND hwnd, LPARAM param) {
     auto* search = reinterpret_cast<WindowSearch*>(param);
     DWORD pid = 0;
     ::GetWindowThreadProcessId(hwnd, &pid);
-    if (pid == search->pid && ::IsWindowVisible(hwnd)) search->found.push_back(hwnd);
+    if (std::find(search->family.begin(), search->family.end(), pid) != search->family.end() && ::IsWindowVisible(hwnd))
+        search->found.push_back(hwnd);
     return TRUE;
 }
 
@@ -43,7 +65,7 @@ template <typename Match>
 HWND WaitForWindow(DWORD pid, DWORD timeoutMs, Match match) {
     const DWORD start = ::GetTickCount();
     for (;;) {
-        WindowSearch search{pid, {}};
+        WindowSearch search{ProcessFamily(pid), {}};
         ::EnumWindows(CollectProcessWindows, reinterpret_cast<LPARAM>(&search));
         for (HWND hwnd : search.found)
             if (match(hwnd)) return hwnd;
@@ -82,8 +104,8 @@ bool IsCompletePng(const std::wstring& path) {
 
 }  // namespace
 
-Uninstaller::Uninstaller(const std::wstring& arguments, bool waitForInput) {
-    std::wstring commandLine = L"\"" + ExeFolder() + L"\\TaUnInst.exe\"";
+Uninstaller::Uninstaller(const std::wstring& arguments, bool waitForInput, const std::wstring& program) {
+    std::wstring commandLine = program.empty() ? L"\"" + ExeFolder() + L"\\TaUnInst.exe\"" : program;
     if (!arguments.empty()) commandLine += L" " + arguments;
     STARTUPINFOW si{};
     si.cb = sizeof si;
@@ -112,7 +134,7 @@ DWORD Uninstaller::WaitForExit(DWORD timeoutMs) {
 }
 
 std::vector<HWND> Uninstaller::Windows() const {
-    WindowSearch search{pid_, {}};
+    WindowSearch search{ProcessFamily(pid_), {}};
     ::EnumWindows(CollectProcessWindows, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }

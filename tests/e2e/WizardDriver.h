@@ -10,11 +10,13 @@
 
 namespace ta::e2e {
 
-// The program under test, started from the build folder; ended when still running at the end.
+// The program under test, started from the build folder or with the command line program (an
+// uninstall entry's, say); ended when still running at the end. Its windows are those of the
+// process and of the processes it started.
 class Uninstaller {
 public:
     // Started with the arguments; by default waits until its first page is ready for input.
-    explicit Uninstaller(const std::wstring& arguments = {}, bool waitForInput = true);
+    explicit Uninstaller(const std::wstring& arguments = {}, bool waitForInput = true, const std::wstring& program = {});
     ~Uninstaller();
     Uninstaller(const Uninstaller&) = delete;
     Uninstaller& operator=(const Uninstaller&) = delete;

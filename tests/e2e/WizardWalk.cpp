@@ -1,10 +1,11 @@
 // ta_wizard_walk.exe: walks the uninstaller's wizard from outside, as a person would, on the
 // end-to-end driver, and keeps screenshots of what the person sees.
 //
-//   ta_wizard_walk [--shots DIR] [--watch] [--timeout SECONDS]
-//   ta_wizard_walk --silent LOG
+//   ta_wizard_walk [--from-entry] [--shots DIR] [--watch] [--timeout SECONDS]
+//   ta_wizard_walk [--from-entry] --silent LOG
 //
-// Starts TaUnInst.exe (beside this program), presses "다음 >" on the start page, answers the
+// Starts TaUnInst.exe (beside this program; with --from-entry as the list of installed programs
+// does, from the product's uninstall entry: the copy inside the install folder), presses "다음 >" on the start page, answers the
 // closing notice with Yes, lets the progress page remove the product, presses "완료" on the finish
 // page and waits for the program to end. With --watch it presses nothing and waits for a person to
 // do it. With --shots it keeps PNG screenshots in DIR: the start page, the closing notice, the
@@ -15,12 +16,20 @@
 //
 // With --silent it runs TaUnInst.exe /S /log=LOG instead, as a deployment tool would, and watches
 // that no window of it appears; it exits with the program's exit code, or 1 for a window seen.
+//
+// Started from the entry, the program must answer for the whole run: when the process that was
+// started ends, the install folder must be gone (or wait for the restart), and a few seconds later
+// the temporary folders must hold nothing new and no deletion of theirs wait for the restart; a
+// second start while the wizard is shown must end at once with 1618.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "../fixtures/installation/InstallationNames.h"
+#include "../fixtures/installation/Manifest.h"
 #include "e2e/WizardDriver.h"
 #include "platform/Handles.h"
 #include "platform/Text.h"
@@ -33,6 +42,7 @@ struct Options {
     std::wstring shots;
     std::wstring silentLog;
     bool watch = false;
+    bool fromEntry = false;
     DWORD timeoutMs = 90000;
 };
 
@@ -41,6 +51,84 @@ void Say(const std::wstring& text) {
     std::fwrite(bytes.data(), 1, bytes.size(), stdout);
     std::fflush(stdout);
 }
+
+std::wstring EntryValue(const wchar_t* name) {
+    wchar_t value[1024] = {};
+    DWORD bytes = sizeof value;
+    const LSTATUS status = ::RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tarnil",
+                                          name, RRF_RT_REG_SZ, nullptr, value, &bytes);
+    return status == ERROR_SUCCESS ? value : L"";
+}
+
+std::vector<std::wstring> TemporaryFolders() {
+    wchar_t user[MAX_PATH + 1] = {}, windows[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH + 1, user);
+    ::GetWindowsDirectoryW(windows, MAX_PATH);
+    return {user, std::wstring(windows) + L"\\Temp\\"};
+}
+
+std::vector<std::wstring> EntriesOf(const std::vector<std::wstring>& folders) {
+    std::vector<std::wstring> names;
+    for (const std::wstring& folder : folders) {
+        WIN32_FIND_DATAW entry;
+        ta::FindHandle search(::FindFirstFileW((folder + L"*").c_str(), &entry));
+        if (!search) continue;
+        do {
+            const std::wstring name = entry.cFileName;
+            if (name != L"." && name != L"..") names.push_back(folder + name);
+        } while (::FindNextFileW(search.get(), &entry));
+    }
+    return names;
+}
+
+bool Inside(const std::wstring& path, const std::wstring& folder) {
+    return path.size() > folder.size() && ::CompareStringOrdinal(path.c_str(), static_cast<int>(folder.size()),
+                                                                 folder.c_str(), -1, TRUE) == CSTR_EQUAL;
+}
+
+// The program as the list of installed programs starts it: the entry's command line, and what
+// must hold of the machine once the process that was started has ended.
+class FromEntry {
+public:
+    FromEntry() : command_(EntryValue(L"UninstallString")), installFolder_(EntryValue(L"InstallLocation")),
+                  temporary_(TemporaryFolders()), before_(EntriesOf(temporary_)) {}
+
+    const std::wstring& Command() const { return command_; }
+
+    // Right when the started process has ended, then a few seconds later. Answers false on a fault.
+    bool CheckAfterEnd() const {
+        bool ok = true;
+        const auto pending = installation::PendingDeletions();
+        const bool folderThere = ::GetFileAttributesW(installFolder_.c_str()) != INVALID_FILE_ATTRIBUTES;
+        const bool folderPending = std::any_of(pending.begin(), pending.end(), [&](const std::wstring& path) {
+            return ::CompareStringOrdinal(path.c_str(), -1, installFolder_.c_str(), -1, TRUE) == CSTR_EQUAL;
+        });
+        if (folderThere && !folderPending) {
+            Say(L"walk: the started process ended before the removal: " + installFolder_ + L" is still there");
+            ok = false;
+        }
+        std::vector<std::wstring> added;
+        for (int waited = 0; waited <= 10000; waited += 250) {
+            added.clear();
+            for (const std::wstring& name : EntriesOf(temporary_))
+                if (std::find(before_.begin(), before_.end(), name) == before_.end()) added.push_back(name);
+            if (added.empty()) break;
+            ::Sleep(250);
+        }
+        for (const std::wstring& name : added) Say(L"walk: left in a temporary folder: " + name);
+        for (const std::wstring& path : installation::PendingDeletions())
+            for (const std::wstring& folder : temporary_)
+                if (Inside(path, folder)) Say(L"walk: waits for the restart in a temporary folder: " + path), ok = false;
+        if (ok && added.empty()) Say(L"walk: the temporary folders hold nothing new");
+        return ok && added.empty();
+    }
+
+private:
+    std::wstring command_;
+    std::wstring installFolder_;
+    std::vector<std::wstring> temporary_;
+    std::vector<std::wstring> before_;
+};
 
 class Walk {
 public:
@@ -94,7 +182,9 @@ int Walk::Run() {
         release.reset(::CreateEventW(nullptr, TRUE, FALSE, tarnil::kPartWayRelease));
     }
 
-    Uninstaller program;
+    std::optional<FromEntry> entry;
+    if (options_.fromEntry) entry.emplace();
+    Uninstaller program({}, !entry, entry ? entry->Command() : L"");
     if (!program.Started()) {
         Say(L"walk: TaUnInst.exe did not start");
         return 1;
@@ -105,6 +195,13 @@ int Walk::Run() {
     HWND start = Await(program, L"start page", [&](DWORD ms) { return WaitForPage(pid, L"다음 >", ms); });
     if (!start) return 1;
     Shot(start, L"1-start-page", true);
+    if (entry) {
+        // The wizard is the copy's now; a second start still meets the one instance there is.
+        Uninstaller second(L"/S", false);
+        const DWORD code = second.WaitForExit(10000);
+        Say(L"walk: a second start during the run answered " + std::to_wstring(code));
+        if (code != 1618) return 1;
+    }
     PressOn(start, L"다음 >");
 
     HWND notice = Await(program, L"closing notice", [&](DWORD ms) { return WaitForMessageBox(pid, L"타르닐 제거", ms); });
@@ -142,12 +239,14 @@ int Walk::Run() {
         return 1;
     }
     Say(L"walk: the program ended with exit code " + std::to_wstring(code));
-    return 0;
+    return entry && !entry->CheckAfterEnd() ? 1 : 0;
 }
 
 // The unattended road: nothing to press, nothing may be shown.
 int RunSilently(const Options& options) {
-    Uninstaller program(L"/S \"/log=" + options.silentLog + L"\"", false);
+    std::optional<FromEntry> entry;
+    if (options.fromEntry) entry.emplace();
+    Uninstaller program(L"/S \"/log=" + options.silentLog + L"\"", false, entry ? entry->Command() : L"");
     if (!program.Started()) {
         Say(L"walk: TaUnInst.exe /S did not start");
         return 1;
@@ -165,6 +264,7 @@ int RunSilently(const Options& options) {
     }
     Say(L"walk: TaUnInst.exe /S ended with exit code " + std::to_wstring(code) +
         (showedWindow ? L", but a window of it appeared" : L", no window of it appeared"));
+    if (entry && !entry->CheckAfterEnd()) return 1;
     return showedWindow ? 1 : static_cast<int>(code);
 }
 
@@ -176,10 +276,13 @@ int wmain(int argc, wchar_t** argv) {
         const std::wstring arg = argv[i];
         if (arg == L"--shots" && i + 1 < argc) options.shots = argv[++i];
         else if (arg == L"--watch") options.watch = true;
+        else if (arg == L"--from-entry") options.fromEntry = true;
         else if (arg == L"--silent" && i + 1 < argc) options.silentLog = argv[++i];
         else if (arg == L"--timeout" && i + 1 < argc) options.timeoutMs = std::wcstoul(argv[++i], nullptr, 10) * 1000;
         else {
-            std::fputs("usage: ta_wizard_walk [--shots DIR] [--watch] [--timeout SECONDS] | --silent LOG\n", stderr);
+            std::fputs("usage: ta_wizard_walk [--from-entry] [--shots DIR] [--watch] [--timeout SECONDS] | [--from-entry] "
+                       "--silent LOG\n",
+                       stderr);
             return 2;
         }
     }
