@@ -147,10 +147,11 @@ std::optional<int> RunFromPrivateCopy(const std::vector<std::wstring>& arguments
         return std::nullopt;
     }
     ::SetFileAttributesW(copy.c_str(), FILE_ATTRIBUTE_NORMAL);  // the sweeper leaves a read-only file
+    const std::wstring commandLine = CopyCommandLine(copy, arguments, own);
     // Nothing of the install folder may stay this process's current folder while the copy works.
     const std::wstring system = SystemFolder();
     if (!system.empty()) ::SetCurrentDirectoryW(system.c_str());
-    KernelHandle process = StartCopy(copy, CopyCommandLine(copy, arguments, own), error);
+    KernelHandle process = StartCopy(copy, commandLine, error);
     if (!process) {
         ::DeleteFileW(copy.c_str());
         ::RemoveDirectoryW(folder.c_str());

@@ -14,6 +14,7 @@
 #include "removal/TarnilSet.h"
 #include "wizard/CommandLine.h"
 #include "wizard/HandOver.h"
+#include "wizard/InstallGuard.h"
 #include "wizard/RemovalSequence.h"
 #include "wizard/RunOutcome.h"
 #include "wizard/Un_Start.h"
@@ -75,6 +76,10 @@ int RunUninstaller(const std::wstring& arguments) {
             return *code;
         }
     }
+    // A program that removes folders keeps none of them as its current one (the install folder,
+    // when it was opened from there); a relative log path still means where it was started.
+    if (!options.logPath.empty()) CurrentRequest().logPath = NormalisedPath(options.logPath);
+    if (const std::wstring system = SystemFolder(); !system.empty()) ::SetCurrentDirectoryW(system.c_str());
     Attempt([] { InitSystemPaths(); });
     if (options.silent) {
         const int code = RunSilentRemoval();

@@ -106,12 +106,16 @@ bool IsCompletePng(const std::wstring& path) {
 
 Uninstaller::Uninstaller(const std::wstring& arguments, bool waitForInput, const std::wstring& program) {
     std::wstring commandLine = program.empty() ? L"\"" + ExeFolder() + L"\\TaUnInst.exe\"" : program;
+    // It runs in its own folder, as when opened from there: the harder case for a program that
+    // removes that folder.
+    const size_t nameEnd = commandLine[0] == L'"' ? commandLine.find(L'"', 1) : commandLine.find(L' ');
+    const std::wstring name = commandLine.substr(commandLine[0] == L'"', nameEnd - (commandLine[0] == L'"'));
+    const std::wstring folder = name.substr(0, name.find_last_of(L'\\'));
     if (!arguments.empty()) commandLine += L" " + arguments;
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    if (::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, ExeFolder().c_str(), &si,
-                         &pi)) {
+    if (::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &si, &pi)) {
         process_.reset(pi.hProcess);
         ::CloseHandle(pi.hThread);
         pid_ = pi.dwProcessId;

@@ -11,8 +11,8 @@
 namespace ta::e2e {
 
 // The program under test, started from the build folder or with the command line program (an
-// uninstall entry's, say); ended when still running at the end. Its windows are those of the
-// process and of the processes it started.
+// uninstall entry's, say), in the folder of the program it names; ended when still running at the
+// end. Its windows are those of the process and of the processes it started.
 class Uninstaller {
 public:
     // Started with the arguments; by default waits until its first page is ready for input.

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "e2e/WizardDriver.h"
+#include "platform/AppShell.h"
 #include "platform/Text.h"
 #include "support/PendingRestartList.h"
 #include "support/TestRegistry.h"
@@ -57,6 +58,7 @@ public:
         DeleteTree(HKEY_LOCAL_MACHINE, kProductKey);
     }
     std::wstring File(int i) const { return folder_ + L"\\part" + std::to_wstring(i) + L".dat"; }
+    const std::wstring& Folder() const { return folder_; }
     int FilesLeft() const {
         int left = 0;
         for (int i = 0; i < kFiles; ++i) left += ::GetFileAttributesW(File(i).c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -176,8 +178,8 @@ TEST_F(WizardDriverTest, SecondInstanceEndsSilently) {
 // ---- Unattended removal ------------------------------------------------------------------
 
 // Runs the program with the arguments, watching its windows until it ends; answers its code.
-DWORD RunUnattended(const std::wstring& arguments, bool& showedWindow) {
-    Uninstaller program(arguments, false);
+DWORD RunUnattended(const std::wstring& arguments, bool& showedWindow, const std::wstring& commandLine = {}) {
+    Uninstaller program(arguments, false, commandLine);
     EXPECT_TRUE(program.Started());
     showedWindow = false;
     DWORD code = STILL_ACTIVE;
@@ -278,6 +280,28 @@ TEST(UnattendedRemoval, AFileInUseWaitsForTheRestartAndTheRunSaysSo) {
     ::CloseHandle(holder);
     EXPECT_EQ(product.FilesLeft(), 1);
     EXPECT_TRUE(AnyLine(LogLines(logs.Log()), product.File(3), L"pending restart\terror 32"));
+}
+
+// Started from inside the install folder with no temporary folder to hand over to, the program
+// says so and removes in place, as it always did: its own file waits for the restart.
+TEST(UnattendedRemoval, AHandOverThatCannotBeMadeRunsInPlaceAndSaysSo) {
+    InstalledProduct product;
+    LogFolder logs;
+    PendingRestartList pendingList;  // put back as it was
+    const std::wstring inside = product.Folder() + L"\\TaUnInst.exe";
+    ASSERT_TRUE(::CopyFileW((ExeFolder() + L"\\TaUnInst.exe").c_str(), inside.c_str(), FALSE));
+    wchar_t saved[MAX_PATH] = {};
+    ::GetEnvironmentVariableW(L"TMP", saved, MAX_PATH);
+    ::SetEnvironmentVariableW(L"TMP", L"C:\\no such folder\\temp");
+    bool showedWindow = true;
+    EXPECT_EQ(RunUnattended(L"/S /log=\"" + logs.Log() + L"\"", showedWindow, L"\"" + inside + L"\""), 3010u);
+    ::SetEnvironmentVariableW(L"TMP", saved[0] ? saved : nullptr);
+    EXPECT_FALSE(showedWindow);
+    const auto lines = LogLines(logs.Log());
+    EXPECT_TRUE(AnyLine(lines, L"HandOver\thand-over\tC:\\no such folder\\temp", L"the removal runs in place"));
+    EXPECT_TRUE(AnyLine(lines, inside, L"pending restart"));
+    EXPECT_EQ(product.FilesLeft(), 0);
+    ::DeleteFileW(inside.c_str());
 }
 
 }  // namespace
