@@ -52,7 +52,7 @@ void ProgressPageSteps::TextFromPointer(const wchar_t* address, std::wstring& bu
 }
 
 void ProgressPageSteps::RemoveBrowserHelper() {
-    Attempt([this] {
+    Attempt(L"RemoveBrowserHelper", [this] {
         CLSID classId{};  // stays all zeros when the identifier is not registered
         ::CLSIDFromProgID(kBrowserHelperProgId, &classId);
         CoTaskText text;
@@ -67,7 +67,7 @@ void ProgressPageSteps::RemoveBrowserHelper() {
         const std::wstring key = kBrowserHelperKeys + classIdText;
         RecordStatus(ItemKind::Key, key, Regset::DeleteKey(key));
     });
-    Attempt([] {
+    Attempt(L"RemoveBrowserHelper", [] {
         const std::wstring component = InSystemDir(L"tageturl.dll");
         if (!IsOrdinaryFile(component))
             Record(ItemKind::Component, component, Outcome::Absent);
@@ -78,7 +78,7 @@ void ProgressPageSteps::RemoveBrowserHelper() {
 }
 
 void ProgressPageSteps::RestoreTextServices() {
-    Attempt([] {
+    Attempt(L"RestoreTextServices", [] {
         const std::wstring library = InSystemDir(L"msctf.dll");
         if (!IsOrdinaryFile(library))
             Record(ItemKind::Component, library, Outcome::Absent);

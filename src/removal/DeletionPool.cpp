@@ -6,7 +6,7 @@
 namespace ta {
 
 DeletionPool::DeletionPool(unsigned threads) : step_(StepScope::Current()) {
-    for (unsigned i = 0; i < threads; ++i) Attempt([&] { threads_.emplace_back([this] { Work(); }); });
+    for (unsigned i = 0; i < threads; ++i) Attempt(L"StartDeletionThread", [&] { threads_.emplace_back([this] { Work(); }); });
 }
 
 DeletionPool::~DeletionPool() {
@@ -47,7 +47,7 @@ void DeletionPool::Work() {
         jobs_.pop_front();
         lock.unlock();
         taken_.WakeOne();
-        Attempt([&] { Carry(job); });
+        Attempt(step_, [&] { Carry(job); });
     }
 }
 

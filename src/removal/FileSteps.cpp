@@ -101,8 +101,8 @@ std::wstring ProgressPageSteps::StripNulls(std::wstring& text) {
 
 void ProgressPageSteps::ShowProgress(int64_t size, const std::wstring& path) {
     AddUnlessOverflow(DeletedBytes, size);
-    Attempt([&] { SetBarValue(DeletedBytes); });
-    Attempt([&] { ShowFilePath(path); });
+    Attempt(L"ShowBarValue", [&] { SetBarValue(DeletedBytes); });
+    Attempt(L"ShowFilePath", [&] { ShowFilePath(path); });
 }
 
 int32_t ProgressPageSteps::FindFilesAPI(std::wstring& path, const std::wstring& SearchStr, int16_t& FileCount,
@@ -142,7 +142,7 @@ int64_t ProgressPageSteps::RemoveFilesBelow(const std::wstring& shownDir, const 
     // tree and is never entered.
     std::vector<std::wstring> subfolders;
     const bool filesToo = MatchesEveryName(SearchStr);
-    Attempt([&] {
+    Attempt(L"FindFilesAPI", [&] {
         ForEachEntry(longDir + L"*", [&](const std::wstring& name, const WIN32_FIND_DATAW& entry) {
             if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                 if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
@@ -157,11 +157,11 @@ int64_t ProgressPageSteps::RemoveFilesBelow(const std::wstring& shownDir, const 
         });
     });
     // Then the files, when the pattern asks for fewer than all.
-    if (!filesToo) Attempt([&] { ForEachEntry(longDir + SearchStr, removeFile); });
+    if (!filesToo) Attempt(L"FindFilesAPI", [&] { ForEachEntry(longDir + SearchStr, removeFile); });
 
     // Last, the subfolders in the order met.
     for (const std::wstring& name : subfolders) {
-        Attempt([&] {
+        Attempt(L"FindFilesAPI", [&] {
             counted += RemoveFilesBelow(shownDir + name + L"\\", longDir + name + L"\\", SearchStr, FileCount, DirCount,
                                         deletions);
         });
@@ -175,25 +175,25 @@ void ProgressPageSteps::RemoveInstallFolders() {
     // Without a folder the names below would fall on the current drive's root.
     if (folder.empty() || !IsRealFolder(folder)) return;
     for (const wchar_t* sub : kInstallSubfolders)
-        Attempt([&] { RecordDeletion(ItemKind::Folder, folder + sub, RemoveEmptyFolder(folder + sub)); });
+        Attempt(L"RemoveInstallFolders", [&] { RecordDeletion(ItemKind::Folder, folder + sub, RemoveEmptyFolder(folder + sub)); });
     // Then every other folder the removal emptied, deepest first, so that no empty skeleton is
     // left behind; a folder that still holds anything stays, and so does a link and its target.
-    Attempt([&] {
+    Attempt(L"RemoveInstallFolders", [&] {
         // The walk that emptied them knows them already; without one, they are looked for.
         const bool walked = !foldersWalked_.empty() && SameNameNoCase(foldersWalked_.front(), folder);
         const std::vector<std::wstring> below =
             walked ? std::vector<std::wstring>(foldersWalked_.begin() + 1, foldersWalked_.end()) : RealFoldersBelow(folder);
         for (auto it = below.rbegin(); it != below.rend(); ++it) {
             if (IsKnownSubfolder(folder, *it)) continue;  // met above
-            Attempt([&] { RecordDeletion(ItemKind::Folder, *it, RemoveEmptyFolder(*it)); });
+            Attempt(L"RemoveInstallFolders", [&] { RecordDeletion(ItemKind::Folder, *it, RemoveEmptyFolder(*it)); });
         }
     });
-    Attempt([&] { RecordDeletion(ItemKind::Folder, folder, RemoveEmptyFolder(folder)); });
+    Attempt(L"RemoveInstallFolders", [&] { RecordDeletion(ItemKind::Folder, folder, RemoveEmptyFolder(folder)); });
 }
 
 void ProgressPageSteps::DeleteSystemFiles() {
-    for (const wchar_t* name : kSystemFiles) Attempt([&] { DeleteSystemFile(name); });
-    Attempt([&] { SetBarValue(BarMax()); });
+    for (const wchar_t* name : kSystemFiles) Attempt(L"DeleteSystemFiles", [&] { DeleteSystemFile(name); });
+    Attempt(L"ShowBarValue", [&] { SetBarValue(BarMax()); });
 }
 
 void ProgressPageSteps::DeleteSystemFile(const std::wstring& name) {

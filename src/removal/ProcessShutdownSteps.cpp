@@ -20,7 +20,7 @@ constexpr WPARAM kTrayShutdown = 2000;
 constexpr DWORD kTrayPauseMs = 200;
 
 void Kill(const wchar_t* name) {
-    ta::Attempt([name] { ProKill::KillProcessByName(name); });
+    ta::Attempt(L"StopProductProcesses", [name] { ProKill::KillProcessByName(name); });
 }
 
 void StopListedApplications() {
@@ -28,7 +28,7 @@ void StopListedApplications() {
     if (value == Regset::kReadError) return;
     const ListedApplications listed = ParseProgramList(ta::TrimBlanks(value));
     for (const std::wstring& name : listed.names) {
-        ta::Attempt([&] {
+        ta::Attempt(L"StopListedApplications", [&] {
             if (listed.endAtOnce || !ProKill::ProcessNotRunning(name))
                 ProKill::KillProcessByName(name);
             else

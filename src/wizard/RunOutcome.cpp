@@ -117,7 +117,7 @@ std::string FormatRemovalLog(const std::vector<RecordEntry>& entries, int exitCo
 }
 
 void EndRun(int exitCode) {
-    Attempt([&] {
+    Attempt(L"WriteRemovalLog", [&] {
         const RunRequest& request = CurrentRequest();
         if (request.logPath.empty()) return;
         const RemovalRecord* record = CurrentRecord();

@@ -44,7 +44,7 @@ void InitSystemPaths() {
 }
 
 void LoadServerSettings() {
-    AttemptEach([] { PidSetting = Regset::GetStringValue(TarnilSet::kProductKey, L"PID"); },
+    AttemptEach(L"LoadServerSettings", [] { PidSetting = Regset::GetStringValue(TarnilSet::kProductKey, L"PID"); },
                 [] { MServerSetting = Regset::GetStringValue(TarnilSet::kProductKey, L"mserver"); });
 }
 
@@ -74,13 +74,13 @@ int RunUninstaller(const std::wstring& arguments) {
         EndRun(kExitAnotherInstance);
         return kExitAnotherInstance;
     }
-    Attempt([] { InitSystemPaths(); });
+    Attempt(L"InitSystemPaths", [] { InitSystemPaths(); });
     if (options.silent) {
         const int code = RunSilentRemoval();
         EndRun(code);
         return code;
     }
-    Attempt([] { LoadPage<Un_Start>().Show(); });
+    Attempt(L"ShowStartPage", [] { LoadPage<Un_Start>().Show(); });
     if (!LoadedPages().empty()) RunMessageLoop();
     // The loop ends only when a page was closed before the removal began.
     EndRun(kExitUserCancelled);
