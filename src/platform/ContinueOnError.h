@@ -3,6 +3,7 @@
 // runs its steps through Attempt, so the rule lives in one place. Every step has a name, and what
 // stopped it goes to the removal record under that name instead of being dropped.
 #include <exception>
+#include <string>
 #include <utility>
 
 #include "platform/RemovalRecord.h"
@@ -11,6 +12,8 @@ namespace ta {
 
 // Writes the failure that ended the current step (the exception being handled) to the record.
 void RecordCaughtFailure() noexcept;
+// What the exception being handled says, as the record gives it ("error 17: ...").
+std::wstring CaughtFailureText();
 
 // Runs the step named stepName: what it records is filed under that name, and an exception that
 // ends it is recorded as the step's failure; answers false then. A null name files both under

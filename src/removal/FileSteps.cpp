@@ -54,18 +54,30 @@ bool IsRealFolder(std::wstring path) {
 
 // Walks one search, handing each entry's name (up to its NUL) and find data to visit. The
 // search asks for no short names and fetches entries in large batches: the cheapest walk the
-// system offers.
+// system offers. Answers ERROR_SUCCESS, or why the folder could not be listed (to its end).
 template <typename Visit>
-void ForEachEntry(const std::wstring& pattern, Visit&& visit) {
+DWORD ForEachEntry(const std::wstring& pattern, Visit&& visit) {
     WIN32_FIND_DATAW entry;
     FindHandle search(::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr,
                                          FIND_FIRST_EX_LARGE_FETCH));
-    if (!search) return;
+    if (!search) {
+        // Nothing that fits, or a folder that is gone, is no failure to list.
+        const DWORD refused = ::GetLastError();
+        return refused == ERROR_FILE_NOT_FOUND || refused == ERROR_PATH_NOT_FOUND ? ERROR_SUCCESS : refused;
+    }
     do {
         std::wstring name(entry.cFileName, MAX_PATH);
         ProgressPageSteps::StripNulls(name);
         if (!IsDotEntry(name)) visit(name, entry);
     } while (::FindNextFileW(search.get(), &entry));
+    const DWORD ended = ::GetLastError();
+    return ended == ERROR_NO_MORE_FILES ? ERROR_SUCCESS : ended;
+}
+
+// A folder whose entries could not all be listed keeps what was not listed.
+void RecordUnlisted(const std::wstring& folder, DWORD refused) {
+    if (refused != ERROR_SUCCESS)
+        Record(ItemKind::Folder, folder, Outcome::Failed, refused, KeptBy::None, L"the folder could not be listed");
 }
 
 // Every real folder below folder (links neither listed nor entered), each after its parent.
@@ -73,10 +85,10 @@ std::vector<std::wstring> RealFoldersBelow(const std::wstring& folder) {
     std::vector<std::wstring> folders{folder};
     for (size_t i = 0; i < folders.size(); ++i) {
         const std::wstring parent = folders[i];
-        ForEachEntry(LongPathForm(parent) + L"\\*", [&](const std::wstring& name, const WIN32_FIND_DATAW& entry) {
+        RecordUnlisted(parent, ForEachEntry(LongPathForm(parent) + L"\\*", [&](const std::wstring& name, const WIN32_FIND_DATAW& entry) {
             if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
                 folders.push_back(parent + L"\\" + name);
-        });
+        }));
     }
     folders.erase(folders.begin());
     return folders;
@@ -143,7 +155,7 @@ int64_t ProgressPageSteps::RemoveFilesBelow(const std::wstring& shownDir, const 
     std::vector<std::wstring> subfolders;
     const bool filesToo = MatchesEveryName(SearchStr);
     Attempt(L"FindFilesAPI", [&] {
-        ForEachEntry(longDir + L"*", [&](const std::wstring& name, const WIN32_FIND_DATAW& entry) {
+        RecordUnlisted(shownDir, ForEachEntry(longDir + L"*", [&](const std::wstring& name, const WIN32_FIND_DATAW& entry) {
             if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                 if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
                     RecordKept(ItemKind::Folder, shownDir + name, KeptBy::Link);
@@ -154,10 +166,10 @@ int64_t ProgressPageSteps::RemoveFilesBelow(const std::wstring& shownDir, const 
                 }
             }
             if (filesToo) removeFile(name, entry);
-        });
+        }));
     });
     // Then the files, when the pattern asks for fewer than all.
-    if (!filesToo) Attempt(L"FindFilesAPI", [&] { ForEachEntry(longDir + SearchStr, removeFile); });
+    if (!filesToo) Attempt(L"FindFilesAPI", [&] { RecordUnlisted(shownDir, ForEachEntry(longDir + SearchStr, removeFile)); });
 
     // Last, the subfolders in the order met.
     for (const std::wstring& name : subfolders) {

@@ -115,9 +115,10 @@ std::string FormatRemovalLog(const std::vector<RecordEntry>& entries, int exitCo
         text += TimeText(entry.time) + L"\t" + entry.step + L"\t" + ItemKindName(entry.kind) + L"\t" + entry.item +
                 L"\t" + OutcomeText(entry) + L"\t" + ErrorText(entry) + L"\r\n";
     }
+    // Nothing of the product was met: nothing went, nothing waits, nothing of it stayed.
     const bool nothing = counts[static_cast<int>(Outcome::Removed)] == 0 &&
-                         counts[static_cast<int>(Outcome::Failed)] == 0 &&
-                         counts[static_cast<int>(Outcome::PendingRestart)] == 0;
+                         counts[static_cast<int>(Outcome::PendingRestart)] == 0 &&
+                         std::none_of(entries.begin(), entries.end(), LeavesFootprint);
     text += L"total: " + std::to_wstring(counts[static_cast<int>(Outcome::Removed)]) + L" removed, " +
             std::to_wstring(counts[static_cast<int>(Outcome::PendingRestart)]) + L" pending restart, " +
             std::to_wstring(counts[static_cast<int>(Outcome::Failed)]) + L" failed, " +

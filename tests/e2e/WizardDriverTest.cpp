@@ -251,11 +251,19 @@ TEST(UnattendedRemoval, RemovesWithoutAWindowLogsEveryItemAndSaysSoAgainOnAnEmpt
     }
     EXPECT_NE(lines.back().find(L"exit code 0"), std::wstring::npos) << ToUtf8(lines.back());
 
-    // Again, on the emptied machine, in the other spelling of the switch.
-    EXPECT_EQ(RunUnattended(L"-quiet -LOG=\"" + logs.Log() + L"\"", showedWindow), 0u);
+    // Again, on the emptied machine, in the other spelling of the switch, asked to log into a
+    // folder that does not exist: the log goes to the temporary folder and says why.
+    wchar_t temp[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, temp);
+    const std::wstring fallback = std::wstring(temp) + L"TaUnInst removal.log";
+    ::DeleteFileW(fallback.c_str());
+    const std::wstring nowhere = L"C:\\ta e2e no such folder\\removal.log";
+    EXPECT_EQ(RunUnattended(L"-quiet -LOG=\"" + nowhere + L"\"", showedWindow), 0u);
     EXPECT_FALSE(showedWindow);
-    const auto again = LogLines(logs.Log());
+    const auto again = LogLines(fallback);
+    ::DeleteFileW(fallback.c_str());
     ASSERT_FALSE(again.empty());
+    EXPECT_TRUE(AnyLine(again, L"\t" + nowhere + L"\tfailed\terror 3: ", L"the log could not be written"));
     EXPECT_NE(again.back().find(L"nothing to remove"), std::wstring::npos) << ToUtf8(again.back());
 }
 
