@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <unordered_map>
 
 #include "platform/AppError.h"
 #include "platform/AppShell.h"
@@ -38,6 +39,26 @@ bool LeavesFootprint(const RecordEntry& entry) {
         return std::any_of(std::begin(kFootprintSteps), std::end(kFootprintSteps),
                            [&](const wchar_t* step) { return entry.step == step; });
     }
+}
+
+// Whether anything of the product is still there: a removal step that broke off, or an item a
+// removal step failed to remove that no later entry reports gone (a second pass that took it,
+// or found it gone, or scheduled it for the restart).
+bool FootprintLeft(const std::vector<RecordEntry>& entries) {
+    std::unordered_map<std::wstring, bool> left;  // kind and item in lower case: still there
+    for (const RecordEntry& entry : entries) {
+        if (entry.kind == ItemKind::Step || entry.item.empty()) {
+            if (LeavesFootprint(entry)) return true;
+            continue;
+        }
+        const std::wstring key = ItemKindName(entry.kind) + (L"\t" + ToLower(entry.item));
+        if (LeavesFootprint(entry))
+            left[key] = true;
+        else if (entry.outcome == Outcome::Removed || entry.outcome == Outcome::Absent ||
+                 entry.outcome == Outcome::PendingRestart)
+            left[key] = false;
+    }
+    return std::any_of(left.begin(), left.end(), [](const auto& item) { return item.second; });
 }
 
 std::wstring TimeText(const FILETIME& utc) {
@@ -87,7 +108,7 @@ DWORD WriteLogFile(const std::wstring& path, const std::string& text) {
 }  // namespace
 
 int ExitCodeOf(const std::vector<RecordEntry>& entries) {
-    if (std::any_of(entries.begin(), entries.end(), LeavesFootprint)) return kExitFailed;
+    if (FootprintLeft(entries)) return kExitFailed;
     return WaitsForRestart(entries) ? kExitRestartPending : kExitSuccess;
 }
 
@@ -118,7 +139,7 @@ std::string FormatRemovalLog(const std::vector<RecordEntry>& entries, int exitCo
     // Nothing of the product was met: nothing went, nothing waits, nothing of it stayed.
     const bool nothing = counts[static_cast<int>(Outcome::Removed)] == 0 &&
                          counts[static_cast<int>(Outcome::PendingRestart)] == 0 &&
-                         std::none_of(entries.begin(), entries.end(), LeavesFootprint);
+                         !FootprintLeft(entries);
     text += L"total: " + std::to_wstring(counts[static_cast<int>(Outcome::Removed)]) + L" removed, " +
             std::to_wstring(counts[static_cast<int>(Outcome::PendingRestart)]) + L" pending restart, " +
             std::to_wstring(counts[static_cast<int>(Outcome::Failed)]) + L" failed, " +

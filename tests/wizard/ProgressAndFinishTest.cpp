@@ -451,6 +451,10 @@ TEST(ExitCode, Is1603OnlyForWhatIsLeftOfTheProduct) {
     EXPECT_EQ(ExitCodeOf(entries), kExitSuccess);
     entries.push_back({{}, L"FindFilesAPI", ItemKind::File, L"held", Outcome::PendingRestart, KeptBy::None, 32, L""});
     EXPECT_EQ(ExitCodeOf(entries), kExitRestartPending);
+    // A key the tree walk could not delete and the second pass then took is gone.
+    entries.push_back(failed(L"RemoveRegistryEntries", ItemKind::Key));
+    entries.push_back({{}, L"RemoveRegistryEntries", ItemKind::Key, L"ITEM", Outcome::Removed, KeptBy::None, 0, L""});
+    EXPECT_EQ(ExitCodeOf(entries), kExitRestartPending);
     for (const auto& [step, kind] : {std::pair{L"RemoveBrowserHelper", ItemKind::Key},
                                      std::pair{L"DeleteSystemFiles", ItemKind::Step},  // broke off part-way
                                      std::pair{L"RemoveShortcuts", ItemKind::Shortcut}}) {
