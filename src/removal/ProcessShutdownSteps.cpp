@@ -77,8 +77,9 @@ void NotifyTray() {
     trayMessage = ::RegisterWindowMessageW(L"30000");
     if (const HWND tray = ::FindWindowW(kTrayClass, kTrayCaption); tray && trayMessage != 0) {
         const bool posted = ::PostMessageW(tray, trayMessage, kTrayShutdown, 0);
-        ta::Record(ta::ItemKind::Tray, kTrayCaption, posted ? ta::Outcome::Done : ta::Outcome::Failed,
-                   posted ? 0 : ::GetLastError());
+        const DWORD refused = posted ? 0 : ::GetLastError();
+        ta::Record(ta::ItemKind::Tray, kTrayCaption, posted ? ta::Outcome::Done : ta::Outcome::Failed, refused,
+                   ta::KeptBy::None, posted || refused ? L"" : L"the message could not be posted");
     } else {
         ta::Record(ta::ItemKind::Tray, kTrayCaption, ta::Outcome::Absent);
     }
