@@ -159,8 +159,8 @@ void EndRun(int exitCode) {
         };
         const DWORD refused = WriteLogFile(request.logPath, FormatRemovalLog(entries(), exitCode, request.switches));
         if (refused == ERROR_SUCCESS) return;
-        // Said where the log was asked for when it can be, else in the temporary folder, which the
-        // account that runs the removal can always write.
+        // The log goes to the temporary folder instead, which the account that runs the removal
+        // can write, with a line saying why the path asked for refused it.
         Record(ItemKind::Step, request.logPath, Outcome::Failed, refused, KeptBy::None, L"the log could not be written");
         WriteLogFile(FallbackLogPath(), FormatRemovalLog(entries(), exitCode, request.switches));
     });
