@@ -40,6 +40,40 @@ std::wstring DefaultText(const std::wstring& subKey) {
     return text;
 }
 
+// The names of Classes\subKey's own subkeys; none when it cannot be opened.
+std::vector<std::wstring> SubKeyNames(const std::wstring& subKey) {
+    std::vector<std::wstring> names;
+    RegKey key;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, (std::wstring(kClassesKey) + L"\\" + subKey).c_str(), 0,
+                        KEY_ENUMERATE_SUB_KEYS | kView, key.put()) != ERROR_SUCCESS)
+        return names;
+    wchar_t name[256];
+    for (DWORD index = 0;; ++index) {
+        DWORD length = static_cast<DWORD>(std::size(name));
+        if (::RegEnumKeyExW(key.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        names.emplace_back(name, length);
+    }
+    return names;
+}
+
+// Whether the type library key (TypeLib\{...}) describes nothing but the component: every file
+// it names, for each version, language and platform, is serverPath, and it names one at least.
+bool IsOwnTypeLibrary(const std::wstring& libraryKey, const std::wstring& serverPath) {
+    bool any = false;
+    for (const std::wstring& version : SubKeyNames(libraryKey)) {
+        const std::wstring versionKey = libraryKey + L"\\" + version;
+        for (const std::wstring& language : SubKeyNames(versionKey)) {
+            if (SameNameNoCase(language, L"FLAGS") || SameNameNoCase(language, L"HELPDIR")) continue;
+            for (const std::wstring& platform : SubKeyNames(versionKey + L"\\" + language)) {
+                if (!SameServerPath(DefaultText(versionKey + L"\\" + language + L"\\" + platform), serverPath))
+                    return false;
+                any = true;
+            }
+        }
+    }
+    return any;
+}
+
 // The path as one file has it: no blanks or quotes around it, variables expanded, made full.
 std::wstring NormalPath(std::wstring path) {
     path = TrimBlanks(path);
@@ -130,8 +164,15 @@ ClassRemoval RemoveClassRegistration(const std::wstring& progId, const std::wstr
             continue;
         if (SameNameNoCase(TrimBlanks(DefaultText(other + L"\\CLSID")), classId)) progIds.push_back(other);
     }
+    // Its type library, when the component is all it describes.
+    const std::wstring library = TrimBlanks(DefaultText(classKey + L"\\TypeLib"));
+    const std::wstring libraryKey = L"TypeLib\\" + library;
+    const bool ownLibrary =
+        !library.empty() && library.find(L'\\') == std::wstring::npos && IsOwnTypeLibrary(libraryKey, serverPath);
+
     removal.complete = true;
     for (const std::wstring& id : progIds) removal.complete = DeleteClassesTree(id) && removal.complete;
+    if (ownLibrary) removal.complete = DeleteClassesTree(libraryKey) && removal.complete;
     removal.complete = DeleteClassesTree(classKey) && removal.complete;
     return removal;
 }

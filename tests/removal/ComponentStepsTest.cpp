@@ -23,6 +23,8 @@ const wchar_t kClassId[] = L"{5C1E2B7A-8F3D-4E69-A0B4-7D2C9E61F835}";
 const wchar_t kZeroClassId[] = L"{00000000-0000-0000-0000-000000000000}";
 const wchar_t kForeignClassId[] = L"{11111111-2222-3333-4444-555555555555}";
 const wchar_t kClassesKey[] = L"SOFTWARE\\Classes\\";
+const wchar_t kLibraryId[] = L"{2D4C6E81-3B5A-4F70-9E12-A8C3D5F60B47}";
+const wchar_t kLibraryKey[] = L"SOFTWARE\\Classes\\TypeLib\\{2D4C6E81-3B5A-4F70-9E12-A8C3D5F60B47}";
 const wchar_t kForeignServer[] = L"C:\\Program Files\\Other Vendor\\helper.dll";
 
 std::wstring Upper(std::wstring text) {
@@ -59,6 +61,9 @@ protected:
         ASSERT_TRUE(ta::test::SetString(HKEY_LOCAL_MACHINE, classKey + L"\\InprocServer32", L"", server));
         ASSERT_TRUE(ta::test::SetString(HKEY_LOCAL_MACHINE, classKey + L"\\InprocServer32", L"ThreadingModel", L"Apartment"));
         ASSERT_TRUE(ta::test::SetString(HKEY_LOCAL_MACHINE, classKey + L"\\ProgID", L"", L"Tarnil.CBrowserHelper"));
+        // Its type library, embedded in the same file.
+        ASSERT_TRUE(ta::test::SetString(HKEY_LOCAL_MACHINE, classKey + L"\\TypeLib", L"", kLibraryId));
+        ASSERT_TRUE(ta::test::SetString(HKEY_LOCAL_MACHINE, kLibraryKey + std::wstring(L"\\1.0\\0\\win32"), L"", server));
     }
     static bool ClassKeyExists(const wchar_t* classId) {
         return KeyExists(HKEY_LOCAL_MACHINE, kClassesKey + std::wstring(L"CLSID\\") + classId);
@@ -70,6 +75,7 @@ protected:
 private:
     static void Cleanup() {
         ta::test::DeleteTree(HKEY_LOCAL_MACHINE, kProgIdKey);
+        ta::test::DeleteTree(HKEY_LOCAL_MACHINE, kLibraryKey);
         for (const wchar_t* id : {kClassId, kZeroClassId, kForeignClassId}) {
             ta::test::DeleteTree(HKEY_LOCAL_MACHINE, kHelperKeys + std::wstring(id));
             ta::test::DeleteTree(HKEY_LOCAL_MACHINE, kClassesKey + std::wstring(L"CLSID\\") + id);
@@ -131,6 +137,7 @@ TEST_F(ComponentStepsTest, AHelperThatCannotUnregisterItselfLosesItsClassRegistr
         }
         EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kProgIdKey));
         EXPECT_FALSE(ClassKeyExists(kClassId));
+        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kLibraryKey));
         EXPECT_TRUE(ClassKeyExists(kForeignClassId));
         const auto entry = record.Find(component);
         ASSERT_TRUE(entry);
@@ -154,6 +161,7 @@ TEST_F(ComponentStepsTest, AClassOfTheHelpersNameThatServesFromAnotherFileStays)
     }
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kProgIdKey));
     EXPECT_TRUE(ClassKeyExists(kForeignClassId));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kLibraryKey));
     const auto kept = record.Find(L"HKEY_LOCAL_MACHINE\\" + std::wstring(kClassesKey) + L"CLSID\\" + kForeignClassId);
     ASSERT_TRUE(kept);
     EXPECT_EQ(kept->keptBy, ta::KeptBy::Foreign);
