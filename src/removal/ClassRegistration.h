@@ -1,9 +1,9 @@
 #pragma once
 // The class registration of an in-process component that cannot take it away itself (its file
 // is missing or damaged, or its entry point fails, crashes or hangs): the program identifier,
-// the class it names, the class's other program identifiers and its own type library, in the 32-bit view of
-// "HKEY_LOCAL_MACHINE\SOFTWARE\Classes". Only a class whose in-process server is the given file
-// is touched; one that points anywhere else is somebody else's.
+// the class it names, the class's other program identifiers and its own type library, in the
+// 32-bit view of "HKEY_LOCAL_MACHINE\SOFTWARE\Classes". Only a class whose in-process server is
+// the given file is touched; one that points anywhere else is somebody else's.
 #include <string>
 
 namespace ta {
