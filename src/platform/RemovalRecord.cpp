@@ -100,7 +100,8 @@ std::wstring StatusText(ErrorKind kind, DWORD status) {
         static const auto toDosError = reinterpret_cast<ToDosErrorFn>(reinterpret_cast<void*>(
             ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "RtlNtStatusToDosError")));
         const ULONG dosError = toDosError ? toDosError(static_cast<LONG>(status)) : 0;
-        if (dosError != 0 && dosError != ERROR_MR_MID_NOT_FOUND) return text + L" (" + StatusText(ErrorKind::Win32, dosError) + L")";
+        if (dosError != 0 && dosError != ERROR_MR_MID_NOT_FOUND)
+            return text + L" (" + StatusText(ErrorKind::Win32, dosError) + L")";
         return text;
     }
     }

@@ -120,8 +120,8 @@ std::wstring WithSystemFolder(const std::wstring& path) {
 // Deletes Classes\subKey with everything below it and records it.
 bool DeleteClassesTree(const std::wstring& subKey) {
     RegKey classes;
-    LONG status = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kClassesKey, 0,
-                                  KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | KEY_SET_VALUE | DELETE | kView, classes.put());
+    constexpr REGSAM access = KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | KEY_SET_VALUE | DELETE | kView;
+    LONG status = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kClassesKey, 0, access, classes.put());
     if (status == ERROR_SUCCESS) status = ::RegDeleteTreeW(classes.get(), subKey.c_str());
     // Where the tree's deletion leaves the key itself, it goes on its own.
     if (status == ERROR_SUCCESS) {
@@ -160,8 +160,8 @@ ClassRemoval RemoveClassRegistration(const std::wstring& progId, const std::wstr
     for (const wchar_t* named : {L"\\ProgID", L"\\VersionIndependentProgID"}) {
         const std::wstring other = TrimBlanks(DefaultText(classKey + named));
         if (other.empty() || other.find(L'\\') != std::wstring::npos) continue;
-        if (std::any_of(progIds.begin(), progIds.end(), [&](const std::wstring& id) { return SameNameNoCase(id, other); }))
-            continue;
+        const auto same = [&](const std::wstring& id) { return SameNameNoCase(id, other); };
+        if (std::any_of(progIds.begin(), progIds.end(), same)) continue;
         if (SameNameNoCase(TrimBlanks(DefaultText(other + L"\\CLSID")), classId)) progIds.push_back(other);
     }
     // Its type library, when the component is all it describes.

@@ -85,10 +85,11 @@ std::vector<std::wstring> RealFoldersBelow(const std::wstring& folder) {
     std::vector<std::wstring> folders{folder};
     for (size_t i = 0; i < folders.size(); ++i) {
         const std::wstring parent = folders[i];
-        RecordUnlisted(parent, ForEachEntry(LongPathForm(parent) + L"\\*", [&](const std::wstring& name, const WIN32_FIND_DATAW& entry) {
+        const auto keepFolder = [&](const std::wstring& name, const WIN32_FIND_DATAW& entry) {
             if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
                 folders.push_back(parent + L"\\" + name);
-        }));
+        };
+        RecordUnlisted(parent, ForEachEntry(LongPathForm(parent) + L"\\*", keepFolder));
     }
     folders.erase(folders.begin());
     return folders;
@@ -155,7 +156,7 @@ int64_t ProgressPageSteps::RemoveFilesBelow(const std::wstring& shownDir, const 
     std::vector<std::wstring> subfolders;
     const bool filesToo = MatchesEveryName(SearchStr);
     Attempt(L"FindFilesAPI", [&] {
-        RecordUnlisted(shownDir, ForEachEntry(longDir + L"*", [&](const std::wstring& name, const WIN32_FIND_DATAW& entry) {
+        const DWORD listed = ForEachEntry(longDir + L"*", [&](const std::wstring& name, const WIN32_FIND_DATAW& entry) {
             if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                 if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
                     RecordKept(ItemKind::Folder, shownDir + name, KeptBy::Link);
@@ -166,10 +167,12 @@ int64_t ProgressPageSteps::RemoveFilesBelow(const std::wstring& shownDir, const 
                 }
             }
             if (filesToo) removeFile(name, entry);
-        }));
+        });
+        RecordUnlisted(shownDir, listed);
     });
     // Then the files, when the pattern asks for fewer than all.
-    if (!filesToo) Attempt(L"FindFilesAPI", [&] { RecordUnlisted(shownDir, ForEachEntry(longDir + SearchStr, removeFile)); });
+    if (!filesToo)
+        Attempt(L"FindFilesAPI", [&] { RecordUnlisted(shownDir, ForEachEntry(longDir + SearchStr, removeFile)); });
 
     // Last, the subfolders in the order met.
     for (const std::wstring& name : subfolders) {

@@ -110,8 +110,8 @@ std::wstring EntryPointCall::Describe() const {
     const std::wstring entry = ta::FromAnsi(entryName);
     switch (status) {
     case Status::Returned:
-        return SUCCEEDED(result) ? std::wstring()
-                                 : entry + L" answered " + ta::StatusText(ErrorKind::HResult, static_cast<DWORD>(result));
+        if (SUCCEEDED(result)) return {};
+        return entry + L" answered " + ta::StatusText(ErrorKind::HResult, static_cast<DWORD>(result));
     case Status::NoFile: return L"the file is missing";
     case Status::CannotLoad: return L"the file is not a loadable library: " + ta::StatusText(ErrorKind::Win32, error);
     case Status::NoEntryPoint: return L"the library has no " + entry;
@@ -121,7 +121,8 @@ std::wstring EntryPointCall::Describe() const {
         std::swprintf(code, 16, L"0x%08lX", static_cast<unsigned long>(exception));
         return entry + L" crashed: exception " + code;
     }
-    case Status::TimedOut: return entry + L" did not return within " + std::to_wstring(kEntryPointLimitMs / 1000) + L" s";
+    case Status::TimedOut:
+        return entry + L" did not return within " + std::to_wstring(kEntryPointLimitMs / 1000) + L" s";
     }
     return {};
 }

@@ -63,7 +63,8 @@ const wchar_t* TransportErrorText(DWORD error) {
 [[noreturn]] void RaiseTransportError(const wchar_t* step, const Deadline& deadline) {
     const DWORD error = ::GetLastError();
     if (error == ERROR_WINHTTP_TIMEOUT) deadline.RaisePassed();
-    std::wstring text = std::wstring(L"no service answered: HTTP ") + step + L" failed with error " + std::to_wstring(error);
+    std::wstring text =
+        std::wstring(L"no service answered: HTTP ") + step + L" failed with error " + std::to_wstring(error);
     if (const wchar_t* meaning = TransportErrorText(error)) text += std::wstring(L" (") + meaning + L")";
     RaiseSoapError(text, SoapFailure::NoAnswer);
 }

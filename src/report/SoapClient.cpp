@@ -49,7 +49,8 @@ void SoapClient::Initialize(const std::wstring& descriptionUrl, const std::wstri
     request.url = descriptionUrl;
     const HttpResponse response = Exchange(request, timeoutMs_);
     if (response.status != 200) {
-        RaiseSoapError(L"HTTP " + std::to_wstring(response.status) + L" for the service description", SoapFailure::Refused);
+        RaiseSoapError(L"HTTP " + std::to_wstring(response.status) + L" for the service description",
+                       SoapFailure::Refused);
     }
     description_ = std::make_unique<ServiceDescription>(response.body);
     serviceName_ = serviceName;

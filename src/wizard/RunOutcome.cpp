@@ -101,7 +101,8 @@ DWORD WriteLogFile(const std::wstring& path, const std::string& text) {
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return ::GetLastError();
     DWORD written = 0;
-    if (!::WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr)) return ::GetLastError();
+    if (!::WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr))
+        return ::GetLastError();
     return written == text.size() ? ERROR_SUCCESS : ERROR_WRITE_FAULT;
 }
 
