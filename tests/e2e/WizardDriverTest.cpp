@@ -4,6 +4,7 @@
 #include <string>
 
 #include "e2e/WizardDriver.h"
+#include "platform/AppShell.h"
 #include "platform/Text.h"
 #include "support/PendingRestartList.h"
 #include "support/ReportService.h"
@@ -290,25 +291,31 @@ TEST(UnattendedRemoval, AFileInUseWaitsForTheRestartAndTheRunSaysSo) {
     EXPECT_TRUE(AnyLine(LogLines(logs.Log()), product.File(3), L"pending restart\terror 32"));
 }
 
-// The product's browser helper in the system folder, damaged (no loadable library), with the
-// class registration it once made, and a class of another vendor beside it.
+// The product's browser helper in the system folder, broken: damaged (no loadable library), or
+// a built component whose entry point crashes. With the class registration it once made, and a
+// class of another vendor beside it.
 class DamagedHelper {
 public:
-    DamagedHelper() {
+    explicit DamagedHelper(const wchar_t* fixture = nullptr) {
         wchar_t system[MAX_PATH] = {};
         ::GetSystemDirectoryW(system, MAX_PATH);
         file_ = std::wstring(system) + L"\\tageturl.dll";
-        HANDLE file = ::CreateFileW(file_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        const std::string text = "MZ and nothing of a library";
-        DWORD written = 0;
-        ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-        ::CloseHandle(file);
+        if (fixture) {
+            ::CopyFileW((ExeFolder() + L"\\" + fixture).c_str(), file_.c_str(), FALSE);
+        } else {
+            HANDLE file = ::CreateFileW(file_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+            const std::string text = "MZ and nothing of a library";
+            DWORD written = 0;
+            ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+            ::CloseHandle(file);
+        }
         SetString(HKEY_LOCAL_MACHINE, kProgId + std::wstring(L"\\CLSID"), L"", kClass);
         SetString(HKEY_LOCAL_MACHINE, ClassKey(kClass) + L"\\InprocServer32", L"", file_);
         SetString(HKEY_LOCAL_MACHINE, ClassKey(kForeign) + L"\\InprocServer32", L"", L"C:\\Other\\helper.dll");
     }
     ~DamagedHelper() {
         ::DeleteFileW(file_.c_str());
+        ::DeleteFileW((file_ + L".log").c_str());  // what a built component records
         for (const std::wstring& key : {std::wstring(kProgId), ClassKey(kClass), ClassKey(kForeign)})
             DeleteTree(HKEY_LOCAL_MACHINE, key);
     }
@@ -353,6 +360,27 @@ TEST(UnattendedRemoval, NoServiceAndADamagedHelperStillEndWith0AndTheLogSaysWhy)
     }
     ASSERT_FALSE(lines.empty());
     EXPECT_NE(lines.back().find(L"exit code 0"), std::wstring::npos) << ToUtf8(lines.back());
+}
+
+// A helper whose entry point crashes ends only the uninstaller's worker: its class goes all the
+// same. The crashed library stays loaded (it is in no state to be unloaded), so its file goes at
+// the restart.
+TEST(UnattendedRemoval, AHelperWhoseEntryPointCrashesLosesItsClassAndItsFileGoesAtTheRestart) {
+    InstalledProduct product;
+    PendingRestartList pendingList;  // put back as it was
+    DamagedHelper helper(L"ta_regdll_crash.dll");
+    LogFolder logs;
+    bool showedWindow = true;
+    EXPECT_EQ(RunUnattended(L"/S /log=\"" + logs.Log() + L"\"", showedWindow), 3010u);
+
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, DamagedHelper::kProgId));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, DamagedHelper::ClassKey(DamagedHelper::kClass)));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, DamagedHelper::ClassKey(DamagedHelper::kForeign)));
+    const auto lines = LogLines(logs.Log());
+    EXPECT_TRUE(AnyLine(lines, L"\tcomponent\t" + helper.File() + L"\tremoved\tDllUnregisterServer crashed"));
+    // The system files' table spells it "Tageturl.dll".
+    const std::wstring asDeleted = helper.File().substr(0, helper.File().size() - 12) + L"Tageturl.dll";
+    EXPECT_TRUE(AnyLine(lines, L"\tfile\t" + asDeleted + L"\tpending restart\t"));
 }
 
 }  // namespace
