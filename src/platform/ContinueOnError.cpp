@@ -8,18 +8,21 @@
 
 namespace ta {
 
+std::wstring CaughtFailureText() {
+    try {
+        throw;
+    } catch (const AppError& error) {
+        return L"error " + std::to_wstring(error.code()) + L": " + error.description();
+    } catch (const std::exception& error) {
+        return FromAnsi(error.what());
+    } catch (...) {
+        return L"unknown failure";
+    }
+}
+
 void RecordCaughtFailure() noexcept {
     try {
-        try {
-            throw;
-        } catch (const AppError& error) {
-            Record(ItemKind::Step, L"", Outcome::Failed, 0, KeptBy::None,
-                   L"error " + std::to_wstring(error.code()) + L": " + error.description());
-        } catch (const std::exception& error) {
-            Record(ItemKind::Step, L"", Outcome::Failed, 0, KeptBy::None, FromAnsi(error.what()));
-        } catch (...) {
-            Record(ItemKind::Step, L"", Outcome::Failed, 0, KeptBy::None, L"unknown failure");
-        }
+        Record(ItemKind::Step, L"", Outcome::Failed, 0, KeptBy::None, CaughtFailureText());
     } catch (...) {
         // Recording must never turn a passed-over step into a crash.
     }

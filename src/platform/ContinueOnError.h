@@ -1,8 +1,9 @@
 #pragma once
 // The removal's rule: a step that fails is passed over and the next one runs. Every sequence
-// runs its steps through Attempt, so the rule lives in one place. A named step also writes what
-// stopped it to the removal record instead of dropping it.
+// runs its steps through Attempt, so the rule lives in one place. Every step has a name, and what
+// stopped it goes to the removal record under that name instead of being dropped.
 #include <exception>
+#include <string>
 #include <utility>
 
 #include "platform/RemovalRecord.h"
@@ -11,20 +12,12 @@ namespace ta {
 
 // Writes the failure that ended the current step (the exception being handled) to the record.
 void RecordCaughtFailure() noexcept;
-
-// Runs one step; answers false when it failed with any exception, which is swallowed.
-template <typename Step>
-bool Attempt(Step&& step) noexcept {
-    try {
-        std::forward<Step>(step)();
-        return true;
-    } catch (...) {
-        return false;
-    }
-}
+// What the exception being handled says, as the record gives it ("error 17: ...").
+std::wstring CaughtFailureText();
 
 // Runs the step named stepName: what it records is filed under that name, and an exception that
-// ends it is recorded as the step's failure.
+// ends it is recorded as the step's failure; answers false then. A null name files both under
+// no step.
 template <typename Step>
 bool Attempt(const wchar_t* stepName, Step&& step) noexcept {
     StepScope scope(stepName);
@@ -37,10 +30,10 @@ bool Attempt(const wchar_t* stepName, Step&& step) noexcept {
     }
 }
 
-// Runs every step in order, each through Attempt.
+// Runs every step in order, each through Attempt under stepName.
 template <typename... Steps>
-void AttemptEach(Steps&&... steps) noexcept {
-    (Attempt(std::forward<Steps>(steps)), ...);
+void AttemptEach(const wchar_t* stepName, Steps&&... steps) noexcept {
+    (Attempt(stepName, std::forward<Steps>(steps)), ...);
 }
 
 }  // namespace ta

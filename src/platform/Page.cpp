@@ -64,7 +64,7 @@ LRESULT CALLBACK LabelWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
         PAINTSTRUCT ps;
         HDC hdc = ::BeginPaint(hwnd, &ps);
         HWND parent = ::GetParent(hwnd);
-        if (Page* page = Page::FromWindow(parent)) Attempt([&] { page->PaintForChild(hwnd, hdc, ps.rcPaint); });
+        if (Page* page = Page::FromWindow(parent)) Attempt(L"PaintForChild", [&] { page->PaintForChild(hwnd, hdc, ps.rcPaint); });
         ::EndPaint(hwnd, &ps);
         return 0;
     }
@@ -238,7 +238,7 @@ Page* Page::FromWindow(HWND hwnd) noexcept {
 
 void Page::Load() {
     HandlerScope scope(*this);
-    Attempt([&] {
+    Attempt(L"LoadPage", [&] {
         RegisterPageClass();
         // A fixed single border with a close box only; shown later by Show.
         hwnd_ = ::CreateWindowExW(WS_EX_APPWINDOW | WS_EX_CONTROLPARENT, kPageClass, L"",
@@ -249,10 +249,10 @@ void Page::Load() {
         ::SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Page::WindowProc));
         dpi_ = WindowDpi(hwnd_);
     });
-    Attempt([&] { MakeFonts(); });
+    Attempt(L"MakeFonts", [&] { MakeFonts(); });
     state_ = State::Loaded;
-    Attempt([&] { OnLoad(); });
-    if (state_ == State::Loaded) Attempt([&] { CenterOnScreen(); });
+    Attempt(L"OnLoad", [&] { OnLoad(); });
+    if (state_ == State::Loaded) Attempt(L"CenterOnScreen", [&] { CenterOnScreen(); });
 }
 
 void Page::Show() {
@@ -266,9 +266,9 @@ void Page::Show() {
 void Page::Unload() {
     if (state_ != State::Loaded) return;
     HandlerScope scope(*this);
-    Attempt([&] { OnUnload(); });
+    Attempt(L"OnUnload", [&] { OnUnload(); });
     state_ = State::Unloaded;
-    for (auto& timer : timers_) Attempt([&] { timer->Enabled(false); });
+    for (auto& timer : timers_) Attempt(L"StopTimer", [&] { timer->Enabled(false); });
     if (hwnd_) {
         HWND hwnd = hwnd_;
         ::DestroyWindow(hwnd);
@@ -311,7 +311,7 @@ void Page::ApplyDpi(int dpi, const RECT* placed) {
     dpi_ = dpi;
     // The old fonts stay alive until every window has been given the new ones.
     GdiObject oldNormal = std::move(normalFont_), oldBold = std::move(boldFont_);
-    Attempt([&] { MakeFonts(); });
+    Attempt(L"MakeFonts", [&] { MakeFonts(); });
     const auto setFont = [](HWND hwnd, HFONT font) { ::SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE); };
     for (const auto& label : labels_) {
         label->Place();
@@ -469,21 +469,21 @@ LRESULT Page::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_PAINT: {
         PAINTSTRUCT ps;
         HDC hdc = ::BeginPaint(hwnd, &ps);
-        Attempt([&] { Paint(hdc, ps.rcPaint); });
+        Attempt(L"Paint", [&] { Paint(hdc, ps.rcPaint); });
         ::EndPaint(hwnd, &ps);
         return 0;
     }
     case WM_COMMAND:
         if (HIWORD(wParam) == BN_CLICKED) {
             const int index = static_cast<int>(LOWORD(wParam)) - kCommand1BaseId;
-            if (Command1(index)) Attempt([&] { OnCommand1Click(index); });
+            if (Command1(index)) Attempt(L"OnCommand1Click", [&] { OnCommand1Click(index); });
             return 0;
         }
         break;
     case WM_TIMER:
         for (const auto& timer : timers_) {
             if (timer->Id() == wParam) {
-                if (timer->Enabled()) Attempt([&] { OnTimer(static_cast<UINT>(wParam)); });
+                if (timer->Enabled()) Attempt(L"OnTimer", [&] { OnTimer(static_cast<UINT>(wParam)); });
                 return 0;
             }
         }
@@ -496,16 +496,16 @@ LRESULT Page::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             if (!focus || !::IsChild(hwnd, focus)) {
                 if (HWND first = ::GetNextDlgTabItem(hwnd, nullptr, FALSE)) ::SetFocus(first);
             }
-            Attempt([&] { OnActivate(); });
+            Attempt(L"OnActivate", [&] { OnActivate(); });
         }
         return result;
     }
     case WM_DPICHANGED:
-        Attempt([&] { ApplyDpi(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam)); });
+        Attempt(L"ApplyDpi", [&] { ApplyDpi(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam)); });
         return 0;
     case WM_CLOSE: {
         bool close = true;
-        Attempt([&] { close = OnQueryClose(); });
+        Attempt(L"OnQueryClose", [&] { close = OnQueryClose(); });
         if (close) Unload();
         return 0;
     }
@@ -514,7 +514,7 @@ LRESULT Page::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         break;
     default:
         if (msg >= WM_APP && msg <= 0xBFFF) {
-            Attempt([&] { OnPageMessage(msg, wParam, lParam); });
+            Attempt(L"OnPageMessage", [&] { OnPageMessage(msg, wParam, lParam); });
             return 0;
         }
         break;

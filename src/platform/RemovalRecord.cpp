@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cwchar>
 
+#include "platform/AppError.h"
 #include "platform/Text.h"
 
 namespace ta {
@@ -50,7 +52,8 @@ StepScope::StepScope(const wchar_t* step) noexcept : previous_(currentStep) { cu
 StepScope::~StepScope() { currentStep = previous_; }
 const wchar_t* StepScope::Current() noexcept { return currentStep; }
 
-void Record(ItemKind kind, const std::wstring& item, Outcome outcome, DWORD error, KeptBy keptBy, std::wstring detail) {
+void Record(ItemKind kind, const std::wstring& item, Outcome outcome, DWORD error, KeptBy keptBy, std::wstring detail,
+            ErrorKind errorKind) {
     RemovalRecord* record = CurrentRecord();
     if (!record) return;
     RecordEntry entry;
@@ -62,6 +65,7 @@ void Record(ItemKind kind, const std::wstring& item, Outcome outcome, DWORD erro
     entry.keptBy = keptBy;
     entry.error = error;
     entry.detail = std::move(detail);
+    entry.errorKind = errorKind;
     record->Add(std::move(entry));
 }
 
@@ -72,6 +76,36 @@ void RecordStatus(ItemKind kind, const std::wstring& item, DWORD status, Outcome
         Record(kind, item, Outcome::Absent);
     else
         Record(kind, item, Outcome::Failed, status);
+}
+
+std::wstring StatusText(ErrorKind kind, DWORD status) {
+    if (status == 0) return {};
+    wchar_t hex[16];
+    std::swprintf(hex, 16, L"0x%08lX", static_cast<unsigned long>(status));
+    std::wstring text;
+    std::wstring message;
+    switch (kind) {
+    case ErrorKind::Win32:
+        text = L"error " + std::to_wstring(status);
+        message = SystemMessageText(status);
+        break;
+    case ErrorKind::HResult:
+        text = std::wstring(L"HRESULT ") + hex;
+        message = SystemMessageText(status);
+        break;
+    case ErrorKind::NtStatus: {
+        text = std::wstring(L"NTSTATUS ") + hex;
+        // The system's own translation, for the message text; the status itself stays exact.
+        using ToDosErrorFn = ULONG(WINAPI*)(LONG);
+        static const auto toDosError = reinterpret_cast<ToDosErrorFn>(reinterpret_cast<void*>(
+            ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "RtlNtStatusToDosError")));
+        const ULONG dosError = toDosError ? toDosError(static_cast<LONG>(status)) : 0;
+        if (dosError != 0 && dosError != ERROR_MR_MID_NOT_FOUND)
+            return text + L" (" + StatusText(ErrorKind::Win32, dosError) + L")";
+        return text;
+    }
+    }
+    return message.empty() ? text : text + L": " + message;
 }
 
 const wchar_t* OutcomeName(Outcome outcome) noexcept {

@@ -29,6 +29,9 @@ enum class Outcome {
 
 enum class KeptBy { None, Guard, Link, Foreign };
 
+// Which system's status an entry's error number is.
+enum class ErrorKind { Win32, HResult, NtStatus };
+
 struct RecordEntry {
     FILETIME time{};    // UTC
     std::wstring step;  // the removal step that ran it
@@ -36,8 +39,9 @@ struct RecordEntry {
     std::wstring item;
     Outcome outcome = Outcome::Done;
     KeptBy keptBy = KeptBy::None;
-    DWORD error = 0;      // the Win32 error of a failure, when there is one
+    DWORD error = 0;      // the status of a failure, when there is one
     std::wstring detail;  // what a failure said beyond its error number
+    ErrorKind errorKind = ErrorKind::Win32;
 };
 
 class RemovalRecord {
@@ -86,13 +90,17 @@ private:
 
 // Writes one entry to the current record, in the step this thread runs.
 void Record(ItemKind kind, const std::wstring& item, Outcome outcome, DWORD error = 0, KeptBy keptBy = KeptBy::None,
-            std::wstring detail = {});
+            std::wstring detail = {}, ErrorKind errorKind = ErrorKind::Win32);
 inline void RecordKept(ItemKind kind, const std::wstring& item, KeptBy keptBy) {
     Record(kind, item, Outcome::Kept, 0, keptBy);
 }
 // The outcome of an operation that answered a Win32 status: success is outcome, "not found" is
 // Absent, anything else Failed with the status.
 void RecordStatus(ItemKind kind, const std::wstring& item, DWORD status, Outcome onSuccess = Outcome::Removed);
+
+// A status as the log shows it: "error 5: Access denied.", "HRESULT 0x80004005: ...",
+// "NTSTATUS 0xC0000022 (error 5: ...)"; empty for 0.
+std::wstring StatusText(ErrorKind kind, DWORD status);
 
 // The words the log uses.
 const wchar_t* OutcomeName(Outcome outcome) noexcept;

@@ -17,7 +17,10 @@ std::wstring TimeOfDay() {
 }
 
 [[noreturn]] void LogFailed() {
-    throw ta::AppError(ta::ErrorNumber::FileAccess, L"WriteDebugLog", ta::SystemMessageText(::GetLastError()));
+    const DWORD error = ::GetLastError();
+    throw ta::AppError(ta::ErrorNumber::FileAccess, L"WriteDebugLog",
+                       L"taupdbg.dbg could not be written: error " + std::to_wstring(error) + L": " +
+                           ta::SystemMessageText(error));
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "platform/RemovalRecord.h"
 #include "platform/Text.h"
 #include "registry/Regset.h"
+#include "removal/ClassRegistration.h"
 #include "removal/ProgressPageSteps.h"
 #include "removal/RegSvr32.h"
 
@@ -52,7 +53,7 @@ void ProgressPageSteps::TextFromPointer(const wchar_t* address, std::wstring& bu
 }
 
 void ProgressPageSteps::RemoveBrowserHelper() {
-    Attempt([this] {
+    Attempt(L"RemoveBrowserHelper", [this] {
         CLSID classId{};  // stays all zeros when the identifier is not registered
         ::CLSIDFromProgID(kBrowserHelperProgId, &classId);
         CoTaskText text;
@@ -67,23 +68,42 @@ void ProgressPageSteps::RemoveBrowserHelper() {
         const std::wstring key = kBrowserHelperKeys + classIdText;
         RecordStatus(ItemKind::Key, key, Regset::DeleteKey(key));
     });
-    Attempt([] {
+    Attempt(L"RemoveBrowserHelper", [] {
         const std::wstring component = InSystemDir(L"tageturl.dll");
-        if (!IsOrdinaryFile(component))
-            Record(ItemKind::Component, component, Outcome::Absent);
-        else
-            Record(ItemKind::Component, component,
-                   RegSvr32::UnregisterServer(component) ? Outcome::Removed : Outcome::Failed);
+        const RegSvr32::EntryPointCall call = RegSvr32::CallEntryPoint(component, true);
+        if (call.Succeeded()) {
+            Record(ItemKind::Component, component, Outcome::Removed);
+            return;
+        }
+        // The component could not take its registration away: the uninstaller does, as far as
+        // it is plainly the component's own.
+        const std::wstring why = call.Describe();
+        const ClassRemoval removal = RemoveClassRegistration(kBrowserHelperProgId, component);
+        if (removal.found != ClassRemoval::Found::Ours) {
+            const bool missing = call.status == RegSvr32::EntryPointCall::Status::NoFile;
+            Record(ItemKind::Component, component, Outcome::Absent, 0, KeptBy::None,
+                   missing ? std::wstring() : why + L"; no class registration of it is left");
+        } else if (removal.complete) {
+            Record(ItemKind::Component, component, Outcome::Removed, 0, KeptBy::None,
+                   why + L"; its class registration was removed instead");
+        } else {
+            Record(ItemKind::Component, component, Outcome::Failed, 0, KeptBy::None,
+                   why + L"; its class registration could not all be removed");
+        }
     });
 }
 
 void ProgressPageSteps::RestoreTextServices() {
-    Attempt([] {
+    Attempt(L"RestoreTextServices", [] {
         const std::wstring library = InSystemDir(L"msctf.dll");
         if (!IsOrdinaryFile(library))
             Record(ItemKind::Component, library, Outcome::Absent);
+        else if (const RegSvr32::EntryPointCall call = RegSvr32::CallEntryPoint(library, false);
+                 call.status == RegSvr32::EntryPointCall::Status::Returned)
+            Record(ItemKind::Component, library, Outcome::Done, static_cast<DWORD>(call.result),
+                   KeptBy::None, {}, ErrorKind::HResult);
         else
-            Record(ItemKind::Component, library, RegSvr32::RegisterServer(library) ? Outcome::Done : Outcome::Failed);
+            Record(ItemKind::Component, library, Outcome::Failed, 0, KeptBy::None, call.Describe());
     });
 }
 

@@ -37,16 +37,16 @@ void DeleteShortcut(const std::wstring& path) {
 
 void RemoveShortcuts() {
     for (const wchar_t* location : {L"Startup", L"Desktop"}) {
-        ta::Attempt([&] {
+        ta::Attempt(L"RemoveShortcuts", [&] {
             const std::wstring folder = UserFolder(location);
             if (!folder.empty()) DeleteShortcut(folder + kShortcut);
         });
     }
-    ta::Attempt([] {
+    ta::Attempt(L"RemoveShortcuts", [] {
         const std::wstring programs = UserFolder(L"Programs");
         if (programs.empty()) return;
         const std::wstring group = programs + kGroup;
-        for (const wchar_t* name : kGroupShortcuts) ta::Attempt([&] { DeleteShortcut(group + name); });
+        for (const wchar_t* name : kGroupShortcuts) ta::Attempt(L"RemoveShortcuts", [&] { DeleteShortcut(group + name); });
         ta::RecordDeletion(ta::ItemKind::Folder, group, ta::RemoveEmptyFolder(group));
     });
 }

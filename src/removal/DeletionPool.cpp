@@ -5,8 +5,13 @@
 
 namespace ta {
 
-DeletionPool::DeletionPool(unsigned threads) : step_(StepScope::Current()) {
-    for (unsigned i = 0; i < threads; ++i) Attempt([&] { threads_.emplace_back([this] { Work(); }); });
+Deletion DeletionPool::DeleteProductFile(const std::wstring& longPath, const std::wstring& folderFinal,
+                                         const std::wstring& name) {
+    return DeleteFileInFolder(longPath, folderFinal, name, kProductFileRules);
+}
+
+DeletionPool::DeletionPool(unsigned threads, DeleteOne deleteOne) : step_(StepScope::Current()), deleteOne_(deleteOne) {
+    for (unsigned i = 0; i < threads; ++i) Attempt(L"StartDeletionThread", [&] { threads_.emplace_back([this] { Work(); }); });
 }
 
 DeletionPool::~DeletionPool() {
@@ -18,9 +23,15 @@ DeletionPool::~DeletionPool() {
     for (std::thread& thread : threads_) thread.join();
 }
 
-void DeletionPool::Carry(const Job& job) {
-    RecordDeletion(ItemKind::File, job.shown,
-                   DeleteFileInFolder(job.longPath, job.folderFinal, job.name, kProductFileRules));
+void DeletionPool::Carry(const Job& job) const {
+    Deletion deletion;
+    try {
+        deletion = deleteOne_(job.longPath, job.folderFinal, job.name);
+    } catch (...) {
+        // Whatever broke the deletion off, the file has its line: it is still there.
+        deletion = {Outcome::Failed, 0, KeptBy::None, CaughtFailureText()};
+    }
+    RecordDeletion(ItemKind::File, job.shown, deletion);
 }
 
 void DeletionPool::Delete(const std::wstring& longDir, const std::wstring& folderFinal, const std::wstring& name,
@@ -47,7 +58,7 @@ void DeletionPool::Work() {
         jobs_.pop_front();
         lock.unlock();
         taken_.WakeOne();
-        Attempt([&] { Carry(job); });
+        Attempt(step_, [&] { Carry(job); });
     }
 }
 

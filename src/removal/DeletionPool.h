@@ -12,17 +12,24 @@
 
 namespace ta {
 
+struct Deletion;
+
 class DeletionPool {
 public:
+    // How one file goes: by default DeleteFileInFolder with the product's rules.
+    using DeleteOne = Deletion (*)(const std::wstring& longPath, const std::wstring& folderFinal,
+                                   const std::wstring& name);
+    static Deletion DeleteProductFile(const std::wstring& longPath, const std::wstring& folderFinal,
+                                      const std::wstring& name);
+
     // Deletions are recorded under the step that creates the pool.
-    explicit DeletionPool(unsigned threads = kThreads);
+    explicit DeletionPool(unsigned threads = kThreads, DeleteOne deleteOne = DeleteProductFile);
     // Waits until every deletion handed over has been done.
     ~DeletionPool();
     DeletionPool(const DeletionPool&) = delete;
     DeletionPool& operator=(const DeletionPool&) = delete;
 
-    // Deletes longDir + name as DeleteFileInFolder does with the product's rules, and records it
-    // as shown. Waits while the queue is full.
+    // Deletes longDir + name and records it as shown. Waits while the queue is full.
     void Delete(const std::wstring& longDir, const std::wstring& folderFinal, const std::wstring& name,
                 const std::wstring& shown);
 
@@ -40,9 +47,11 @@ private:
         std::wstring shown;
     };
     void Work();
-    static void Carry(const Job& job);  // the deletion itself, written to the record
+    // The deletion itself, written to the record once whatever happens.
+    void Carry(const Job& job) const;
 
     const wchar_t* step_;
+    DeleteOne deleteOne_;
     SlimMutex mutex_;
     SlimCondition queued_;  // a job came, or the pool closes
     SlimCondition taken_;   // a job left the queue

@@ -46,8 +46,10 @@ bool IsHeldMapped(DWORD error) { return error == ERROR_ACCESS_DENIED || error ==
 // A file that resists because another program holds it goes at the next restart.
 Deletion AtRestart(const std::wstring& longPath, DWORD refused) {
     const DWORD scheduled = ScheduleDeletionAtRestart(longPath);
-    if (scheduled != ERROR_SUCCESS) return FromStatus(refused);
-    return {Outcome::PendingRestart, refused};
+    if (scheduled == ERROR_SUCCESS) return {Outcome::PendingRestart, refused};
+    Deletion deletion = FromStatus(refused);
+    deletion.detail = L"the restart refused it too: " + StatusText(ErrorKind::Win32, scheduled);
+    return deletion;
 }
 
 // Whether the open file is the folder's entry name rather than what a link there leads to. A
@@ -75,23 +77,31 @@ bool IsReadOnly(HANDLE file) {
            (basic.FileAttributes & FILE_ATTRIBUTE_READONLY);
 }
 
-// Takes the read-only attribute off the open file; answers whether it had it (then before holds
-// what to put back).
-bool DropReadOnly(HANDLE file, FILE_BASIC_INFO& before) {
-    if (!::GetFileInformationByHandleEx(file, FileBasicInfo, &before, sizeof before) ||
-        !(before.FileAttributes & FILE_ATTRIBUTE_READONLY))
-        return false;
+// Takes the read-only attribute off the open file. Answers ERROR_SUCCESS when it had it and lost
+// it (then before holds what to put back), ERROR_INVALID_FUNCTION when it did not have it, else
+// why the system refused.
+DWORD DropReadOnly(HANDLE file, FILE_BASIC_INFO& before) {
+    if (!::GetFileInformationByHandleEx(file, FileBasicInfo, &before, sizeof before)) return ::GetLastError();
+    if (!(before.FileAttributes & FILE_ATTRIBUTE_READONLY)) return ERROR_INVALID_FUNCTION;
     FILE_BASIC_INFO writable = before;
     writable.FileAttributes &= ~FILE_ATTRIBUTE_READONLY;
     if (writable.FileAttributes == 0) writable.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-    return ::SetFileInformationByHandle(file, FileBasicInfo, &writable, sizeof writable);
+    return ::SetFileInformationByHandle(file, FileBasicInfo, &writable, sizeof writable) ? ERROR_SUCCESS
+                                                                                         : ::GetLastError();
+}
+
+std::wstring AttributeStayed(DWORD refused) {
+    return L"the read-only attribute could not be cleared: " + StatusText(ErrorKind::Win32, refused);
 }
 
 // The attribute only guards the file against deletion: the deletion again without it. When
-// the file stays all the same, it gets its attribute back.
-DWORD DisposeOfReadOnly(HANDLE file) {
+// the file stays all the same, it gets its attribute back. Where the attribute stays, why says so.
+DWORD DisposeOfReadOnly(HANDLE file, std::wstring& why) {
     FILE_BASIC_INFO before{};
-    if (!DropReadOnly(file, before)) return ERROR_ACCESS_DENIED;
+    if (const DWORD dropped = DropReadOnly(file, before); dropped != ERROR_SUCCESS) {
+        why = AttributeStayed(dropped);
+        return ERROR_ACCESS_DENIED;
+    }
     const DWORD refused = DisposeOf(file);
     if (refused != ERROR_SUCCESS) ::SetFileInformationByHandle(file, FileBasicInfo, &before, sizeof before);
     return refused;
@@ -101,10 +111,13 @@ DWORD DisposeOfReadOnly(HANDLE file) {
 // the attribute goes first (and comes back should the system not take the file).
 Deletion FileAtRestart(HANDLE file, const std::wstring& longPath, DWORD refused, bool clearReadOnly) {
     FILE_BASIC_INFO before{};
-    const bool dropped = clearReadOnly && DropReadOnly(file, before);
-    const Deletion deletion = AtRestart(longPath, refused);
-    if (dropped && deletion.outcome != Outcome::PendingRestart)
+    const DWORD dropped = clearReadOnly ? DropReadOnly(file, before) : ERROR_INVALID_FUNCTION;
+    Deletion deletion = AtRestart(longPath, refused);
+    if (dropped == ERROR_SUCCESS && deletion.outcome != Outcome::PendingRestart)
         ::SetFileInformationByHandle(file, FileBasicInfo, &before, sizeof before);
+    // A read-only file the restart would pass over.
+    if (dropped != ERROR_SUCCESS && dropped != ERROR_INVALID_FUNCTION && deletion.outcome == Outcome::PendingRestart)
+        deletion.detail = AttributeStayed(dropped);
     return deletion;
 }
 
@@ -113,7 +126,7 @@ Deletion FileAtRestart(HANDLE file, const std::wstring& longPath, DWORD refused,
 void RecordDeletion(ItemKind kind, const std::wstring& item, const Deletion& deletion) {
     const bool saysWhy = deletion.outcome == Outcome::Failed || deletion.outcome == Outcome::Kept ||
                          deletion.outcome == Outcome::PendingRestart;
-    Record(kind, item, deletion.outcome, saysWhy ? deletion.error : 0, deletion.keptBy);
+    Record(kind, item, deletion.outcome, saysWhy ? deletion.error : 0, deletion.keptBy, deletion.detail);
 }
 
 std::wstring LongPathForm(const std::wstring& path) {
@@ -171,7 +184,13 @@ Deletion DeleteFileInFolder(const std::wstring& longPath, const std::wstring& fo
     DWORD refused = DisposeOf(file.get());
     if (refused == ERROR_ACCESS_DENIED && IsReadOnly(file.get())) {
         if (!rules.clearReadOnly) return FromStatus(refused);  // somebody wants it kept
-        refused = DisposeOfReadOnly(file.get());
+        std::wstring why;
+        refused = DisposeOfReadOnly(file.get(), why);
+        if (!why.empty()) {
+            Deletion deletion = FromStatus(refused);
+            deletion.detail = why;
+            return deletion;
+        }
     }
     if (refused == ERROR_SUCCESS) return {Outcome::Removed};
     if (!rules.laterWhenHeld || !IsHeldMapped(refused)) return FromStatus(refused);

@@ -15,6 +15,7 @@ struct Deletion {
     Outcome outcome = Outcome::Failed;
     DWORD error = 0;  // with Failed, with PendingRestart, and with a folder Kept because it is not empty
     KeptBy keptBy = KeptBy::None;  // with Kept
+    std::wstring detail{};  // what else stopped it (an attribute that stayed, a restart that refused it)
 };
 
 // Writes the deletion of item to the current record.

@@ -54,18 +54,30 @@ bool IsRealFolder(std::wstring path) {
 
 // Walks one search, handing each entry's name (up to its NUL) and find data to visit. The
 // search asks for no short names and fetches entries in large batches: the cheapest walk the
-// system offers.
+// system offers. Answers ERROR_SUCCESS, or why the folder could not be listed (to its end).
 template <typename Visit>
-void ForEachEntry(const std::wstring& pattern, Visit&& visit) {
+DWORD ForEachEntry(const std::wstring& pattern, Visit&& visit) {
     WIN32_FIND_DATAW entry;
     FindHandle search(::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr,
                                          FIND_FIRST_EX_LARGE_FETCH));
-    if (!search) return;
+    if (!search) {
+        // Nothing that fits, or a folder that is gone, is no failure to list.
+        const DWORD refused = ::GetLastError();
+        return refused == ERROR_FILE_NOT_FOUND || refused == ERROR_PATH_NOT_FOUND ? ERROR_SUCCESS : refused;
+    }
     do {
         std::wstring name(entry.cFileName, MAX_PATH);
         ProgressPageSteps::StripNulls(name);
         if (!IsDotEntry(name)) visit(name, entry);
     } while (::FindNextFileW(search.get(), &entry));
+    const DWORD ended = ::GetLastError();
+    return ended == ERROR_NO_MORE_FILES ? ERROR_SUCCESS : ended;
+}
+
+// A folder whose entries could not all be listed keeps what was not listed.
+void RecordUnlisted(const std::wstring& folder, DWORD refused) {
+    if (refused != ERROR_SUCCESS)
+        Record(ItemKind::Folder, folder, Outcome::Failed, refused, KeptBy::None, L"the folder could not be listed");
 }
 
 // Every real folder below folder (links neither listed nor entered), each after its parent.
@@ -73,10 +85,11 @@ std::vector<std::wstring> RealFoldersBelow(const std::wstring& folder) {
     std::vector<std::wstring> folders{folder};
     for (size_t i = 0; i < folders.size(); ++i) {
         const std::wstring parent = folders[i];
-        ForEachEntry(LongPathForm(parent) + L"\\*", [&](const std::wstring& name, const WIN32_FIND_DATAW& entry) {
+        const auto keepFolder = [&](const std::wstring& name, const WIN32_FIND_DATAW& entry) {
             if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
                 folders.push_back(parent + L"\\" + name);
-        });
+        };
+        RecordUnlisted(parent, ForEachEntry(LongPathForm(parent) + L"\\*", keepFolder));
     }
     folders.erase(folders.begin());
     return folders;
@@ -101,8 +114,8 @@ std::wstring ProgressPageSteps::StripNulls(std::wstring& text) {
 
 void ProgressPageSteps::ShowProgress(int64_t size, const std::wstring& path) {
     AddUnlessOverflow(DeletedBytes, size);
-    Attempt([&] { SetBarValue(DeletedBytes); });
-    Attempt([&] { ShowFilePath(path); });
+    Attempt(L"ShowBarValue", [&] { SetBarValue(DeletedBytes); });
+    Attempt(L"ShowFilePath", [&] { ShowFilePath(path); });
 }
 
 int32_t ProgressPageSteps::FindFilesAPI(std::wstring& path, const std::wstring& SearchStr, int16_t& FileCount,
@@ -142,8 +155,8 @@ int64_t ProgressPageSteps::RemoveFilesBelow(const std::wstring& shownDir, const 
     // tree and is never entered.
     std::vector<std::wstring> subfolders;
     const bool filesToo = MatchesEveryName(SearchStr);
-    Attempt([&] {
-        ForEachEntry(longDir + L"*", [&](const std::wstring& name, const WIN32_FIND_DATAW& entry) {
+    Attempt(L"FindFilesAPI", [&] {
+        const DWORD listed = ForEachEntry(longDir + L"*", [&](const std::wstring& name, const WIN32_FIND_DATAW& entry) {
             if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                 if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
                     RecordKept(ItemKind::Folder, shownDir + name, KeptBy::Link);
@@ -155,13 +168,15 @@ int64_t ProgressPageSteps::RemoveFilesBelow(const std::wstring& shownDir, const 
             }
             if (filesToo) removeFile(name, entry);
         });
+        RecordUnlisted(shownDir, listed);
     });
     // Then the files, when the pattern asks for fewer than all.
-    if (!filesToo) Attempt([&] { ForEachEntry(longDir + SearchStr, removeFile); });
+    if (!filesToo)
+        Attempt(L"FindFilesAPI", [&] { RecordUnlisted(shownDir, ForEachEntry(longDir + SearchStr, removeFile)); });
 
     // Last, the subfolders in the order met.
     for (const std::wstring& name : subfolders) {
-        Attempt([&] {
+        Attempt(L"FindFilesAPI", [&] {
             counted += RemoveFilesBelow(shownDir + name + L"\\", longDir + name + L"\\", SearchStr, FileCount, DirCount,
                                         deletions);
         });
@@ -175,25 +190,25 @@ void ProgressPageSteps::RemoveInstallFolders() {
     // Without a folder the names below would fall on the current drive's root.
     if (folder.empty() || !IsRealFolder(folder)) return;
     for (const wchar_t* sub : kInstallSubfolders)
-        Attempt([&] { RecordDeletion(ItemKind::Folder, folder + sub, RemoveEmptyFolder(folder + sub)); });
+        Attempt(L"RemoveInstallFolders", [&] { RecordDeletion(ItemKind::Folder, folder + sub, RemoveEmptyFolder(folder + sub)); });
     // Then every other folder the removal emptied, deepest first, so that no empty skeleton is
     // left behind; a folder that still holds anything stays, and so does a link and its target.
-    Attempt([&] {
+    Attempt(L"RemoveInstallFolders", [&] {
         // The walk that emptied them knows them already; without one, they are looked for.
         const bool walked = !foldersWalked_.empty() && SameNameNoCase(foldersWalked_.front(), folder);
         const std::vector<std::wstring> below =
             walked ? std::vector<std::wstring>(foldersWalked_.begin() + 1, foldersWalked_.end()) : RealFoldersBelow(folder);
         for (auto it = below.rbegin(); it != below.rend(); ++it) {
             if (IsKnownSubfolder(folder, *it)) continue;  // met above
-            Attempt([&] { RecordDeletion(ItemKind::Folder, *it, RemoveEmptyFolder(*it)); });
+            Attempt(L"RemoveInstallFolders", [&] { RecordDeletion(ItemKind::Folder, *it, RemoveEmptyFolder(*it)); });
         }
     });
-    Attempt([&] { RecordDeletion(ItemKind::Folder, folder, RemoveEmptyFolder(folder)); });
+    Attempt(L"RemoveInstallFolders", [&] { RecordDeletion(ItemKind::Folder, folder, RemoveEmptyFolder(folder)); });
 }
 
 void ProgressPageSteps::DeleteSystemFiles() {
-    for (const wchar_t* name : kSystemFiles) Attempt([&] { DeleteSystemFile(name); });
-    Attempt([&] { SetBarValue(BarMax()); });
+    for (const wchar_t* name : kSystemFiles) Attempt(L"DeleteSystemFiles", [&] { DeleteSystemFile(name); });
+    Attempt(L"ShowBarValue", [&] { SetBarValue(BarMax()); });
 }
 
 void ProgressPageSteps::DeleteSystemFile(const std::wstring& name) {

@@ -20,7 +20,7 @@ constexpr WPARAM kTrayShutdown = 2000;
 constexpr DWORD kTrayPauseMs = 200;
 
 void Kill(const wchar_t* name) {
-    ta::Attempt([name] { ProKill::KillProcessByName(name); });
+    ta::Attempt(L"StopProductProcesses", [name] { ProKill::KillProcessByName(name); });
 }
 
 void StopListedApplications() {
@@ -28,7 +28,7 @@ void StopListedApplications() {
     if (value == Regset::kReadError) return;
     const ListedApplications listed = ParseProgramList(ta::TrimBlanks(value));
     for (const std::wstring& name : listed.names) {
-        ta::Attempt([&] {
+        ta::Attempt(L"StopListedApplications", [&] {
             if (listed.endAtOnce || !ProKill::ProcessNotRunning(name))
                 ProKill::KillProcessByName(name);
             else
@@ -77,8 +77,9 @@ void NotifyTray() {
     trayMessage = ::RegisterWindowMessageW(L"30000");
     if (const HWND tray = ::FindWindowW(kTrayClass, kTrayCaption); tray && trayMessage != 0) {
         const bool posted = ::PostMessageW(tray, trayMessage, kTrayShutdown, 0);
-        ta::Record(ta::ItemKind::Tray, kTrayCaption, posted ? ta::Outcome::Done : ta::Outcome::Failed,
-                   posted ? 0 : ::GetLastError());
+        const DWORD refused = posted ? 0 : ::GetLastError();
+        ta::Record(ta::ItemKind::Tray, kTrayCaption, posted ? ta::Outcome::Done : ta::Outcome::Failed, refused,
+                   ta::KeptBy::None, posted || refused ? L"" : L"the message could not be posted");
     } else {
         ta::Record(ta::ItemKind::Tray, kTrayCaption, ta::Outcome::Absent);
     }

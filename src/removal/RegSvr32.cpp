@@ -2,9 +2,12 @@
 #include "removal/RegSvr32.h"
 
 #include <atomic>
+#include <cwchar>
 
 #include "platform/Handles.h"
 #include "platform/OrdinaryFile.h"
+#include "platform/RemovalRecord.h"
+#include "platform/Text.h"
 
 namespace RegSvr32 {
 namespace {
@@ -16,15 +19,23 @@ using EntryPoint = HRESULT(STDAPICALLTYPE*)();
 struct Worker {
     EntryPoint entry = nullptr;
     std::atomic<bool> returned{false};
+    std::atomic<DWORD> fault{0};  // the code of the exception that ended it
 };
 
 constexpr DWORD kCrashedExitCode = 0xDEADDEAD;
 
+// The exception frame around the entry point, with the worker it reports to behind it.
+struct FaultFrame {
+    EXCEPTION_REGISTRATION_RECORD record;
+    Worker* worker;
+};
+
 // The handler of an exception frame around the entry point. A fault the component does not handle
 // itself reaches it before the thread's default handler, which would end the whole process: here
 // it ends only the worker thread. Exceptions the component handles never get this far.
-EXCEPTION_DISPOSITION NTAPI EndWorkerOnFault(EXCEPTION_RECORD* exception, PVOID, CONTEXT*, PVOID) {
+EXCEPTION_DISPOSITION NTAPI EndWorkerOnFault(EXCEPTION_RECORD* exception, PVOID establisher, CONTEXT*, PVOID) {
     if (exception->ExceptionFlags & (EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND)) return ExceptionContinueSearch;
+    static_cast<FaultFrame*>(establisher)->worker->fault = exception->ExceptionCode;
     ::ExitThread(kCrashedExitCode);
 }
 
@@ -39,43 +50,85 @@ DWORD WINAPI RunEntryPoint(LPVOID parameter) {
     Worker& worker = *static_cast<Worker*>(parameter);
     NT_TIB* const tib = ThreadInformationBlock();
     // The frame lives on this thread's stack, innermost but for the component's own frames.
-    EXCEPTION_REGISTRATION_RECORD frame{};
-    frame.Next = tib->ExceptionList;
-    frame.Handler = EndWorkerOnFault;
-    tib->ExceptionList = &frame;
+    FaultFrame frame{{}, &worker};
+    frame.record.Next = tib->ExceptionList;
+    frame.record.Handler = EndWorkerOnFault;
+    tib->ExceptionList = &frame.record;
     const HRESULT result = worker.entry();
-    tib->ExceptionList = frame.Next;
+    tib->ExceptionList = frame.record.Next;
     worker.returned = true;
     return static_cast<DWORD>(result);
 }
 
 }  // namespace
 
-bool RegisterComponent(const std::wstring& FileName, bool Unregister) {
-    const char* const entryName = Unregister ? "DllUnregisterServer" : "DllRegisterServer";
-    if (!ta::IsOrdinaryFile(FileName)) return false;
+EntryPointCall CallEntryPoint(const std::wstring& FileName, bool Unregister) {
+    using Status = EntryPointCall::Status;
+    EntryPointCall call;
+    call.entryName = Unregister ? "DllUnregisterServer" : "DllRegisterServer";
+    if (!ta::IsOrdinaryFile(FileName)) return call;
     ta::ModuleHandle library(::LoadLibraryW(FileName.c_str()));
-    if (!library) return false;
-    const FARPROC entry = ::GetProcAddress(library.get(), entryName);
-    if (!entry) return false;
+    if (!library) {
+        call.status = Status::CannotLoad;
+        call.error = ::GetLastError();
+        return call;
+    }
+    const FARPROC entry = ::GetProcAddress(library.get(), call.entryName);
+    if (!entry) {
+        call.status = Status::NoEntryPoint;
+        return call;
+    }
 
     auto* worker = new Worker;
     worker->entry = reinterpret_cast<EntryPoint>(reinterpret_cast<void*>(entry));
     ta::KernelHandle thread(::CreateThread(nullptr, 0, RunEntryPoint, worker, 0, nullptr));
     if (!thread) {
+        call.status = Status::NoWorker;
+        call.error = ::GetLastError();
         delete worker;
-        return false;
+        return call;
     }
     if (::WaitForSingleObject(thread.get(), kEntryPointLimitMs) != WAIT_OBJECT_0) {
         // The worker may still be running the component's code: keep the library loaded and its
         // shared state alive for the rest of the run.
         library.release();
-        return false;
+        call.status = Status::TimedOut;
+        return call;
     }
-    const bool returned = worker->returned;
+    DWORD exitCode = 0;
+    ::GetExitCodeThread(thread.get(), &exitCode);
+    call.status = worker->returned ? Status::Returned : Status::Crashed;
+    call.result = static_cast<HRESULT>(exitCode);
+    call.exception = worker->fault;
     delete worker;
-    if (!returned) library.release();  // it crashed: leave the component as it is
-    return returned;
+    if (call.status == Status::Crashed) library.release();  // leave the component as it is
+    return call;
+}
+
+std::wstring EntryPointCall::Describe() const {
+    using ta::ErrorKind;
+    const std::wstring entry = ta::FromAnsi(entryName);
+    switch (status) {
+    case Status::Returned:
+        if (SUCCEEDED(result)) return {};
+        return entry + L" answered " + ta::StatusText(ErrorKind::HResult, static_cast<DWORD>(result));
+    case Status::NoFile: return L"the file is missing";
+    case Status::CannotLoad: return L"the file is not a loadable library: " + ta::StatusText(ErrorKind::Win32, error);
+    case Status::NoEntryPoint: return L"the library has no " + entry;
+    case Status::NoWorker: return L"no thread could run " + entry + L": " + ta::StatusText(ErrorKind::Win32, error);
+    case Status::Crashed: {
+        wchar_t code[16];
+        std::swprintf(code, 16, L"0x%08lX", static_cast<unsigned long>(exception));
+        return entry + L" crashed: exception " + code;
+    }
+    case Status::TimedOut:
+        return entry + L" did not return within " + std::to_wstring(kEntryPointLimitMs / 1000) + L" s";
+    }
+    return {};
+}
+
+bool RegisterComponent(const std::wstring& FileName, bool Unregister) {
+    return CallEntryPoint(FileName, Unregister).status == EntryPointCall::Status::Returned;
 }
 
 bool RegisterServer(const std::wstring& path) { return RegisterComponent(path, false); }

@@ -9,6 +9,33 @@ namespace RegSvr32 {
 
 inline constexpr DWORD kEntryPointLimitMs = 10000;
 
+// What became of one call of an entry point.
+struct EntryPointCall {
+    enum class Status {
+        Returned,      // ran to its end in time; result holds what it answered
+        NoFile,        // no ordinary file at the path
+        CannotLoad,    // not a library the system can load (error says why)
+        NoEntryPoint,  // the library lacks the entry point
+        NoWorker,      // no worker thread could be started (error says why)
+        Crashed,       // ended by an exception it did not handle (exception holds its code)
+        TimedOut,      // had not returned after kEntryPointLimitMs
+    };
+    Status status = Status::NoFile;
+    const char* entryName = "";
+    DWORD error = 0;
+    DWORD exception = 0;
+    HRESULT result = S_OK;
+
+    // Ran and answered success.
+    bool Succeeded() const { return status == Status::Returned && SUCCEEDED(result); }
+    // Why it did not succeed, in a short text with the status ("DllUnregisterServer crashed:
+    // exception 0xC0000005"); empty when it did.
+    std::wstring Describe() const;
+};
+
+// Runs the entry point as RegisterComponent does and says what became of it.
+EntryPointCall CallEntryPoint(const std::wstring& FileName, bool Unregister);
+
 // True when the entry point ran and returned within the limit, whatever result it answered.
 // False when FileName is no ordinary file, cannot be loaded, lacks the entry point, or no worker
 // can be started (the library is released again), and when the entry point has not returned in

@@ -34,7 +34,11 @@ std::vector<std::wstring> SplitMultiString(const std::wstring& block) {
 }  // namespace
 
 DWORD ScheduleDeletionAtRestart(const std::wstring& longPath) {
-    return ::MoveFileExW(longPath.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) ? ERROR_SUCCESS : ::GetLastError();
+    ::SetLastError(ERROR_SUCCESS);
+    if (::MoveFileExW(longPath.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) return ERROR_SUCCESS;
+    // A refusal that names no reason is a refusal all the same.
+    const DWORD refused = ::GetLastError();
+    return refused != ERROR_SUCCESS ? refused : ERROR_CAN_NOT_COMPLETE;
 }
 
 std::vector<std::wstring> DeletionsPendingRestart() {

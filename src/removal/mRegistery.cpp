@@ -39,9 +39,17 @@ void DeleteLinksBelow(HKEY root, const std::wstring& keyPath) {
     for (const std::wstring& link : links) {
         const std::wstring item = KeyName(root, keyPath + L"\\" + link);
         ta::RegKey handle;
-        LONG status = ::RegOpenKeyExW(key.get(), link.c_str(), REG_OPTION_OPEN_LINK, DELETE, handle.put());
-        if (status == ERROR_SUCCESS) status = ntDeleteKey(handle.get()) == 0 ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
-        ta::RecordStatus(ta::ItemKind::Key, item, static_cast<DWORD>(status));
+        const LONG opened = ::RegOpenKeyExW(key.get(), link.c_str(), REG_OPTION_OPEN_LINK, DELETE, handle.put());
+        if (opened != ERROR_SUCCESS) {
+            ta::RecordStatus(ta::ItemKind::Key, item, static_cast<DWORD>(opened));
+            continue;
+        }
+        const LONG status = ntDeleteKey(handle.get());
+        if (status == 0)
+            ta::Record(ta::ItemKind::Key, item, ta::Outcome::Removed);
+        else
+            ta::Record(ta::ItemKind::Key, item, ta::Outcome::Failed, static_cast<DWORD>(status), ta::KeptBy::None, {},
+                       ta::ErrorKind::NtStatus);
     }
 }
 

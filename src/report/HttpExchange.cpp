@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <winhttp.h>
 
+#include <cwchar>
+
 #include "platform/Handles.h"
 #include "report/SoapError.h"
 
@@ -21,11 +23,16 @@ using InternetHandle = UniqueHandle<InternetTraits>;
 // a whole ends within the limit, whatever the server does.
 class Deadline {
 public:
-    explicit Deadline(unsigned long limitMs) : end_(::GetTickCount64() + limitMs) {}
+    explicit Deadline(unsigned long limitMs) : limitMs_(limitMs), end_(::GetTickCount64() + limitMs) {}
     int remaining() const {
         const ULONGLONG now = ::GetTickCount64();
-        if (now >= end_) RaiseSoapError(L"The time limit of the HTTP exchange passed.");
+        if (now >= end_) RaisePassed();
         return static_cast<int>(end_ - now);
+    }
+    [[noreturn]] void RaisePassed() const {
+        wchar_t seconds[16];
+        std::swprintf(seconds, 16, L"%g", limitMs_ / 1000.0);
+        RaiseSoapError(std::wstring(L"no service answered in ") + seconds + L" s", SoapFailure::NoAnswer);
     }
     // Applied to the request handle itself: limits set on the session alone are not honoured
     // everywhere.
@@ -37,13 +44,29 @@ public:
     }
 
 private:
+    unsigned long limitMs_;
     ULONGLONG end_;
 };
 
-[[noreturn]] void RaiseTransportError(const wchar_t* step) {
+// What the common transport errors mean; the system has no message text for them.
+const wchar_t* TransportErrorText(DWORD error) {
+    switch (error) {
+    case ERROR_WINHTTP_NAME_NOT_RESOLVED: return L"the server name is not known";
+    case ERROR_WINHTTP_CANNOT_CONNECT: return L"no connection could be made";
+    case ERROR_WINHTTP_CONNECTION_ERROR: return L"the connection was broken off";
+    case ERROR_WINHTTP_INVALID_SERVER_RESPONSE: return L"the answer was not HTTP";
+    case ERROR_WINHTTP_SECURE_FAILURE: return L"the secure connection failed";
+    default: return nullptr;
+    }
+}
+
+[[noreturn]] void RaiseTransportError(const wchar_t* step, const Deadline& deadline) {
     const DWORD error = ::GetLastError();
-    if (error == ERROR_WINHTTP_TIMEOUT) RaiseSoapError(L"The time limit of the HTTP exchange passed.");
-    RaiseSoapError(std::wstring(L"HTTP ") + step + L" failed with error " + std::to_wstring(error) + L".");
+    if (error == ERROR_WINHTTP_TIMEOUT) deadline.RaisePassed();
+    std::wstring text =
+        std::wstring(L"no service answered: HTTP ") + step + L" failed with error " + std::to_wstring(error);
+    if (const wchar_t* meaning = TransportErrorText(error)) text += std::wstring(L" (") + meaning + L")";
+    RaiseSoapError(text, SoapFailure::NoAnswer);
 }
 
 struct UrlParts {
@@ -79,16 +102,16 @@ HttpResponse HttpExchange(const HttpRequest& request) {
 
     InternetHandle session(::WinHttpOpen(L"TaUnInst", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
                                          WINHTTP_NO_PROXY_BYPASS, 0));
-    if (!session) RaiseTransportError(L"session");
+    if (!session) RaiseTransportError(L"session", deadline);
     const int ms = deadline.remaining();
     ::WinHttpSetTimeouts(session.get(), ms, ms, ms, ms);
 
     InternetHandle connection(::WinHttpConnect(session.get(), url.host.c_str(), url.port, 0));
-    if (!connection) RaiseTransportError(L"connect");
+    if (!connection) RaiseTransportError(L"connect", deadline);
     InternetHandle handle(::WinHttpOpenRequest(connection.get(), request.method.c_str(), url.pathAndQuery.c_str(),
                                                nullptr, WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
                                                url.secure ? WINHTTP_FLAG_SECURE : 0));
-    if (!handle) RaiseTransportError(L"request");
+    if (!handle) RaiseTransportError(L"request", deadline);
 
     deadline.applyTo(handle.get());
     const DWORD bodySize = static_cast<DWORD>(request.body.size());
@@ -96,24 +119,24 @@ HttpResponse HttpExchange(const HttpRequest& request) {
                               request.headers.empty() ? 0 : static_cast<DWORD>(-1),
                               bodySize ? const_cast<char*>(request.body.data()) : WINHTTP_NO_REQUEST_DATA, bodySize,
                               bodySize, 0)) {
-        RaiseTransportError(L"send");
+        RaiseTransportError(L"send", deadline);
     }
     deadline.applyTo(handle.get());
-    if (!::WinHttpReceiveResponse(handle.get(), nullptr)) RaiseTransportError(L"receive");
+    if (!::WinHttpReceiveResponse(handle.get(), nullptr)) RaiseTransportError(L"receive", deadline);
 
     HttpResponse response;
     DWORD status = 0;
     DWORD size = sizeof status;
     if (!::WinHttpQueryHeaders(handle.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
                                WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX)) {
-        RaiseTransportError(L"status");
+        RaiseTransportError(L"status", deadline);
     }
     response.status = status;
 
     for (;;) {
         deadline.applyTo(handle.get());
         DWORD available = 0;
-        if (!::WinHttpQueryDataAvailable(handle.get(), &available)) RaiseTransportError(L"read");
+        if (!::WinHttpQueryDataAvailable(handle.get(), &available)) RaiseTransportError(L"read", deadline);
         if (available == 0) break;
         if (available > request.maxBodyBytes - response.body.size()) {
             RaiseSoapError(L"The server's answer is larger than " + std::to_wstring(request.maxBodyBytes) + L" bytes.");
@@ -122,7 +145,7 @@ HttpResponse HttpExchange(const HttpRequest& request) {
         response.body.resize(offset + available);
         DWORD read = 0;
         if (!::WinHttpReadData(handle.get(), response.body.data() + offset, available, &read)) {
-            RaiseTransportError(L"read");
+            RaiseTransportError(L"read", deadline);
         }
         response.body.resize(offset + read);
         if (read == 0) break;

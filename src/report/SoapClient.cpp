@@ -24,13 +24,13 @@ std::wstring ReadAnswer(const HttpResponse& response) {
     try {
         answer = std::make_unique<XmlDocument>(response.body, kEnvelopeNamespaces);
     } catch (...) {
-        if (response.status != 200) RaiseSoapError(L"HTTP status " + std::to_wstring(response.status) + L".");
+        if (response.status != 200) RaiseSoapError(L"HTTP " + std::to_wstring(response.status), SoapFailure::Refused);
         throw;
     }
     if (XmlNode fault = answer->selectOne(L"/env:Envelope/env:Body/env:Fault")) {
-        RaiseSoapError(L"SOAP fault: " + NodeText(SelectNode(fault.get(), L"faultstring").get()));
+        RaiseSoapError(L"SOAP fault: " + NodeText(SelectNode(fault.get(), L"faultstring").get()), SoapFailure::Refused);
     }
-    if (response.status != 200) RaiseSoapError(L"HTTP status " + std::to_wstring(response.status) + L".");
+    if (response.status != 200) RaiseSoapError(L"HTTP " + std::to_wstring(response.status), SoapFailure::Refused);
     XmlNode body = answer->selectOne(L"/env:Envelope/env:Body");
     if (!body) RaiseSoapError(L"The answer is not a SOAP envelope.");
     return NodeText(SelectNode(body.get(), L"*[1]/*[1]").get());
@@ -49,7 +49,8 @@ void SoapClient::Initialize(const std::wstring& descriptionUrl, const std::wstri
     request.url = descriptionUrl;
     const HttpResponse response = Exchange(request, timeoutMs_);
     if (response.status != 200) {
-        RaiseSoapError(L"The service description answered HTTP status " + std::to_wstring(response.status) + L".");
+        RaiseSoapError(L"HTTP " + std::to_wstring(response.status) + L" for the service description",
+                       SoapFailure::Refused);
     }
     description_ = std::make_unique<ServiceDescription>(response.body);
     serviceName_ = serviceName;

@@ -1,11 +1,10 @@
 #include "report/SoapError.h"
 
-#include "platform/AppError.h"
-
 namespace ta::report {
 
-void RaiseSoapError(const std::wstring& description) {
-    throw AppError(ErrorNumber::CannotPerform, L"SoapClient", description);
-}
+SoapError::SoapError(SoapFailure failure, std::wstring description)
+    : AppError(ErrorNumber::CannotPerform, L"SoapClient", std::move(description)), failure_(failure) {}
+
+void RaiseSoapError(const std::wstring& description, SoapFailure failure) { throw SoapError(failure, description); }
 
 }  // namespace ta::report

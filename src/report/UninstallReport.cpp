@@ -6,26 +6,45 @@
 #include "platform/ContinueOnError.h"
 #include "platform/ProgramValues.h"
 #include "report/SoapClient.h"
+#include "report/SoapError.h"
 
 namespace ta {
+namespace {
+
+// What became of a report that did not go through, in the words the log gives it.
+std::wstring FailureWords(const AppError& error) {
+    const auto* soap = dynamic_cast<const report::SoapError*>(&error);
+    const bool refused = soap && soap->failure() == report::SoapFailure::Refused;
+    return (refused ? L"refused: " : L"not sent: ") + error.description();
+}
+
+}  // namespace
 
 void SendUninstallReport() {
-    if (PidSetting == L"Error" || PidSetting.empty() || MServerSetting.empty() || MServerSetting == L"Error") {
-        Record(ItemKind::Report, MServerSetting, Outcome::Absent);
+    const bool noPid = PidSetting == L"Error" || PidSetting.empty();
+    if (noPid || MServerSetting.empty() || MServerSetting == L"Error") {
+        Record(ItemKind::Report, MServerSetting, Outcome::Absent, 0, KeptBy::None,
+               noPid ? L"not sent: no installation id" : L"not sent: no server setting");
         return;
     }
 
-    const bool sent = Attempt(L"SendUninstallReport", [] {
-        report::SoapClient client;
-        client.Initialize(MServerSetting + L"/webservice5/Ta_Login.asmx?wsdl", L"", L"", L"");
-        client.SetClientProperty(L"ServerHTTPRequest", true);
-        client.SetConnectorProperty(L"Timeout", 5000L);
-        std::vector<std::wstring> arguments(10);
-        arguments[0] = PidSetting;
-        arguments[8] = L"30";
-        client.Call(L"Ta_Logon", arguments);  // the answer is not used
+    // Whatever becomes of it is the report's own outcome: it never stands for the removal's.
+    Attempt(L"SendUninstallReport", [] {
+        try {
+            report::SoapClient client;
+            client.Initialize(MServerSetting + L"/webservice5/Ta_Login.asmx?wsdl", L"", L"", L"");
+            client.SetClientProperty(L"ServerHTTPRequest", true);
+            client.SetConnectorProperty(L"Timeout", 5000L);
+            std::vector<std::wstring> arguments(10);
+            arguments[0] = PidSetting;
+            arguments[8] = L"30";
+            client.Call(L"Ta_Logon", arguments);  // the answer is not used
+        } catch (const AppError& error) {
+            Record(ItemKind::Report, MServerSetting, Outcome::Failed, 0, KeptBy::None, FailureWords(error));
+            return;
+        }
+        Record(ItemKind::Report, MServerSetting, Outcome::Done, 0, KeptBy::None, L"sent");
     });
-    if (sent) Record(ItemKind::Report, MServerSetting, Outcome::Done);
 }
 
 }  // namespace ta

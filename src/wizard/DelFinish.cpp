@@ -22,7 +22,7 @@ void DelFinish::OnLoad() {
     AddButtonRow();
 
     // The load itself; only the progress page's finish remains to be shown.
-    AttemptEach([&] { SizePage(); }, [&] { PlaceButtons(); }, [&] { PlaceBannerAndLine(); },
+    AttemptEach(L"LoadDelFinish", [&] { SizePage(); }, [&] { PlaceButtons(); }, [&] { PlaceBannerAndLine(); },
                 [&] { Image1->SetPicture(Un_Start::Banner()); }, [&] { Command1(1)->Caption(L"완료"); },
                 [&] {
                     Command1(0)->Enabled(false);
@@ -37,7 +37,7 @@ void DelFinish::OnActivate() { Command1(1)->SetFocus(); }
 
 void DelFinish::OnCommand1Click(int index) {
     if (index != 1) return;
-    Attempt([] { SendUninstallReport(); });
+    Attempt(L"SendUninstallReport", [] { SendUninstallReport(); });
     Unload();
 }
 

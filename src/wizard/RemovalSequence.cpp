@@ -39,7 +39,7 @@ void RunHandOverSteps() {
 void RunProgressSteps(ProgressPageSteps& steps, const std::function<void()>& stepEnded) {
     const auto step = [&](const wchar_t* name, auto&& body) {
         Attempt(name, body);
-        if (stepEnded) Attempt(stepEnded);
+        if (stepEnded) Attempt(L"StepEnded", stepEnded);
     };
     step(L"Uninstall", [] {
         RecordStatus(ItemKind::Value, std::wstring(TarnilSet::kProductKey) + L"\\Uninstall",
@@ -70,7 +70,7 @@ int RunSilentRemoval() {
     RunHandOverSteps();
     HeadlessSteps steps;
     RunProgressSteps(steps);
-    Attempt([] { SendUninstallReport(); });
+    Attempt(L"SendUninstallReport", [] { SendUninstallReport(); });
     const RemovalRecord* record = CurrentRecord();
     return record ? ExitCodeOf(record->Entries()) : kExitSuccess;
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <unordered_map>
 
 #include "platform/AppError.h"
 #include "platform/AppShell.h"
@@ -17,21 +18,48 @@ namespace {
 
 constexpr wchar_t kProgramVersion[] = L"1.00.0039";
 
-// Items whose staying means the removal is not complete; processes, the tray and the report
-// are means to that end, not parts of the footprint.
-bool IsFootprint(ItemKind kind) {
-    switch (kind) {
-    case ItemKind::Step:
-    case ItemKind::File:
-    case ItemKind::Folder:
-    case ItemKind::Key:
-    case ItemKind::Value:
-    case ItemKind::Shortcut:
-    case ItemKind::Component:
-        return true;
-    default:
+// The steps that take the product's footprint off the machine. What one of them failed to remove
+// is still there; so may be whatever it had not reached when it broke off. The other steps
+// (settings, processes, the tray, the "Uninstall" mark, the text-services library, the report,
+// the pages' own work) leave nothing of the product behind when they fail.
+const wchar_t* const kFootprintSteps[] = {
+    L"ProgramPath",         L"FindFilesAPI",          L"RemoveInstallFolders", L"RemoveBrowserHelper",
+    L"DeleteSystemFiles",   L"RemoveRegistryEntries", L"RemoveShortcuts",
+};
+
+// Whether the entry says that something of the product is still there and does not wait for
+// the restart. Processes, the tray and the report are means to the removal, not parts of it.
+bool LeavesFootprint(const RecordEntry& entry) {
+    if (entry.outcome != Outcome::Failed) return false;
+    switch (entry.kind) {
+    case ItemKind::Process:
+    case ItemKind::Tray:
+    case ItemKind::Report:
         return false;
+    default:
+        return std::any_of(std::begin(kFootprintSteps), std::end(kFootprintSteps),
+                           [&](const wchar_t* step) { return entry.step == step; });
     }
+}
+
+// Whether anything of the product is still there: a removal step that broke off, or an item a
+// removal step failed to remove that no later entry reports gone (a second pass that took it,
+// or found it gone, or scheduled it for the restart).
+bool FootprintLeft(const std::vector<RecordEntry>& entries) {
+    std::unordered_map<std::wstring, bool> left;  // kind and item in lower case: still there
+    for (const RecordEntry& entry : entries) {
+        if (entry.kind == ItemKind::Step || entry.item.empty()) {
+            if (LeavesFootprint(entry)) return true;
+            continue;
+        }
+        const std::wstring key = ItemKindName(entry.kind) + (L"\t" + ToLower(entry.item));
+        if (LeavesFootprint(entry))
+            left[key] = true;
+        else if (entry.outcome == Outcome::Removed || entry.outcome == Outcome::Absent ||
+                 entry.outcome == Outcome::PendingRestart)
+            left[key] = false;
+    }
+    return std::any_of(left.begin(), left.end(), [](const auto& item) { return item.second; });
 }
 
 std::wstring TimeText(const FILETIME& utc) {
@@ -63,21 +91,26 @@ std::wstring OutcomeText(const RecordEntry& entry) {
 }
 
 std::wstring ErrorText(const RecordEntry& entry) {
-    std::wstring text;
-    if (entry.error) {
-        text = L"error " + std::to_wstring(entry.error);
-        const std::wstring message = SystemMessageText(entry.error);
-        if (!message.empty()) text += L": " + message;
-    }
+    std::wstring text = StatusText(entry.errorKind, entry.error);
     if (!entry.detail.empty()) text += (text.empty() ? L"" : L"; ") + entry.detail;
     return text;
+}
+
+// Writes text as the whole file at path; answers ERROR_SUCCESS or why the system refused.
+DWORD WriteLogFile(const std::wstring& path, const std::string& text) {
+    FileHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return ::GetLastError();
+    DWORD written = 0;
+    if (!::WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr))
+        return ::GetLastError();
+    return written == text.size() ? ERROR_SUCCESS : ERROR_WRITE_FAULT;
 }
 
 }  // namespace
 
 int ExitCodeOf(const std::vector<RecordEntry>& entries) {
-    for (const RecordEntry& entry : entries)
-        if (entry.outcome == Outcome::Failed && IsFootprint(entry.kind)) return kExitFailed;
+    if (FootprintLeft(entries)) return kExitFailed;
     return WaitsForRestart(entries) ? kExitRestartPending : kExitSuccess;
 }
 
@@ -105,9 +138,10 @@ std::string FormatRemovalLog(const std::vector<RecordEntry>& entries, int exitCo
         text += TimeText(entry.time) + L"\t" + entry.step + L"\t" + ItemKindName(entry.kind) + L"\t" + entry.item +
                 L"\t" + OutcomeText(entry) + L"\t" + ErrorText(entry) + L"\r\n";
     }
+    // Nothing of the product was met: nothing went, nothing waits, nothing of it stayed.
     const bool nothing = counts[static_cast<int>(Outcome::Removed)] == 0 &&
-                         counts[static_cast<int>(Outcome::Failed)] == 0 &&
-                         counts[static_cast<int>(Outcome::PendingRestart)] == 0;
+                         counts[static_cast<int>(Outcome::PendingRestart)] == 0 &&
+                         !FootprintLeft(entries);
     text += L"total: " + std::to_wstring(counts[static_cast<int>(Outcome::Removed)]) + L" removed, " +
             std::to_wstring(counts[static_cast<int>(Outcome::PendingRestart)]) + L" pending restart, " +
             std::to_wstring(counts[static_cast<int>(Outcome::Failed)]) + L" failed, " +
@@ -119,19 +153,27 @@ std::string FormatRemovalLog(const std::vector<RecordEntry>& entries, int exitCo
 
 void EndRun(int exitCode) {
     Attempt(L"HandOver", [] { ArrangePrivateFolderRemoval(); });
-    Attempt([&] {
+    Attempt(L"WriteRemovalLog", [&] {
         const RunRequest& request = CurrentRequest();
         if (request.logPath.empty()) return;
-        const RemovalRecord* record = CurrentRecord();
-        const std::string text =
-            FormatRemovalLog(record ? record->Entries() : std::vector<RecordEntry>{}, exitCode, request.switches);
-        FileHandle file(::CreateFileW(request.logPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file) return;
-        DWORD written = 0;
-        ::WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+        const auto entries = [] {
+            const RemovalRecord* record = CurrentRecord();
+            return record ? record->Entries() : std::vector<RecordEntry>{};
+        };
+        const DWORD refused = WriteLogFile(request.logPath, FormatRemovalLog(entries(), exitCode, request.switches));
+        if (refused == ERROR_SUCCESS) return;
+        // The log goes to the temporary folder instead, which the account that runs the removal
+        // can write, with a line saying why the path asked for refused it.
+        Record(ItemKind::Step, request.logPath, Outcome::Failed, refused, KeptBy::None, L"the log could not be written");
+        WriteLogFile(FallbackLogPath(), FormatRemovalLog(entries(), exitCode, request.switches));
     });
     Shell().EndProgram(exitCode);
+}
+
+std::wstring FallbackLogPath() {
+    wchar_t folder[MAX_PATH + 1] = {};
+    const DWORD n = ::GetTempPathW(MAX_PATH + 1, folder);
+    return (n == 0 || n > MAX_PATH ? std::wstring(L"C:\\") : std::wstring(folder, n)) + L"TaUnInst removal.log";
 }
 
 }  // namespace ta

@@ -10,12 +10,14 @@ namespace ta {
 inline constexpr int kExitSuccess = 0;            // everything that should go is gone
 inline constexpr int kExitInvalidParameter = 87;  // a switch the program does not know
 inline constexpr int kExitUserCancelled = 1602;
-inline constexpr int kExitFailed = 1603;          // items that should have gone are still there
+inline constexpr int kExitFailed = 1603;          // something of the product is still there
 inline constexpr int kExitAnotherInstance = 1618;
 inline constexpr int kExitRestartPending = 3010;  // removed, some of it at the next restart
 
-// 1603 when any item that should have gone failed to (or a step broke off), else 3010 when any
-// waits for the restart, else 0.
+// 1603 when something of the product's footprint is still there and does not wait for the restart
+// (an item a removal step failed to remove, or a removal step that broke off), else 3010 when
+// anything waits for the restart, else 0. Nothing else (the report, the processes, the
+// text-services library) changes the code.
 int ExitCodeOf(const std::vector<RecordEntry>& entries);
 
 // Whether anything of the removal waits for the next restart.
@@ -32,8 +34,11 @@ RunRequest& CurrentRequest();
 // entry, and the totals with the exit code.
 std::string FormatRemovalLog(const std::vector<RecordEntry>& entries, int exitCode, const std::wstring& switches);
 
-// Writes the log when one was asked for (a log that cannot be written changes nothing), then
-// ends the program at once with exitCode.
+// Writes the log when one was asked for, then ends the program at once with exitCode. A log that
+// cannot be written changes nothing of the run: the log, with a line saying why, goes to
+// FallbackLogPath instead.
 void EndRun(int exitCode);
+// "%TEMP%\TaUnInst removal.log".
+std::wstring FallbackLogPath();
 
 }  // namespace ta

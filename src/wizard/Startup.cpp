@@ -36,7 +36,7 @@ public:
 void InitSystemPaths() { SystemDir = SystemFolder(); }
 
 void LoadServerSettings() {
-    AttemptEach([] { PidSetting = Regset::GetStringValue(TarnilSet::kProductKey, L"PID"); },
+    AttemptEach(L"LoadServerSettings", [] { PidSetting = Regset::GetStringValue(TarnilSet::kProductKey, L"PID"); },
                 [] { MServerSetting = Regset::GetStringValue(TarnilSet::kProductKey, L"mserver"); });
 }
 
@@ -80,13 +80,13 @@ int RunUninstaller(const std::wstring& arguments) {
     // when it was opened from there); a relative log path still means where it was started.
     if (!options.logPath.empty()) CurrentRequest().logPath = NormalisedPath(options.logPath);
     if (const std::wstring system = SystemFolder(); !system.empty()) ::SetCurrentDirectoryW(system.c_str());
-    Attempt([] { InitSystemPaths(); });
+    Attempt(L"InitSystemPaths", [] { InitSystemPaths(); });
     if (options.silent) {
         const int code = RunSilentRemoval();
         EndRun(code);
         return code;
     }
-    Attempt([] { LoadPage<Un_Start>().Show(); });
+    Attempt(L"ShowStartPage", [] { LoadPage<Un_Start>().Show(); });
     if (!LoadedPages().empty()) RunMessageLoop();
     // The loop ends only when a page was closed before the removal began.
     EndRun(kExitUserCancelled);

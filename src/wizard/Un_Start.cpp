@@ -33,7 +33,7 @@ void Un_Start::OnLoad() {
     AddButtonRow();
 
     // The load itself; the first page has nothing to go back to.
-    AttemptEach([&] { SizePage(); }, [&] { PlaceButtons(); }, [&] { PlaceBannerAndLine(); },
+    AttemptEach(L"LoadUn_Start", [&] { SizePage(); }, [&] { PlaceButtons(); }, [&] { PlaceBannerAndLine(); },
                 [&] { Command1(0)->Enabled(false); });
 }
 
@@ -51,7 +51,7 @@ void Un_Start::OnCommand1Click(int index) {
         }
         // The progress page is loaded while this page still exists, then this page goes.
         RunHandOverSteps();
-        AttemptEach([] { LoadPage<frmAutoFileDel>().Show(); }, [&] { Unload(); });
+        AttemptEach(L"ShowProgressPage", [] { LoadPage<frmAutoFileDel>().Show(); }, [&] { Unload(); });
         break;
     }
     case 2:

@@ -30,7 +30,7 @@ void frmAutoFileDel::OnLoad() {
     Text1Box = &AddTextBox({3840, 6360, 5055, 495});
 
     // The load itself.
-    AttemptEach([&] { SizePage(); }, [&] { Command1(2)->Move(5520, 3720); }, [&] { PlaceBannerAndLine(); },
+    AttemptEach(L"LoadfrmAutoFileDel", [&] { SizePage(); }, [&] { Command1(2)->Move(5520, 3720); }, [&] { PlaceBannerAndLine(); },
                 [&] { Image1->SetPicture(Un_Start::Banner()); },
                 [&] {
                     Label1->Caption(L"제거 상태");
@@ -93,15 +93,15 @@ void frmAutoFileDel::OnPageMessage(UINT msg, WPARAM, LPARAM) {
 
 void frmAutoFileDel::ShowLatestProgress() {
     LatestProgress::Changes changes = latest_.Take();
-    if (changes.value) Attempt([&] { ucProgressBar1.Value(*changes.value); });
-    if (changes.path) Attempt([&] { Label3->Caption(*changes.path); });
+    if (changes.value) Attempt(L"ShowBarValue", [&] { ucProgressBar1.Value(*changes.value); });
+    if (changes.path) Attempt(L"ShowFilePath", [&] { Label3->Caption(*changes.path); });
 }
 
 void frmAutoFileDel::FinishRemoval() {
     JoinWorker();
     displayTimer_->Enabled(false);
     ShowLatestProgress();
-    Attempt([] { LoadPage<DelFinish>().Show(); });
+    Attempt(L"ShowFinishPage", [] { LoadPage<DelFinish>().Show(); });
 }
 
 void frmAutoFileDel::JoinWorker() {

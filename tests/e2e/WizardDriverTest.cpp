@@ -7,6 +7,7 @@
 #include "platform/AppShell.h"
 #include "platform/Text.h"
 #include "support/PendingRestartList.h"
+#include "support/ReportService.h"
 #include "support/TestRegistry.h"
 
 namespace ta::e2e {
@@ -15,6 +16,7 @@ namespace {
 using test::DeleteTree;
 using test::KeyExists;
 using test::PendingRestartList;
+using test::ReportService;
 using test::ReadString;
 using test::SetDword;
 using test::SetString;
@@ -251,11 +253,19 @@ TEST(UnattendedRemoval, RemovesWithoutAWindowLogsEveryItemAndSaysSoAgainOnAnEmpt
     }
     EXPECT_NE(lines.back().find(L"exit code 0"), std::wstring::npos) << ToUtf8(lines.back());
 
-    // Again, on the emptied machine, in the other spelling of the switch.
-    EXPECT_EQ(RunUnattended(L"-quiet -LOG=\"" + logs.Log() + L"\"", showedWindow), 0u);
+    // Again, on the emptied machine, in the other spelling of the switch, asked to log into a
+    // folder that does not exist: the log goes to the temporary folder and says why.
+    wchar_t temp[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, temp);
+    const std::wstring fallback = std::wstring(temp) + L"TaUnInst removal.log";
+    ::DeleteFileW(fallback.c_str());
+    const std::wstring nowhere = L"C:\\ta e2e no such folder\\removal.log";
+    EXPECT_EQ(RunUnattended(L"-quiet -LOG=\"" + nowhere + L"\"", showedWindow), 0u);
     EXPECT_FALSE(showedWindow);
-    const auto again = LogLines(logs.Log());
+    const auto again = LogLines(fallback);
+    ::DeleteFileW(fallback.c_str());
     ASSERT_FALSE(again.empty());
+    EXPECT_TRUE(AnyLine(again, L"\t" + nowhere + L"\tfailed\terror 3: ", L"the log could not be written"));
     EXPECT_NE(again.back().find(L"nothing to remove"), std::wstring::npos) << ToUtf8(again.back());
 }
 
@@ -302,6 +312,98 @@ TEST(UnattendedRemoval, AHandOverThatCannotBeMadeRunsInPlaceAndSaysSo) {
     EXPECT_TRUE(AnyLine(lines, inside, L"pending restart"));
     EXPECT_EQ(product.FilesLeft(), 0);
     ::DeleteFileW(inside.c_str());
+}
+
+// The product's browser helper in the system folder, broken: damaged (no loadable library), or
+// a built component whose entry point crashes. With the class registration it once made, and a
+// class of another vendor beside it.
+class DamagedHelper {
+public:
+    explicit DamagedHelper(const wchar_t* fixture = nullptr) {
+        wchar_t system[MAX_PATH] = {};
+        ::GetSystemDirectoryW(system, MAX_PATH);
+        file_ = std::wstring(system) + L"\\tageturl.dll";
+        if (fixture) {
+            ::CopyFileW((ExeFolder() + L"\\" + fixture).c_str(), file_.c_str(), FALSE);
+        } else {
+            HANDLE file = ::CreateFileW(file_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+            const std::string text = "MZ and nothing of a library";
+            DWORD written = 0;
+            ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+            ::CloseHandle(file);
+        }
+        SetString(HKEY_LOCAL_MACHINE, kProgId + std::wstring(L"\\CLSID"), L"", kClass);
+        SetString(HKEY_LOCAL_MACHINE, ClassKey(kClass) + L"\\InprocServer32", L"", file_);
+        SetString(HKEY_LOCAL_MACHINE, ClassKey(kForeign) + L"\\InprocServer32", L"", L"C:\\Other\\helper.dll");
+    }
+    ~DamagedHelper() {
+        ::DeleteFileW(file_.c_str());
+        ::DeleteFileW((file_ + L".log").c_str());  // what a built component records
+        for (const std::wstring& key : {std::wstring(kProgId), ClassKey(kClass), ClassKey(kForeign)})
+            DeleteTree(HKEY_LOCAL_MACHINE, key);
+    }
+    static std::wstring ClassKey(const wchar_t* id) { return std::wstring(L"SOFTWARE\\Classes\\CLSID\\") + id; }
+    const std::wstring& File() const { return file_; }
+
+    static constexpr wchar_t kProgId[] = L"SOFTWARE\\Classes\\Tarnil.CBrowserHelper";
+    static constexpr wchar_t kClass[] = L"{5C1E2B7A-8F3D-4E69-A0B4-7D2C9E61F835}";
+    static constexpr wchar_t kForeign[] = L"{11111111-2222-3333-4444-555555555555}";
+
+private:
+    std::wstring file_;
+};
+
+// Years after the product, its service is gone and its helper may be broken: neither makes a
+// complete removal a failure, and the log says what became of each.
+TEST(UnattendedRemoval, NoServiceAndADamagedHelperStillEndWith0AndTheLogSaysWhy) {
+    InstalledProduct product;
+    DamagedHelper helper;
+    ReportService service;
+    const std::wstring nobody = service.base();
+    service.stop();  // nothing listens there any more
+    SetString(HKEY_LOCAL_MACHINE, kProductKey, L"PID", L"TN-1");
+    SetString(HKEY_LOCAL_MACHINE, kProductKey, L"mserver", nobody);
+    LogFolder logs;
+    bool showedWindow = true;
+    EXPECT_EQ(RunUnattended(L"/S /log=\"" + logs.Log() + L"\"", showedWindow), 0u);
+
+    EXPECT_EQ(product.FilesLeft(), 0);
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, DamagedHelper::kProgId));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, DamagedHelper::ClassKey(DamagedHelper::kClass)));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, DamagedHelper::ClassKey(DamagedHelper::kForeign)));
+    EXPECT_EQ(::GetFileAttributesW(helper.File().c_str()), INVALID_FILE_ATTRIBUTES);
+
+    const auto lines = LogLines(logs.Log());
+    EXPECT_TRUE(AnyLine(lines, L"\treport\t" + nobody + L"\tfailed\tnot sent: no service answered"));
+    EXPECT_TRUE(AnyLine(lines, L"\tcomponent\t" + helper.File() + L"\tremoved\tthe file is not a loadable library"));
+    // No failure without its reason.
+    for (const auto& line : lines) {
+        if (line.find(L"\tfailed\t") == std::wstring::npos) continue;
+        EXPECT_NE(line.back(), L'\t') << ToUtf8(line);
+    }
+    ASSERT_FALSE(lines.empty());
+    EXPECT_NE(lines.back().find(L"exit code 0"), std::wstring::npos) << ToUtf8(lines.back());
+}
+
+// A helper whose entry point crashes ends only the uninstaller's worker: its class goes all the
+// same. The crashed library stays loaded (it is in no state to be unloaded), so its file goes at
+// the restart.
+TEST(UnattendedRemoval, AHelperWhoseEntryPointCrashesLosesItsClassAndItsFileGoesAtTheRestart) {
+    InstalledProduct product;
+    PendingRestartList pendingList;  // put back as it was
+    DamagedHelper helper(L"ta_regdll_crash.dll");
+    LogFolder logs;
+    bool showedWindow = true;
+    EXPECT_EQ(RunUnattended(L"/S /log=\"" + logs.Log() + L"\"", showedWindow), 3010u);
+
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, DamagedHelper::kProgId));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, DamagedHelper::ClassKey(DamagedHelper::kClass)));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, DamagedHelper::ClassKey(DamagedHelper::kForeign)));
+    const auto lines = LogLines(logs.Log());
+    EXPECT_TRUE(AnyLine(lines, L"\tcomponent\t" + helper.File() + L"\tremoved\tDllUnregisterServer crashed"));
+    // The system files' table spells it "Tageturl.dll".
+    const std::wstring asDeleted = helper.File().substr(0, helper.File().size() - 12) + L"Tageturl.dll";
+    EXPECT_TRUE(AnyLine(lines, L"\tfile\t" + asDeleted + L"\tpending restart\t"));
 }
 
 }  // namespace

@@ -195,6 +195,12 @@ TEST(DebugLog, UnwritableLogStopsTheOperationBeforeTheRegistry) {
     EXPECT_THROW(Regset::SetStringValue(scratch.fullPath(), L"v", L"x"), ta::AppError);
     EXPECT_THROW(Regset::SetDwordValue(scratch.fullPath(), L"d", 1), ta::AppError);
     EXPECT_THROW(Regset::GetStringValue(scratch.fullPath(), L"v"), ta::AppError);
+    try {
+        Regset::GetDwordValue(scratch.fullPath(), L"d");
+        ADD_FAILURE() << "the log was written";
+    } catch (const ta::AppError& error) {  // says which file and why, with the system's error
+        EXPECT_EQ(error.description().rfind(L"taupdbg.dbg could not be written: error 32", 0), 0u);
+    }
     lock.reset();
     EXPECT_FALSE(ta::test::ReadValue(HKEY_LOCAL_MACHINE, scratch.path(), L"v"));
     EXPECT_FALSE(ta::test::ReadValue(HKEY_LOCAL_MACHINE, scratch.path(), L"d"));

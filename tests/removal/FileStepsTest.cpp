@@ -3,12 +3,16 @@
 #include <algorithm>
 #include <limits>
 
+#include "platform/AppError.h"
 #include "platform/ProgramValues.h"
+#include "platform/Text.h"
+#include "removal/DeletionPool.h"
 #include "removal/FileRemoval.h"
 #include "removal/FileTestKit.h"
 #include "removal/FixturePrograms.h"
 #include "removal/RestartDeletions.h"
 #include "support/PendingRestartList.h"
+#include "support/TestRegistry.h"
 #include "wizard/InstallGuard.h"
 
 namespace {
@@ -154,6 +158,63 @@ TEST_F(FileStepsTest, FilesOtherProgramsHoldGoAtTheRestartWithTheFoldersThatKeep
     ASSERT_NE(held, entries.end());
     EXPECT_EQ(held->outcome, ta::Outcome::PendingRestart);
     EXPECT_EQ(held->error, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+}
+
+// A file of the product that stays has its line with what kept it: an attribute the system would
+// not take off, a restart that would not take the file either, a deletion that broke off.
+TEST_F(FileStepsTest, WhatKeepsAFileIsRecordedWithItsReason) {
+    ta::test::PendingRestartList pendingList;  // put back as it was
+    ScratchFolder root(L"Reasons");
+    const std::wstring install = root / L"Tarnil";
+    MakeFile(install + L"\\frozen.dat", 10, FILE_ATTRIBUTE_READONLY);
+    MakeFile(install + L"\\held.dat", 10);
+    MakeFile(install + L"\\plain.dat", 10);
+    ta::test::UnchangeableFile frozen(install + L"\\frozen.dat");
+    ASSERT_TRUE(frozen.Made());
+    ta::FileHandle holder(::CreateFileW((install + L"\\held.dat").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(holder);
+    // A list of restart deletions the system cannot add to.
+    ASSERT_TRUE(ta::test::SetString(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager",
+                                    L"PendingFileRenameOperations", L"not a list"));
+
+    ta::RemovalRecord record;
+    {
+        ta::RecordingScope recording(record);
+        ta::StepScope step(L"FindFilesAPI");
+        RemoveInstallFolder(install);
+    }
+    const auto frozenEntry = record.Find(install + L"\\frozen.dat");
+    ASSERT_TRUE(frozenEntry);
+    EXPECT_EQ(frozenEntry->outcome, ta::Outcome::Failed);
+    EXPECT_EQ(frozenEntry->error, static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(frozenEntry->detail.rfind(L"the read-only attribute could not be cleared: error 5", 0), 0u)
+        << ta::ToUtf8(frozenEntry->detail);
+    const auto heldEntry = record.Find(install + L"\\held.dat");
+    ASSERT_TRUE(heldEntry);
+    EXPECT_EQ(heldEntry->outcome, ta::Outcome::Failed);
+    EXPECT_EQ(heldEntry->error, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    EXPECT_EQ(heldEntry->detail.rfind(L"the restart refused it too: error ", 0), 0u) << ta::ToUtf8(heldEntry->detail);
+    EXPECT_EQ(record.Find(install + L"\\plain.dat")->outcome, ta::Outcome::Removed);
+
+    // A deletion that breaks off with an exception still gives its file one line.
+    MakeFile(install + L"\\a.dat", 1);
+    MakeFile(install + L"\\b.dat", 1);
+    ta::RemovalRecord broken;
+    {
+        ta::RecordingScope recording(broken);
+        ta::DeletionPool pool(2, [](const std::wstring&, const std::wstring&, const std::wstring& name) -> ta::Deletion {
+            if (name == L"b.dat") throw ta::AppError(ta::ErrorNumber::CannotPerform, L"", L"the disk went away");
+            return {ta::Outcome::Removed};
+        });
+        for (const wchar_t* name : {L"a.dat", L"b.dat"}) pool.Delete(install + L"\\", L"", name, install + L"\\" + name);
+    }
+    const auto entries = broken.Entries();
+    ASSERT_EQ(entries.size(), 2u);
+    const auto b = broken.Find(install + L"\\b.dat");
+    ASSERT_TRUE(b);
+    EXPECT_EQ(b->outcome, ta::Outcome::Failed);
+    EXPECT_EQ(b->detail, L"error 17: the disk went away");
 }
 
 TEST_F(FileStepsTest, EmptyInstallFolderIsRemovedWithoutProgress) {

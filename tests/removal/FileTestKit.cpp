@@ -91,4 +91,22 @@ void RemoveTree(const std::wstring& path) {
     WaitUntil([&] { return !Exists(path); });
 }
 
+// Whether the file's attributes can be set (to what they are).
+static bool AttributesChangeable(const std::wstring& path) {
+    const DWORD attributes = AttributesOf(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && ::SetFileAttributesW(LongPathForm(path).c_str(), attributes);
+}
+
+UnchangeableFile::UnchangeableFile(std::wstring path) : path_(std::move(path)) {
+    const std::string unixPath = UnixPath(path_);
+    if (unixPath.empty()) return;
+    StartUnix("Z:\\usr\\bin\\chattr +i \"" + unixPath + "\"");
+    made_ = WaitUntil([&] { return !AttributesChangeable(path_); });
+}
+
+UnchangeableFile::~UnchangeableFile() {
+    StartUnix("Z:\\usr\\bin\\chattr -i \"" + UnixPath(path_) + "\"");
+    WaitUntil([&] { return AttributesChangeable(path_); });
+}
+
 }  // namespace ta::test

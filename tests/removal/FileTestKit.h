@@ -54,6 +54,21 @@ bool MakeUnixLink(const std::wstring& target, const std::wstring& linkPath);
 // Removes a whole tree, links removed as links.
 void RemoveTree(const std::wstring& path);
 
+// Makes a file's attributes unchangeable for one scope, even for the administrator (Unix's
+// immutable flag): the system then refuses to take its read-only attribute off.
+class UnchangeableFile {
+public:
+    explicit UnchangeableFile(std::wstring path);
+    ~UnchangeableFile();
+    UnchangeableFile(const UnchangeableFile&) = delete;
+    UnchangeableFile& operator=(const UnchangeableFile&) = delete;
+    bool Made() const { return made_; }
+
+private:
+    std::wstring path_;
+    bool made_ = false;
+};
+
 // The progress page as the steps see it: records every call of the hooks, and whether the
 // file named on Label3 still existed at that moment.
 class RecordingPage : public ProgressPageSteps {

@@ -3,6 +3,7 @@
 #include "RecordedRequests.h"
 #include "platform/AppError.h"
 #include "platform/ProgramValues.h"
+#include "platform/RemovalRecord.h"
 #include "platform/Text.h"
 #include "report/SoapClient.h"
 #include "report/UninstallReport.h"
@@ -32,6 +33,16 @@ public:
     }
 };
 
+// Sends the report as the settings stand and answers what the record says became of it.
+ta::RecordEntry SendAndRecord() {
+    ta::RemovalRecord record;
+    ta::RecordingScope recording(record);
+    ta::SendUninstallReport();
+    const auto entries = record.Entries();
+    EXPECT_EQ(entries.size(), 1u) << "one line for the report, none for a step";
+    return entries.empty() ? ta::RecordEntry{} : entries.back();
+}
+
 class UninstallReport : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(service.running()) << "the local report service did not start"; }
@@ -43,7 +54,10 @@ protected:
 TEST_F(UninstallReport, SendsPidAndCodeToTheDescribedEndpoint) {
     const std::wstring pid = L"PID<7>&\"타르닐\"";
     ScopedSettings settings(pid, service.base());
-    ta::SendUninstallReport();
+    const ta::RecordEntry sent = SendAndRecord();
+    EXPECT_EQ(sent.kind, ta::ItemKind::Report);
+    EXPECT_EQ(sent.outcome, ta::Outcome::Done);
+    EXPECT_EQ(sent.detail, L"sent");
 
     const Record r = record();
     ASSERT_EQ(r.requests.size(), 2u);
@@ -104,39 +118,53 @@ TEST_F(UninstallReport, MissingSettingsTouchNoNetwork) {
     };
     for (const auto& [pid, server] : cases) {
         ScopedSettings settings(pid, server);
-        ta::SendUninstallReport();
+        const ta::RecordEntry entry = SendAndRecord();
+        EXPECT_EQ(entry.outcome, ta::Outcome::Absent);
+        EXPECT_EQ(entry.detail, pid == L"1234" ? L"not sent: no server setting" : L"not sent: no installation id");
     }
     const Record r = record();
     EXPECT_EQ(r.connections, 0);
     EXPECT_TRUE(r.requests.empty());
 }
 
-TEST_F(UninstallReport, FailuresEndSilently) {
-    for (const wchar_t* mode : {L"fault", L"notxml", L"noop"}) {
+TEST_F(UninstallReport, FailuresEndSilentlyAndTheRecordSaysWhy) {
+    // Each returns; nothing escapes, and the record says why it did not go through.
+    const std::pair<const wchar_t*, const wchar_t*> modes[] = {
+        {L"fault", L"refused: SOAP fault: "},
+        {L"notxml", L"not sent: "},
+        {L"noop", L"not sent: The service description offers no operation Ta_Logon"},
+        {L"broken", L"refused: HTTP 500"}};
+    for (const auto& [mode, words] : modes) {
         ScopedSettings settings(L"1234", service.base(mode));
-        ta::SendUninstallReport();  // returns; nothing escapes
+        const ta::RecordEntry entry = SendAndRecord();
+        EXPECT_EQ(entry.outcome, ta::Outcome::Failed) << mode;
+        EXPECT_EQ(entry.detail.rfind(words, 0), 0u) << mode << ": " << ta::ToUtf8(entry.detail);
     }
     const Record r = record();
-    ASSERT_EQ(r.requests.size(), 4u) << "the fault's call is sent; the others stop at the description";
+    ASSERT_EQ(r.requests.size(), 5u) << "the fault's call is sent; the others stop at the description";
     EXPECT_EQ(r.requests[1].path, L"/fault/webservice5/Ta_Login.asmx");
     EXPECT_EQ(r.requests[2].path, L"/notxml/webservice5/Ta_Login.asmx?wsdl");
     EXPECT_EQ(r.requests[3].path, L"/noop/webservice5/Ta_Login.asmx?wsdl");
+    EXPECT_EQ(r.requests[4].path, L"/broken/webservice5/Ta_Login.asmx?wsdl");
 }
 
-TEST_F(UninstallReport, UnreachableServerEndsSilently) {
+TEST_F(UninstallReport, UnreachableServerEndsSilentlyAsNotSent) {
     const std::wstring address = service.base();
     service.stop();  // nothing listens on its port any more
     ta::report::SoapClient client;
     EXPECT_THROW(client.Initialize(address + L"/webservice5/Ta_Login.asmx?wsdl"), ta::AppError);
     ScopedSettings settings(L"1234", address);
-    ta::SendUninstallReport();  // and the report passes over it
+    const ta::RecordEntry entry = SendAndRecord();  // and the report passes over it
+    EXPECT_EQ(entry.outcome, ta::Outcome::Failed);
+    EXPECT_EQ(entry.detail.rfind(L"not sent: no service answered", 0), 0u) << ta::ToUtf8(entry.detail);
 }
 
 TEST_F(UninstallReport, SilentServerIsLeftAfterTheTimeLimit) {
     ScopedSettings settings(L"1234", service.base(L"silent"));
     const ULONGLONG start = ::GetTickCount64();
-    ta::SendUninstallReport();
+    const ta::RecordEntry entry = SendAndRecord();
     const ULONGLONG elapsed = ::GetTickCount64() - start;
+    EXPECT_EQ(entry.detail, L"not sent: no service answered in 5 s");
 
     EXPECT_GE(elapsed, 4500u) << "the server was given its time";
     EXPECT_LT(elapsed, 5000u + 4000u) << "5 s limit plus a margin for a loaded machine";

@@ -13,6 +13,7 @@
 #include "support/PendingRestartList.h"
 #include "support/TestRegistry.h"
 #include "wizard/DelFinish.h"
+#include "wizard/RunOutcome.h"
 #include "wizard/Un_Start.h"
 #include "wizard/WizardTestSupport.h"
 #include "wizard/frmAutoFileDel.h"
@@ -431,6 +432,36 @@ TEST_F(FinishPageTest, SaysSoWhenFilesWaitForTheRestartAndEndsWith3010) {
                 ERROR_INVALID_NAME, L""});
     LoadPage<DelFinish>().Unload();
     EXPECT_EQ(shell.lastExitCode, 1603);
+}
+
+// 1603 says that something of the product is still there; what else failed says so in the log only.
+TEST(ExitCode, Is1603OnlyForWhatIsLeftOfTheProduct) {
+    const auto failed = [](const wchar_t* step, ItemKind kind) {
+        return RecordEntry{{}, step, kind, L"item", Outcome::Failed, KeptBy::None, ERROR_ACCESS_DENIED, L""};
+    };
+    std::vector<RecordEntry> entries = {
+        failed(L"SendUninstallReport", ItemKind::Report),     // no service answered
+        failed(L"SendUninstallReport", ItemKind::Step),       // the report broke off
+        failed(L"RestoreTextServices", ItemKind::Component),  // the system's library, not the product's
+        failed(L"StopProductProcesses", ItemKind::Process),
+        failed(L"Uninstall", ItemKind::Value),                // the mark on a key that goes anyway
+        failed(L"Paint", ItemKind::Step),
+        failed(L"WriteRemovalLog", ItemKind::Step),
+    };
+    EXPECT_EQ(ExitCodeOf(entries), kExitSuccess);
+    entries.push_back({{}, L"FindFilesAPI", ItemKind::File, L"held", Outcome::PendingRestart, KeptBy::None, 32, L""});
+    EXPECT_EQ(ExitCodeOf(entries), kExitRestartPending);
+    // A key the tree walk could not delete and the second pass then took is gone.
+    entries.push_back(failed(L"RemoveRegistryEntries", ItemKind::Key));
+    entries.push_back({{}, L"RemoveRegistryEntries", ItemKind::Key, L"ITEM", Outcome::Removed, KeptBy::None, 0, L""});
+    EXPECT_EQ(ExitCodeOf(entries), kExitRestartPending);
+    for (const auto& [step, kind] : {std::pair{L"RemoveBrowserHelper", ItemKind::Key},
+                                     std::pair{L"DeleteSystemFiles", ItemKind::Step},  // broke off part-way
+                                     std::pair{L"RemoveShortcuts", ItemKind::Shortcut}}) {
+        auto left = entries;
+        left.push_back(failed(step, kind));
+        EXPECT_EQ(ExitCodeOf(left), kExitFailed) << ToUtf8(step);
+    }
 }
 
 TEST_F(FinishPageTest, TakingTheBannerDoesNotBringTheStartPageBack) {

@@ -419,7 +419,7 @@ void ucProgressBar::Compose(HDC target, const RECT& client, bool horizontal) noe
     layers.format = CaptionFormat(m_textAlignX, m_textAlignY);
     // The classic caption in ForeColor over the whole inner area; the bar covers it where it is.
     if (layers.caption && !layers.themed)
-        Attempt([&] { DrawCaption(target, layers.inner, layers.format, m_foreColor); });
+        Attempt(L"DrawCaption", [&] { DrawCaption(target, layers.inner, layers.format, m_foreColor); });
     layers.bar = BarRect(layers.inner, BarFraction(m_min, m_max, m_value), horizontal,
                          m_segments || layers.themed ? layers.seg.Period() : 0);
     ComposeBar(layers);
@@ -435,7 +435,7 @@ bool ucProgressBar::RaiseDraw(const Layers& layers) {
     m_composing = true;
     bool doDefault = true;
     if (m_onDraw)
-        Attempt([&] {
+        Attempt(L"OnDraw", [&] {
             m_onDraw(layers.target, layers.client.left, layers.client.top, layers.width, layers.height, doDefault);
         });
     m_composing = false;
@@ -445,7 +445,7 @@ bool ucProgressBar::RaiseDraw(const Layers& layers) {
 // A picture, the visual style's track, or the back colour.
 void ucProgressBar::ComposeBackground(Layers& layers) {
     if (HasPicture(picBack)) {
-        Attempt([&] {
+        Attempt(L"DrawBackground", [&] {
             if (m_backPictureMode == PictureTile)
                 TileArea(layers.target, 0, 0, layers.width, layers.height, picBack.hdc(), picBack.Width(),
                          picBack.Height());
@@ -477,7 +477,7 @@ void ucProgressBar::ComposeBar(Layers& layers) {
         layers.clip.reset(::CreateRectRgnIndirect(&bar));
         ::SelectClipRgn(layers.target, static_cast<HRGN>(layers.clip.get()));
     }
-    Attempt([&] {
+    Attempt(L"DrawBar", [&] {
         if (HasPicture(picBar)) {
             if (m_barPictureMode == PictureTile)
                 TileArea(layers.target, bar.left, bar.top, bar.right - bar.left, bar.bottom - bar.top, picBar.hdc(),
@@ -502,7 +502,7 @@ void ucProgressBar::ComposeBar(Layers& layers) {
 // The caption over the bar: the visual style's text, or BarForeColor clipped to the bar.
 void ucProgressBar::ComposeCaptionOverBar(Layers& layers) {
     if (!layers.caption) return;
-    Attempt([&] {
+    Attempt(L"DrawCaption", [&] {
         if (!layers.themed) {
             DrawCaption(layers.target, layers.inner, layers.format, m_barForeColor);
             return;
@@ -520,7 +520,7 @@ void ucProgressBar::ComposeBorder(Layers& layers) {
     ::SelectClipRgn(layers.target, nullptr);
     layers.clip.reset();
     if (m_borderStyle == BorderInset || m_borderStyle == BorderRaised)
-        Attempt([&] { DrawBorder(layers.target, m_appearance, layers.client, m_borderStyle == BorderRaised); });
+        Attempt(L"DrawBorder", [&] { DrawBorder(layers.target, m_appearance, layers.client, m_borderStyle == BorderRaised); });
 }
 
 void ucProgressBar::DrawBorder(HDC target, int32_t appearance, const RECT& outer, bool raised) const {
