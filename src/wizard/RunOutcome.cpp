@@ -8,7 +8,7 @@
 #include "platform/AppError.h"
 #include "platform/AppShell.h"
 #include "platform/ContinueOnError.h"
-#include "platform/Handles.h"
+#include "platform/FileRewrite.h"
 #include "platform/Text.h"
 
 namespace ta {
@@ -123,11 +123,9 @@ void EndRun(int exitCode) {
         const RemovalRecord* record = CurrentRecord();
         const std::string text =
             FormatRemovalLog(record ? record->Entries() : std::vector<RecordEntry>{}, exitCode, request.switches);
-        FileHandle file(::CreateFileW(request.logPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file) return;
-        DWORD written = 0;
-        ::WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+        // Never through a link: the log's folder may be anybody's.
+        const Rewrite rewrite = RewriteFile(request.logPath, text);
+        if (rewrite.result == Rewrite::Refused) RecordRefusedRewrite(L"EndRun", request.logPath, rewrite);
     });
     Shell().EndProgram(exitCode);
 }
