@@ -41,6 +41,10 @@ bool RestrictLibrarySearchToSystemFolder() noexcept {
     return false;
 }
 
+void LoadSystemLibraries() noexcept {
+    for (size_t i = 0; i < std::size(kFileNames); ++i) LoadSystemLibrary(static_cast<SystemLibrary>(i));
+}
+
 HMODULE LoadSystemLibrary(SystemLibrary library) noexcept {
     const auto index = static_cast<size_t>(library);
     if (index >= std::size(kFileNames)) return nullptr;
