@@ -82,14 +82,15 @@ bool IsCompletePng(const std::wstring& path) {
 
 }  // namespace
 
-Uninstaller::Uninstaller(const std::wstring& arguments, bool waitForInput) {
-    std::wstring commandLine = L"\"" + ExeFolder() + L"\\TaUnInst.exe\"";
+Uninstaller::Uninstaller(const std::wstring& arguments, bool waitForInput, const std::wstring& program) {
+    const std::wstring path = program.empty() ? ExeFolder() + L"\\TaUnInst.exe" : program;
+    const std::wstring folder = path.substr(0, path.find_last_of(L'\\'));
+    std::wstring commandLine = L"\"" + path + L"\"";
     if (!arguments.empty()) commandLine += L" " + arguments;
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    if (::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, ExeFolder().c_str(), &si,
-                         &pi)) {
+    if (::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &si, &pi)) {
         process_.reset(pi.hProcess);
         ::CloseHandle(pi.hThread);
         pid_ = pi.dwProcessId;

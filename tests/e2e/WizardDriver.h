@@ -10,11 +10,13 @@
 
 namespace ta::e2e {
 
-// The program under test, started from the build folder; ended when still running at the end.
+// The program under test, started from the build folder (or from program, in its own folder);
+// ended when still running at the end.
 class Uninstaller {
 public:
     // Started with the arguments; by default waits until its first page is ready for input.
-    explicit Uninstaller(const std::wstring& arguments = {}, bool waitForInput = true);
+    explicit Uninstaller(const std::wstring& arguments = {}, bool waitForInput = true,
+                         const std::wstring& program = {});
     ~Uninstaller();
     Uninstaller(const Uninstaller&) = delete;
     Uninstaller& operator=(const Uninstaller&) = delete;

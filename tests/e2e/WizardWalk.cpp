@@ -1,10 +1,10 @@
 // ta_wizard_walk.exe: walks the uninstaller's wizard from outside, as a person would, on the
 // end-to-end driver, and keeps screenshots of what the person sees.
 //
-//   ta_wizard_walk [--shots DIR] [--watch] [--timeout SECONDS]
-//   ta_wizard_walk --silent LOG
+//   ta_wizard_walk [--shots DIR] [--watch] [--timeout SECONDS] [--program PATH]
+//   ta_wizard_walk --silent LOG [--program PATH]
 //
-// Starts TaUnInst.exe (beside this program), presses "다음 >" on the start page, answers the
+// Starts TaUnInst.exe (beside this program, or PATH), presses "다음 >" on the start page, answers the
 // closing notice with Yes, lets the progress page remove the product, presses "완료" on the finish
 // page and waits for the program to end. With --watch it presses nothing and waits for a person to
 // do it. With --shots it keeps PNG screenshots in DIR: the start page, the closing notice, the
@@ -32,6 +32,7 @@ using namespace ta::e2e;
 struct Options {
     std::wstring shots;
     std::wstring silentLog;
+    std::wstring program;  // empty: TaUnInst.exe beside this program
     bool watch = false;
     DWORD timeoutMs = 90000;
 };
@@ -94,7 +95,7 @@ int Walk::Run() {
         release.reset(::CreateEventW(nullptr, TRUE, FALSE, tarnil::kPartWayRelease));
     }
 
-    Uninstaller program;
+    Uninstaller program({}, true, options_.program);
     if (!program.Started()) {
         Say(L"walk: TaUnInst.exe did not start");
         return 1;
@@ -147,7 +148,7 @@ int Walk::Run() {
 
 // The unattended road: nothing to press, nothing may be shown.
 int RunSilently(const Options& options) {
-    Uninstaller program(L"/S \"/log=" + options.silentLog + L"\"", false);
+    Uninstaller program(L"/S \"/log=" + options.silentLog + L"\"", false, options.program);
     if (!program.Started()) {
         Say(L"walk: TaUnInst.exe /S did not start");
         return 1;
@@ -177,9 +178,12 @@ int wmain(int argc, wchar_t** argv) {
         if (arg == L"--shots" && i + 1 < argc) options.shots = argv[++i];
         else if (arg == L"--watch") options.watch = true;
         else if (arg == L"--silent" && i + 1 < argc) options.silentLog = argv[++i];
+        else if (arg == L"--program" && i + 1 < argc) options.program = argv[++i];
         else if (arg == L"--timeout" && i + 1 < argc) options.timeoutMs = std::wcstoul(argv[++i], nullptr, 10) * 1000;
         else {
-            std::fputs("usage: ta_wizard_walk [--shots DIR] [--watch] [--timeout SECONDS] | --silent LOG\n", stderr);
+            std::fputs("usage: ta_wizard_walk [--shots DIR] [--watch] [--timeout SECONDS] | --silent LOG"
+                       " [--program PATH]\n",
+                       stderr);
             return 2;
         }
     }
