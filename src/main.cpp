@@ -2,9 +2,14 @@
 #include <windows.h>
 
 #include "platform/ComPtr.h"
+#include "platform/SystemLibrary.h"
 #include "wizard/Startup.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR arguments, int) {
+    // Before anything else is loaded: the program runs elevated from folders others can write
+    // to, and no library may come from there.
+    ta::RestrictLibrarySearchToSystemFolder();
+    ta::LoadSystemLibraries();
     ta::ComApartment com;
     return ta::RunUninstaller(arguments ? arguments : L"");
 }

@@ -1,5 +1,7 @@
 #include "platform/ControlAccessible.h"
 
+#include "platform/SystemLibrary.h"
+
 namespace ta {
 namespace {
 
@@ -16,8 +18,9 @@ bool IsSelf(const VARIANT& child) { return child.vt == VT_I4 && child.lVal == CH
     } while (0)
 
 ComPtr<ControlAccessible> ControlAccessible::Create(HWND hwnd, long role, ValueSource value) {
+    static const auto createStandard = TA_SYSTEM_FUNCTION(OleAcc, CreateStdAccessibleObject);
     ComPtr<IAccessible> standard;
-    if (FAILED(::CreateStdAccessibleObject(hwnd, OBJID_CLIENT, IID_IAccessible, standard.put_void())) || !standard)
+    if (!createStandard || FAILED(createStandard(hwnd, OBJID_CLIENT, IID_IAccessible, standard.put_void())) || !standard)
         return nullptr;
     return ComPtr<ControlAccessible>::Attach(new ControlAccessible(role, std::move(value), std::move(standard)));
 }
@@ -28,8 +31,9 @@ void ControlAccessible::Disconnect() noexcept {
 }
 
 LRESULT ControlAccessible::AnswerGetObject(WPARAM wParam, LPARAM lParam) noexcept {
-    if (static_cast<LONG>(lParam) != OBJID_CLIENT || !Standard()) return 0;
-    return ::LresultFromObject(IID_IAccessible, wParam, static_cast<IAccessible*>(this));
+    static const auto answer = TA_SYSTEM_FUNCTION(OleAcc, LresultFromObject);
+    if (static_cast<LONG>(lParam) != OBJID_CLIENT || !Standard() || !answer) return 0;
+    return answer(IID_IAccessible, wParam, static_cast<IAccessible*>(this));
 }
 
 HRESULT ControlAccessible::QueryInterface(REFIID iid, void** out) {

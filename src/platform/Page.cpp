@@ -7,10 +7,25 @@
 #include "platform/AppShell.h"
 #include "platform/ContinueOnError.h"
 #include "platform/ResourceIds.h"
+#include "platform/SystemLibrary.h"
 #include "platform/Twips.h"
 
 namespace ta {
 namespace {
+
+// Window subclassing of Common Controls, from the system folder; a label is subclassed only with
+// all three at hand.
+struct SubclassService {
+    decltype(&::SetWindowSubclass) set = TA_SYSTEM_FUNCTION(ComCtl32, SetWindowSubclass);
+    decltype(&::RemoveWindowSubclass) remove = TA_SYSTEM_FUNCTION(ComCtl32, RemoveWindowSubclass);
+    decltype(&::DefSubclassProc) defaultProc = TA_SYSTEM_FUNCTION(ComCtl32, DefSubclassProc);
+    bool complete() const { return set && remove && defaultProc; }
+};
+
+const SubclassService& Subclassing() {
+    static const SubclassService service;
+    return service;
+}
 
 const wchar_t kPageClass[] = L"TaWizardPage";
 const wchar_t kPageFace[] = L"\uAD74\uB9BC";  // "굴림"
@@ -69,12 +84,12 @@ LRESULT CALLBACK LabelWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
         return 0;
     }
     case WM_NCDESTROY:
-        ::RemoveWindowSubclass(hwnd, LabelWindowProc, 0);
+        Subclassing().remove(hwnd, LabelWindowProc, 0);
         break;
     default:
         break;
     }
-    return ::DefSubclassProc(hwnd, msg, wParam, lParam);
+    return Subclassing().defaultProc(hwnd, msg, wParam, lParam);
 }
 
 void PlaceWindow(HWND hwnd, const RECT& rc) {
@@ -358,7 +373,7 @@ Label& Page::AddLabel(const TwipsRect& rect, const std::wstring& caption, LabelF
                                     rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, hwnd_, nullptr,
                                     ::GetModuleHandleW(nullptr), nullptr);
     if (window) {
-        ::SetWindowSubclass(window, LabelWindowProc, 0, 0);
+        if (Subclassing().complete()) Subclassing().set(window, LabelWindowProc, 0, 0);
         ::SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(font == LabelFont::Bold ? BoldFont() : NormalFont()),
                        FALSE);
     }

@@ -4,7 +4,7 @@
 
 #include "platform/AppError.h"
 #include "platform/AppShell.h"
-#include "platform/Handles.h"
+#include "platform/FileRewrite.h"
 #include "platform/Text.h"
 
 namespace Regset {
@@ -16,8 +16,7 @@ std::wstring TimeOfDay() {
     return buffer;
 }
 
-[[noreturn]] void LogFailed() {
-    const DWORD error = ::GetLastError();
+[[noreturn]] void LogFailed(DWORD error) {
     throw ta::AppError(ta::ErrorNumber::FileAccess, L"WriteDebugLog",
                        L"taupdbg.dbg could not be written: error " + std::to_wstring(error) + L": " +
                            ta::SystemMessageText(error));
@@ -29,13 +28,12 @@ std::wstring DebugLogPath() { return ta::ExeFolder() + L"\\taupdbg.dbg"; }
 
 void WriteDebugLog(const std::wstring& message) {
     const std::string line = ta::ToAnsi(L"TaTra:" + TimeOfDay() + L":" + message + L"\r\n");
-    ta::FileHandle file(::CreateFileW(DebugLogPath().c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) LogFailed();
-    DWORD written = 0;
-    if (!::WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr) ||
-        written != line.size())
-        LogFailed();
+    // The folder beside the executable may be anybody's: a link in the log's place is not
+    // written through, and the registry operation goes on without its trace.
+    const std::wstring path = DebugLogPath();
+    const ta::Rewrite rewrite = ta::RewriteFile(path, line);
+    if (rewrite.result == ta::Rewrite::Failed) LogFailed(rewrite.error);
+    if (rewrite.result == ta::Rewrite::Refused) ta::RecordRefusedRewrite(L"WriteDebugLog", path, rewrite);
 }
 
 }  // namespace Regset

@@ -1,32 +1,13 @@
 #include "removal/FileRemoval.h"
 
+#include <optional>
+
 #include "platform/Handles.h"
 #include "platform/Text.h"
 #include "removal/RestartDeletions.h"
 
 namespace ta {
 namespace {
-
-const wchar_t kLongPrefix[] = L"\\\\?\\";
-
-bool StartsWith(const std::wstring& text, const wchar_t* head) { return text.rfind(head, 0) == 0; }
-
-// The final path of an open handle ("\\?\C:\..."); empty when the system cannot tell. Of the
-// ways to ask, this one measured cheapest under Wine (volume-relative names from the file's
-// name information cost more per file than the full path does).
-std::wstring FinalPathOf(HANDLE handle) {
-    std::wstring buffer(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = ::GetFinalPathNameByHandleW(handle, buffer.data(), static_cast<DWORD>(buffer.size()),
-                                                         FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-        if (length == 0) return {};
-        if (length < buffer.size()) {
-            buffer.resize(length);
-            return buffer;
-        }
-        buffer.resize(length);
-    }
-}
 
 Deletion FromStatus(DWORD status) {
     if (status == ERROR_SUCCESS) return {Outcome::Removed};
@@ -52,16 +33,13 @@ Deletion AtRestart(const std::wstring& longPath, DWORD refused) {
     return deletion;
 }
 
-// Whether the open file is the folder's entry name rather than what a link there leads to. A
-// link the system opened through (a Unix link under Wine looks like a plain file) shows as a
-// name outside the folder.
-bool IsEntryItself(HANDLE file, const std::wstring& folderFinal, const std::wstring& name) {
-    if (folderFinal.empty()) return true;
-    const std::wstring fileFinal = FinalPathOf(file);
-    std::wstring expected = folderFinal;
-    if (expected.back() != L'\\') expected += L'\\';
-    expected += name;
-    return fileFinal.empty() || SameNameNoCase(fileFinal, expected);
+// A handle that is not the folder's entry name itself is not deleted through: a link leads to
+// something that is not ours, and a name whose final path cannot be read might.
+std::optional<Deletion> RefusalOf(HANDLE file, const std::wstring& folderFinal, const std::wstring& name) {
+    const EntryCheck entry = CheckEntry(file, folderFinal, name);
+    if (entry.is == EntryIs::Itself) return std::nullopt;
+    if (entry.is == EntryIs::Elsewhere) return Deletion{Outcome::Kept, 0, KeptBy::Link};
+    return Deletion{Outcome::Failed, entry.error};
 }
 
 // Deletes the open file through its handle; answers ERROR_SUCCESS or why the system refused.
@@ -129,30 +107,6 @@ void RecordDeletion(ItemKind kind, const std::wstring& item, const Deletion& del
     Record(kind, item, deletion.outcome, saysWhy ? deletion.error : 0, deletion.keptBy, deletion.detail);
 }
 
-std::wstring LongPathForm(const std::wstring& path) {
-    if (path.empty() || StartsWith(path, kLongPrefix) || StartsWith(path, L"\\\\.\\")) return path;
-    std::wstring full(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = ::GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-        if (length == 0) return path;
-        if (length < full.size()) {
-            full.resize(length);
-            break;
-        }
-        full.resize(length);
-    }
-    if (StartsWith(full, L"\\\\")) return std::wstring(kLongPrefix) + L"UNC\\" + full.substr(2);
-    return kLongPrefix + full;
-}
-
-std::wstring FinalFolderPath(const std::wstring& longFolder) {
-    FileHandle folder(::CreateFileW(longFolder.c_str(), FILE_READ_ATTRIBUTES,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!folder) return {};
-    return FinalPathOf(folder.get());
-}
-
 Deletion DeleteFileInFolder(const std::wstring& longPath, const std::wstring& folderFinal, const std::wstring& name,
                             FileRules rules) {
     // Opened as the entry itself: without backup semantics a folder does not open, and a link
@@ -176,11 +130,11 @@ Deletion DeleteFileInFolder(const std::wstring& longPath, const std::wstring& fo
         // not delete what a link leads to either.
         FileHandle attributesOnly = openForRules(FILE_READ_ATTRIBUTES);
         if (!attributesOnly) return FromStatus(refused);
-        if (!IsEntryItself(attributesOnly.get(), folderFinal, name)) return {Outcome::Kept, 0, KeptBy::Link};
+        if (const auto refusal = RefusalOf(attributesOnly.get(), folderFinal, name)) return *refusal;
         return FileAtRestart(attributesOnly.get(), longPath, refused, rules.clearReadOnly);
     }
     // Deleting through the handle of a link would delete the target.
-    if (!IsEntryItself(file.get(), folderFinal, name)) return {Outcome::Kept, 0, KeptBy::Link};
+    if (const auto refusal = RefusalOf(file.get(), folderFinal, name)) return *refusal;
     DWORD refused = DisposeOf(file.get());
     if (refused == ERROR_ACCESS_DENIED && IsReadOnly(file.get())) {
         if (!rules.clearReadOnly) return FromStatus(refused);  // somebody wants it kept

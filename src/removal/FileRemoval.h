@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "platform/FinalPath.h"
 #include "platform/RemovalRecord.h"
 
 namespace ta {
@@ -21,15 +22,6 @@ struct Deletion {
 // Writes the deletion of item to the current record.
 void RecordDeletion(ItemKind kind, const std::wstring& item, const Deletion& deletion);
 
-// The full form of path with "." and ".." resolved, prefixed "\\?\" (or "\\?\UNC\") so that
-// names longer than MAX_PATH work; a trailing "\" is kept. Paths already in that form, device
-// paths and paths that cannot be resolved come back as they are.
-std::wstring LongPathForm(const std::wstring& path);
-
-// Where a folder really is once every link on the way is resolved ("\\?\C:\..."); empty when
-// the folder cannot be opened or the system cannot tell.
-std::wstring FinalFolderPath(const std::wstring& longFolder);
-
 // How far a deletion goes with a file that resists it; by default a read-only file stays
 // (Failed, error 5), and so does a file in use.
 struct FileRules {
@@ -43,7 +35,8 @@ inline constexpr FileRules kProductFileRules{true, true};
 
 // Deletes the file longPath, which must be the entry name of the folder whose
 // final path is folderFinal. A name that resolves anywhere else is a link to something that is not
-// ours, and it stays (Kept by Link); so does a folder.
+// ours, and it stays (Kept by Link); so does a folder. So does a name whose final path cannot be
+// read (Failed, with the error met): what cannot be told apart from a link is not deleted.
 Deletion DeleteFileInFolder(const std::wstring& longPath, const std::wstring& folderFinal, const std::wstring& name,
                             FileRules rules = {});
 

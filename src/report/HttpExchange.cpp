@@ -6,16 +6,43 @@
 #include <cwchar>
 
 #include "platform/Handles.h"
+#include "platform/SystemLibrary.h"
 #include "report/SoapError.h"
 
 namespace ta::report {
 namespace {
 
+// WinHTTP, from the system folder. An exchange starts only with all of it at hand, so every
+// handle below was opened through it.
+struct WinHttpService {
+    decltype(&::WinHttpCloseHandle) CloseHandle = TA_SYSTEM_FUNCTION(WinHttp, WinHttpCloseHandle);
+    decltype(&::WinHttpConnect) Connect = TA_SYSTEM_FUNCTION(WinHttp, WinHttpConnect);
+    decltype(&::WinHttpCrackUrl) CrackUrl = TA_SYSTEM_FUNCTION(WinHttp, WinHttpCrackUrl);
+    decltype(&::WinHttpOpen) Open = TA_SYSTEM_FUNCTION(WinHttp, WinHttpOpen);
+    decltype(&::WinHttpOpenRequest) OpenRequest = TA_SYSTEM_FUNCTION(WinHttp, WinHttpOpenRequest);
+    decltype(&::WinHttpQueryDataAvailable) QueryDataAvailable = TA_SYSTEM_FUNCTION(WinHttp, WinHttpQueryDataAvailable);
+    decltype(&::WinHttpQueryHeaders) QueryHeaders = TA_SYSTEM_FUNCTION(WinHttp, WinHttpQueryHeaders);
+    decltype(&::WinHttpReadData) ReadData = TA_SYSTEM_FUNCTION(WinHttp, WinHttpReadData);
+    decltype(&::WinHttpReceiveResponse) ReceiveResponse = TA_SYSTEM_FUNCTION(WinHttp, WinHttpReceiveResponse);
+    decltype(&::WinHttpSendRequest) SendRequest = TA_SYSTEM_FUNCTION(WinHttp, WinHttpSendRequest);
+    decltype(&::WinHttpSetOption) SetOption = TA_SYSTEM_FUNCTION(WinHttp, WinHttpSetOption);
+    decltype(&::WinHttpSetTimeouts) SetTimeouts = TA_SYSTEM_FUNCTION(WinHttp, WinHttpSetTimeouts);
+    bool complete() const {
+        return CloseHandle && Connect && CrackUrl && Open && OpenRequest && QueryDataAvailable && QueryHeaders &&
+               ReadData && ReceiveResponse && SendRequest && SetOption && SetTimeouts;
+    }
+};
+
+const WinHttpService& Http() {
+    static const WinHttpService service;
+    return service;
+}
+
 struct InternetTraits {
     using handle_type = HINTERNET;
     static HINTERNET invalid() noexcept { return nullptr; }
     static bool valid(HINTERNET h) noexcept { return h != nullptr; }
-    static void close(HINTERNET h) noexcept { ::WinHttpCloseHandle(h); }
+    static void close(HINTERNET h) noexcept { Http().CloseHandle(h); }
 };
 using InternetHandle = UniqueHandle<InternetTraits>;
 
@@ -38,9 +65,9 @@ public:
     // everywhere.
     void applyTo(HINTERNET request) const {
         int ms = remaining();
-        ::WinHttpSetTimeouts(request, ms, ms, ms, ms);
+        Http().SetTimeouts(request, ms, ms, ms, ms);
         DWORD value = static_cast<DWORD>(ms);
-        ::WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &value, sizeof value);
+        Http().SetOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &value, sizeof value);
     }
 
 private:
@@ -80,7 +107,7 @@ UrlParts CrackUrl(const std::wstring& url) {
     URL_COMPONENTS c{};
     c.dwStructSize = sizeof c;
     c.dwSchemeLength = c.dwHostNameLength = c.dwUrlPathLength = c.dwExtraInfoLength = static_cast<DWORD>(-1);
-    if (url.empty() || !::WinHttpCrackUrl(url.c_str(), static_cast<DWORD>(url.size()), 0, &c) ||
+    if (url.empty() || !Http().CrackUrl(url.c_str(), static_cast<DWORD>(url.size()), 0, &c) ||
         (c.nScheme != INTERNET_SCHEME_HTTP && c.nScheme != INTERNET_SCHEME_HTTPS) || c.dwHostNameLength == 0) {
         RaiseSoapError(L"Not an HTTP address: " + url);
     }
@@ -97,38 +124,39 @@ UrlParts CrackUrl(const std::wstring& url) {
 }  // namespace
 
 HttpResponse HttpExchange(const HttpRequest& request) {
+    if (!Http().complete()) RaiseSoapError(L"WinHTTP could not be loaded from the system folder.");
     const Deadline deadline(request.timeoutMs);
     const UrlParts url = CrackUrl(request.url);
 
-    InternetHandle session(::WinHttpOpen(L"TaUnInst", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
-                                         WINHTTP_NO_PROXY_BYPASS, 0));
+    InternetHandle session(Http().Open(L"TaUnInst", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
+                                       WINHTTP_NO_PROXY_BYPASS, 0));
     if (!session) RaiseTransportError(L"session", deadline);
     const int ms = deadline.remaining();
-    ::WinHttpSetTimeouts(session.get(), ms, ms, ms, ms);
+    Http().SetTimeouts(session.get(), ms, ms, ms, ms);
 
-    InternetHandle connection(::WinHttpConnect(session.get(), url.host.c_str(), url.port, 0));
+    InternetHandle connection(Http().Connect(session.get(), url.host.c_str(), url.port, 0));
     if (!connection) RaiseTransportError(L"connect", deadline);
-    InternetHandle handle(::WinHttpOpenRequest(connection.get(), request.method.c_str(), url.pathAndQuery.c_str(),
-                                               nullptr, WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
-                                               url.secure ? WINHTTP_FLAG_SECURE : 0));
+    InternetHandle handle(Http().OpenRequest(connection.get(), request.method.c_str(), url.pathAndQuery.c_str(),
+                                             nullptr, WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
+                                             url.secure ? WINHTTP_FLAG_SECURE : 0));
     if (!handle) RaiseTransportError(L"request", deadline);
 
     deadline.applyTo(handle.get());
     const DWORD bodySize = static_cast<DWORD>(request.body.size());
-    if (!::WinHttpSendRequest(handle.get(), request.headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : request.headers.c_str(),
-                              request.headers.empty() ? 0 : static_cast<DWORD>(-1),
-                              bodySize ? const_cast<char*>(request.body.data()) : WINHTTP_NO_REQUEST_DATA, bodySize,
-                              bodySize, 0)) {
+    if (!Http().SendRequest(handle.get(), request.headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : request.headers.c_str(),
+                            request.headers.empty() ? 0 : static_cast<DWORD>(-1),
+                            bodySize ? const_cast<char*>(request.body.data()) : WINHTTP_NO_REQUEST_DATA, bodySize,
+                            bodySize, 0)) {
         RaiseTransportError(L"send", deadline);
     }
     deadline.applyTo(handle.get());
-    if (!::WinHttpReceiveResponse(handle.get(), nullptr)) RaiseTransportError(L"receive", deadline);
+    if (!Http().ReceiveResponse(handle.get(), nullptr)) RaiseTransportError(L"receive", deadline);
 
     HttpResponse response;
     DWORD status = 0;
     DWORD size = sizeof status;
-    if (!::WinHttpQueryHeaders(handle.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
-                               WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX)) {
+    if (!Http().QueryHeaders(handle.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                             WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX)) {
         RaiseTransportError(L"status", deadline);
     }
     response.status = status;
@@ -136,7 +164,7 @@ HttpResponse HttpExchange(const HttpRequest& request) {
     for (;;) {
         deadline.applyTo(handle.get());
         DWORD available = 0;
-        if (!::WinHttpQueryDataAvailable(handle.get(), &available)) RaiseTransportError(L"read", deadline);
+        if (!Http().QueryDataAvailable(handle.get(), &available)) RaiseTransportError(L"read", deadline);
         if (available == 0) break;
         if (available > request.maxBodyBytes - response.body.size()) {
             RaiseSoapError(L"The server's answer is larger than " + std::to_wstring(request.maxBodyBytes) + L" bytes.");
@@ -144,7 +172,7 @@ HttpResponse HttpExchange(const HttpRequest& request) {
         const std::size_t offset = response.body.size();
         response.body.resize(offset + available);
         DWORD read = 0;
-        if (!::WinHttpReadData(handle.get(), response.body.data() + offset, available, &read)) {
+        if (!Http().ReadData(handle.get(), response.body.data() + offset, available, &read)) {
             RaiseTransportError(L"read", deadline);
         }
         response.body.resize(offset + read);

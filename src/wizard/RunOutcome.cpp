@@ -9,7 +9,7 @@
 #include "platform/AppError.h"
 #include "platform/AppShell.h"
 #include "platform/ContinueOnError.h"
-#include "platform/Handles.h"
+#include "platform/FileRewrite.h"
 #include "platform/Text.h"
 #include "wizard/HandOver.h"
 
@@ -96,17 +96,6 @@ std::wstring ErrorText(const RecordEntry& entry) {
     return text;
 }
 
-// Writes text as the whole file at path; answers ERROR_SUCCESS or why the system refused.
-DWORD WriteLogFile(const std::wstring& path, const std::string& text) {
-    FileHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return ::GetLastError();
-    DWORD written = 0;
-    if (!::WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr))
-        return ::GetLastError();
-    return written == text.size() ? ERROR_SUCCESS : ERROR_WRITE_FAULT;
-}
-
 }  // namespace
 
 int ExitCodeOf(const std::vector<RecordEntry>& entries) {
@@ -156,16 +145,21 @@ void EndRun(int exitCode) {
     Attempt(L"WriteRemovalLog", [&] {
         const RunRequest& request = CurrentRequest();
         if (request.logPath.empty()) return;
-        const auto entries = [] {
+        const auto text = [&] {
             const RemovalRecord* record = CurrentRecord();
-            return record ? record->Entries() : std::vector<RecordEntry>{};
+            return FormatRemovalLog(record ? record->Entries() : std::vector<RecordEntry>{}, exitCode, request.switches);
         };
-        const DWORD refused = WriteLogFile(request.logPath, FormatRemovalLog(entries(), exitCode, request.switches));
-        if (refused == ERROR_SUCCESS) return;
+        // Never through a link: the log's folder may be anybody's.
+        const Rewrite rewrite = RewriteFile(request.logPath, text());
+        if (rewrite.result == Rewrite::Written) return;
+        if (rewrite.result == Rewrite::Refused)
+            RecordRefusedRewrite(L"WriteRemovalLog", request.logPath, rewrite);
+        else
+            Record(ItemKind::Step, request.logPath, Outcome::Failed, rewrite.error, KeptBy::None,
+                   L"the log could not be written");
         // The log goes to the temporary folder instead, which the account that runs the removal
-        // can write, with a line saying why the path asked for refused it.
-        Record(ItemKind::Step, request.logPath, Outcome::Failed, refused, KeptBy::None, L"the log could not be written");
-        WriteLogFile(FallbackLogPath(), FormatRemovalLog(entries(), exitCode, request.switches));
+        // can write, with a line saying why the path asked for was not written.
+        RewriteFile(FallbackLogPath(), text());
     });
     Shell().EndProgram(exitCode);
 }

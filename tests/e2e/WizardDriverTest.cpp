@@ -5,10 +5,13 @@
 
 #include "e2e/WizardDriver.h"
 #include "platform/AppShell.h"
+#include "platform/Handles.h"
 #include "platform/Text.h"
 #include "support/PendingRestartList.h"
 #include "support/ReportService.h"
 #include "support/TestRegistry.h"
+#include "support/UnixLinks.h"
+#include "support/WinePaths.h"
 
 namespace ta::e2e {
 namespace {
@@ -226,6 +229,7 @@ public:
         ::RemoveDirectoryW(folder_.c_str());
     }
     std::wstring Log() const { return folder_ + L"\\제거 기록.log"; }
+    std::wstring File(const std::wstring& name) const { return folder_ + L"\\" + name; }
 
 private:
     std::wstring folder_ = L"C:\\ta e2e 로그." + std::to_wstring(::GetCurrentProcessId());
@@ -404,6 +408,66 @@ TEST(UnattendedRemoval, AHelperWhoseEntryPointCrashesLosesItsClassAndItsFileGoes
     // The system files' table spells it "Tageturl.dll".
     const std::wstring asDeleted = helper.File().substr(0, helper.File().size() - 12) + L"Tageturl.dll";
     EXPECT_TRUE(AnyLine(lines, L"\tfile\t" + asDeleted + L"\tpending restart\t"));
+}
+
+// Whatever a name is (a file, a Unix link, one of a file's hard links), it goes as a name.
+void RemoveName(const std::wstring& path) {
+    test::StartUnix("Z:\\bin\\rm -f \"" + test::UnixPath(path) + "\"");
+    test::WaitUntil([&] { return ::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES; });
+}
+
+bool PlaceLink(const std::wstring& target, const std::wstring& linkPath, bool hard) {
+    RemoveName(linkPath);
+    return hard ? ::CreateHardLinkW(linkPath.c_str(), target.c_str(), nullptr) != FALSE
+                : test::MakeUnixLink(target, linkPath);
+}
+
+std::string Contents(const std::wstring& path) {
+    FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr));
+    std::string bytes(4096, '\0');
+    DWORD read = 0;
+    if (!file || !::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr)) return {};
+    bytes.resize(read);
+    return bytes;
+}
+
+TEST(UnattendedRemoval, NeitherLogIsWrittenThroughALinkAndTheRemovalIsWhole) {
+    // Whoever can write the folder of a log puts a link there, in the log's place, to a file
+    // they want destroyed: the debug log beside the program, or the removal log.
+    const std::string kSentinel = "[boot loader]\r\ntimeout=30\r\n";
+    LogFolder logs;
+    const std::wstring sentinel = logs.File(L"boot.ini");
+    const std::wstring debugLog = ExeFolder() + L"\\taupdbg.dbg";
+    for (const bool hard : {false, true}) {
+        SCOPED_TRACE(hard ? "hard links" : "symbolic links");
+        {
+            FileHandle file(::CreateFileW(sentinel.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+            DWORD written = 0;
+            ASSERT_TRUE(::WriteFile(file.get(), kSentinel.data(), static_cast<DWORD>(kSentinel.size()), &written, nullptr));
+        }
+        bool showedWindow = true;
+        {
+            InstalledProduct product;
+            ASSERT_TRUE(PlaceLink(sentinel, debugLog, hard));
+            EXPECT_EQ(RunUnattended(L"/S /log=\"" + logs.Log() + L"\"", showedWindow), 0u);
+            RemoveName(debugLog);
+            EXPECT_EQ(product.FilesLeft(), 0);
+            EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kProductKey));
+            EXPECT_EQ(Contents(sentinel), kSentinel);
+            EXPECT_TRUE(AnyLine(LogLines(logs.Log()), L"\\taupdbg.dbg\tkept (link)", L"not written"));
+        }
+        {
+            InstalledProduct product;
+            ASSERT_TRUE(PlaceLink(sentinel, logs.Log(), hard));
+            EXPECT_EQ(RunUnattended(L"/S /log=\"" + logs.Log() + L"\"", showedWindow), 0u);
+            RemoveName(logs.Log());
+            EXPECT_EQ(product.FilesLeft(), 0);
+            EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kProductKey));
+            EXPECT_EQ(Contents(sentinel), kSentinel);
+        }
+    }
+    ::DeleteFileW(sentinel.c_str());
 }
 
 }  // namespace

@@ -1,11 +1,12 @@
 // ta_wizard_walk.exe: walks the uninstaller's wizard from outside, as a person would, on the
 // end-to-end driver, and keeps screenshots of what the person sees.
 //
-//   ta_wizard_walk [--from-entry] [--shots DIR] [--watch] [--timeout SECONDS]
-//   ta_wizard_walk [--from-entry] --silent LOG
+//   ta_wizard_walk [--from-entry | --program PATH] [--shots DIR] [--watch] [--timeout SECONDS]
+//   ta_wizard_walk [--from-entry | --program PATH] --silent LOG
 //
-// Starts TaUnInst.exe (beside this program; with --from-entry as the list of installed programs
-// does, from the product's uninstall entry: the copy inside the install folder), presses "다음 >" on the start page, answers the
+// Starts TaUnInst.exe (beside this program, or PATH; with --from-entry as the list of installed
+// programs does, from the product's uninstall entry: the copy inside the install folder), presses
+// "다음 >" on the start page, answers the
 // closing notice with Yes, lets the progress page remove the product, presses "완료" on the finish
 // page and waits for the program to end. With --watch it presses nothing and waits for a person to
 // do it. With --shots it keeps PNG screenshots in DIR: the start page, the closing notice, the
@@ -41,6 +42,7 @@ using namespace ta::e2e;
 struct Options {
     std::wstring shots;
     std::wstring silentLog;
+    std::wstring program;  // empty: TaUnInst.exe beside this program
     bool watch = false;
     bool fromEntry = false;
     DWORD timeoutMs = 90000;
@@ -51,6 +53,9 @@ void Say(const std::wstring& text) {
     std::fwrite(bytes.data(), 1, bytes.size(), stdout);
     std::fflush(stdout);
 }
+
+// A path as a command line names it; empty stays empty.
+std::wstring Quoted(const std::wstring& path) { return path.empty() ? path : L"\"" + path + L"\""; }
 
 std::wstring EntryValue(const wchar_t* name) {
     wchar_t value[1024] = {};
@@ -184,7 +189,7 @@ int Walk::Run() {
 
     std::optional<FromEntry> entry;
     if (options_.fromEntry) entry.emplace();
-    Uninstaller program({}, !entry, entry ? entry->Command() : L"");
+    Uninstaller program({}, !entry, entry ? entry->Command() : Quoted(options_.program));
     if (!program.Started()) {
         Say(L"walk: TaUnInst.exe did not start");
         return 1;
@@ -246,7 +251,7 @@ int Walk::Run() {
 int RunSilently(const Options& options) {
     std::optional<FromEntry> entry;
     if (options.fromEntry) entry.emplace();
-    Uninstaller program(L"/S \"/log=" + options.silentLog + L"\"", false, entry ? entry->Command() : L"");
+    Uninstaller program(L"/S \"/log=" + options.silentLog + L"\"", false, entry ? entry->Command() : Quoted(options.program));
     if (!program.Started()) {
         Say(L"walk: TaUnInst.exe /S did not start");
         return 1;
@@ -278,10 +283,11 @@ int wmain(int argc, wchar_t** argv) {
         else if (arg == L"--watch") options.watch = true;
         else if (arg == L"--from-entry") options.fromEntry = true;
         else if (arg == L"--silent" && i + 1 < argc) options.silentLog = argv[++i];
+        else if (arg == L"--program" && i + 1 < argc) options.program = argv[++i];
         else if (arg == L"--timeout" && i + 1 < argc) options.timeoutMs = std::wcstoul(argv[++i], nullptr, 10) * 1000;
         else {
-            std::fputs("usage: ta_wizard_walk [--from-entry] [--shots DIR] [--watch] [--timeout SECONDS] | [--from-entry] "
-                       "--silent LOG\n",
+            std::fputs("usage: ta_wizard_walk [--from-entry | --program PATH] [--shots DIR] [--watch] [--timeout SECONDS]"
+                       " | [--from-entry | --program PATH] --silent LOG\n",
                        stderr);
             return 2;
         }

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "platform/AppError.h"
+#include "platform/FinalPath.h"
 #include "platform/ProgramValues.h"
 #include "platform/Text.h"
 #include "removal/DeletionPool.h"
@@ -215,6 +216,41 @@ TEST_F(FileStepsTest, WhatKeepsAFileIsRecordedWithItsReason) {
     ASSERT_TRUE(b);
     EXPECT_EQ(b->outcome, ta::Outcome::Failed);
     EXPECT_EQ(b->detail, L"error 17: the disk went away");
+}
+
+// The final path of every file unreadable, as on a file system that cannot name its files; the
+// folders' still answer.
+ta::FinalPathQuery systemFinalPath = nullptr;
+std::wstring FilesWithoutFinalPath(HANDLE handle, DWORD& error) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (::GetFileInformationByHandle(handle, &info) && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return systemFinalPath(handle, error);
+    error = ERROR_INVALID_FUNCTION;
+    return {};
+}
+
+TEST_F(FileStepsTest, AFileWhoseFinalPathCannotBeReadStaysWithTheError) {
+    // Such a file might be a link to somebody else's file: it is not deleted through.
+    ScratchFolder root(L"Unnamed");
+    const std::wstring install = root / L"Tarnil";
+    MakeFile(install + L"\\tasuf.exe", 10);
+    MakeFile(install + L"\\images\\logo.gif", 5);
+    ta::RemovalRecord record;
+    systemFinalPath = ta::SetFinalPathQuery(&FilesWithoutFinalPath);
+    {
+        ta::RecordingScope recording(record);
+        RemoveInstallFolder(install);
+    }
+    ta::SetFinalPathQuery(systemFinalPath);
+
+    EXPECT_EQ(SizeOf(install + L"\\tasuf.exe"), 10);
+    EXPECT_EQ(SizeOf(install + L"\\images\\logo.gif"), 5);
+    for (const std::wstring& file : {install + L"\\tasuf.exe", install + L"\\images\\logo.gif"}) {
+        const auto entry = record.Find(file);
+        ASSERT_TRUE(entry) << ta::ToUtf8(file);
+        EXPECT_EQ(entry->outcome, ta::Outcome::Failed);
+        EXPECT_EQ(entry->error, static_cast<DWORD>(ERROR_INVALID_FUNCTION));
+    }
 }
 
 TEST_F(FileStepsTest, EmptyInstallFolderIsRemovedWithoutProgress) {

@@ -2,32 +2,11 @@
 
 #include "platform/Handles.h"
 #include "removal/FileRemoval.h"
+#include "support/UnixLinks.h"
 #include "support/WinePaths.h"
 
 namespace ta::test {
 namespace {
-
-
-// Starts a Unix program; Wine gives no handle to wait on, so callers poll for its effect.
-void StartUnix(const std::string& commandLine) {
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    std::string line = commandLine;
-    if (::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-        KernelHandle(process.hProcess).reset();
-        KernelHandle(process.hThread).reset();
-    }
-}
-
-template <typename Done>
-bool WaitUntil(Done done) {
-    for (int i = 0; i < 500; ++i) {
-        if (done()) return true;
-        ::Sleep(10);
-    }
-    return done();
-}
 
 DWORD AttributesOf(const std::wstring& path) { return ::GetFileAttributesW(LongPathForm(path).c_str()); }
 
@@ -73,13 +52,6 @@ int64_t SizeOf(const std::wstring& path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!::GetFileAttributesExW(LongPathForm(path).c_str(), GetFileExInfoStandard, &data)) return -1;
     return (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
-
-bool MakeUnixLink(const std::wstring& target, const std::wstring& linkPath) {
-    const std::string from = UnixPath(target), to = UnixPath(linkPath);
-    if (from.empty() || to.empty()) return false;
-    StartUnix("Z:\\bin\\ln -s \"" + from + "\" \"" + to + "\"");
-    return WaitUntil([&] { return AttributesOf(linkPath) != INVALID_FILE_ATTRIBUTES; });
 }
 
 void RemoveTree(const std::wstring& path) {

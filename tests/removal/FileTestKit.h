@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "removal/ProgressPageSteps.h"
+#include "support/UnixLinks.h"
 
 namespace ta::test {
 
@@ -49,8 +50,6 @@ bool Exists(const std::wstring& path);
 bool IsFolder(const std::wstring& path);
 // Size of the file, or -1 when it cannot be read.
 int64_t SizeOf(const std::wstring& path);
-// A Unix symbolic link at linkPath to target (both Windows paths). Answers once the link is seen.
-bool MakeUnixLink(const std::wstring& target, const std::wstring& linkPath);
 // Removes a whole tree, links removed as links.
 void RemoveTree(const std::wstring& path);
 

@@ -10,9 +10,24 @@
 #include "platform/AppError.h"
 #include "platform/AppShell.h"
 #include "platform/Handles.h"
+#include "platform/SystemLibrary.h"
 
 namespace ta {
 namespace {
+
+// The video drawing service, from the system folder; a section draws through it only with all
+// three at hand.
+struct DrawDibService {
+    decltype(&::DrawDibOpen) open = TA_SYSTEM_FUNCTION(MsVfw32, DrawDibOpen);
+    decltype(&::DrawDibDraw) draw = TA_SYSTEM_FUNCTION(MsVfw32, DrawDibDraw);
+    decltype(&::DrawDibClose) close = TA_SYSTEM_FUNCTION(MsVfw32, DrawDibClose);
+    bool complete() const { return open && draw && close; }
+};
+
+const DrawDibService& DrawDib() {
+    static const DrawDibService service;
+    return service;
+}
 
 constexpr int32_t kFileHeaderBytes = 14;
 constexpr int32_t kPixelOffset = kFileHeaderBytes + 44;  // file header, information header, one colour entry
@@ -27,9 +42,9 @@ pcDibSection::~pcDibSection() { ClearUp(); }
 
 void pcDibSection::UseDrawDib(bool bState) {
     if (bState && !m_drawDib) {
-        m_drawDib = ::DrawDibOpen();
+        if (DrawDib().complete()) m_drawDib = DrawDib().open();
     } else if (!bState && m_drawDib) {
-        ::DrawDibClose(static_cast<HDRAWDIB>(m_drawDib));
+        DrawDib().close(static_cast<HDRAWDIB>(m_drawDib));
         m_drawDib = nullptr;
     }
 }
@@ -154,8 +169,8 @@ void pcDibSection::PaintPicture(HDC lHDC, int32_t lDestLeft, int32_t lDestTop, i
     const int32_t w = lDestWidth < 0 ? Width() : lDestWidth;
     const int32_t h = lDestHeight < 0 ? Height() : lDestHeight;
     if (m_drawDib) {
-        ::DrawDibDraw(static_cast<HDRAWDIB>(m_drawDib), lHDC, lDestLeft, lDestTop, w, h, &m_info.header, m_bits,
-                      lSrcLeft, lSrcTop, w, h, 0);
+        DrawDib().draw(static_cast<HDRAWDIB>(m_drawDib), lHDC, lDestLeft, lDestTop, w, h, &m_info.header, m_bits,
+                       lSrcLeft, lSrcTop, w, h, 0);
     } else {
         ::BitBlt(lHDC, lDestLeft, lDestTop, w, h, m_hdc, lSrcLeft, lSrcTop, eRop);
     }
@@ -171,7 +186,8 @@ void pcDibSection::AlphaPaintPicture(HDC lHDC, int32_t lDestLeft, int32_t lDestT
     blend.BlendFlags = 0;
     blend.SourceConstantAlpha = static_cast<BYTE>(lConstantAlpha & 0xFF);
     blend.AlphaFormat = AC_SRC_ALPHA;
-    ::AlphaBlend(lHDC, lDestLeft, lDestTop, w, h, m_hdc, lSrcLeft, lSrcTop, w, h, blend);
+    static const auto alphaBlend = TA_SYSTEM_FUNCTION(MsImg32, AlphaBlend);
+    if (alphaBlend) alphaBlend(lHDC, lDestLeft, lDestTop, w, h, m_hdc, lSrcLeft, lSrcTop, w, h, blend);
 }
 
 void pcDibSection::ClearUp() {

@@ -10,6 +10,7 @@
 #include "platform/ContinueOnError.h"
 #include "platform/Handles.h"
 #include "platform/Picture.h"
+#include "platform/SystemLibrary.h"
 #include "platform/Text.h"
 #include "platform/Twips.h"
 
@@ -55,16 +56,33 @@ void Fill(HDC target, const RECT& rect, OLE_COLOR color) {
     ::FillRect(target, &rect, brush.get());
 }
 
-// Closes the visual-style data when the paint ends.
+// The visual-style service, from the system folder; without all of it the bar is drawn classic.
+struct ThemeService {
+    decltype(&::OpenThemeData) open = TA_SYSTEM_FUNCTION(UxTheme, OpenThemeData);
+    decltype(&::CloseThemeData) close = TA_SYSTEM_FUNCTION(UxTheme, CloseThemeData);
+    decltype(&::GetThemeInt) getInt = TA_SYSTEM_FUNCTION(UxTheme, GetThemeInt);
+    decltype(&::DrawThemeBackground) drawBackground = TA_SYSTEM_FUNCTION(UxTheme, DrawThemeBackground);
+    decltype(&::GetThemeBackgroundContentRect) contentRect = TA_SYSTEM_FUNCTION(UxTheme, GetThemeBackgroundContentRect);
+    decltype(&::DrawThemeText) drawText = TA_SYSTEM_FUNCTION(UxTheme, DrawThemeText);
+    bool complete() const { return open && close && getInt && drawBackground && contentRect && drawText; }
+};
+
+const ThemeService& Themes() {
+    static const ThemeService service;
+    return service;
+}
+
+// Closes the visual-style data when the paint ends. Data is only ever open with the whole
+// service at hand.
 class ThemeData {
 public:
     ThemeData() = default;
     ~ThemeData() {
-        if (theme_) ::CloseThemeData(theme_);
+        if (theme_) Themes().close(theme_);
     }
     ThemeData(const ThemeData&) = delete;
     ThemeData& operator=(const ThemeData&) = delete;
-    void Open(HWND hwnd) { theme_ = ::OpenThemeData(hwnd, L"Progress"); }
+    void Open(HWND hwnd) { theme_ = Themes().complete() ? Themes().open(hwnd, L"Progress") : nullptr; }
     HTHEME get() const { return theme_; }
 
 private:
@@ -459,10 +477,10 @@ void ucProgressBar::ComposeBackground(Layers& layers) {
         int chunk = 0;
         int space = 0;
         const HTHEME theme = layers.theme.get();
-        if (theme && ::GetThemeInt(theme, 0, 0, kPropChunkSize, &chunk) == S_OK &&
-            ::GetThemeInt(theme, 0, 0, kPropSpaceSize, &space) == S_OK) {
+        if (theme && Themes().getInt(theme, 0, 0, kPropChunkSize, &chunk) == S_OK &&
+            Themes().getInt(theme, 0, 0, kPropSpaceSize, &space) == S_OK) {
             layers.seg = progressbar::ThemedSegmentation(chunk, space);
-            layers.themed = ::DrawThemeBackground(theme, layers.target, layers.horizontal ? kPartBar : kPartBarVertical,
+            layers.themed = Themes().drawBackground(theme, layers.target, layers.horizontal ? kPartBar : kPartBarVertical,
                                                   0, &layers.client, &layers.client) == S_OK;
         }
     }
@@ -486,8 +504,8 @@ void ucProgressBar::ComposeBar(Layers& layers) {
                 StretchWhole(layers.target, layers.width, layers.height, picBar);
         } else if (layers.themed) {
             const RECT chunkRect = progressbar::ThemedChunkRect(bar);
-            ::DrawThemeBackground(layers.theme.get(), layers.target,
-                                  layers.horizontal ? kPartChunk : kPartChunkVertical, 0, &chunkRect, &chunkRect);
+            Themes().drawBackground(layers.theme.get(), layers.target,
+                                    layers.horizontal ? kPartChunk : kPartChunkVertical, 0, &chunkRect, &chunkRect);
         } else {
             Fill(layers.target, bar, m_barColor);
         }
@@ -509,8 +527,8 @@ void ucProgressBar::ComposeCaptionOverBar(Layers& layers) {
         }
         SelectedObject font(layers.target, FontHandle());
         RECT content{};
-        if (::GetThemeBackgroundContentRect(layers.theme.get(), layers.target, 0, 0, &layers.inner, &content) == S_OK)
-            ::DrawThemeText(layers.theme.get(), layers.target, 0, 0, m_text.c_str(), -1, layers.format, 0, &content);
+        if (Themes().contentRect(layers.theme.get(), layers.target, 0, 0, &layers.inner, &content) == S_OK)
+            Themes().drawText(layers.theme.get(), layers.target, 0, 0, m_text.c_str(), -1, layers.format, 0, &content);
     });
 }
 
