@@ -20,8 +20,6 @@ public:
 
     // Asks whether to cancel; Yes ends the program at once, No returns.
     void ConfirmCancel();
-    // Whether the steps after "예" have begun; from then on the page only waits for them.
-    bool HandOverStarted() const noexcept { return handOverStarted_; }
 
     Label* Label2 = nullptr;
     Label* Label3_0 = nullptr;  // Label3 index 0
