@@ -116,6 +116,8 @@ const wchar_t* OutcomeName(Outcome outcome) noexcept {
     case Outcome::Kept: return L"kept";
     case Outcome::Failed: return L"failed";
     case Outcome::PendingRestart: return L"pending restart";
+    case Outcome::Closed: return L"closed";
+    case Outcome::Ended: return L"ended";
     }
     return L"";
 }

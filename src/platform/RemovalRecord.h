@@ -25,6 +25,8 @@ enum class Outcome {
     Kept,            // left on purpose; keptBy says which rule
     Failed,          // tried and refused; error says why
     PendingRestart,  // goes at the next restart
+    Closed,          // a program that ended by itself when asked to close
+    Ended,           // a program that was terminated
 };
 
 enum class KeptBy { None, Guard, Link, Foreign };

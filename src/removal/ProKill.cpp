@@ -1,12 +1,13 @@
-// ProKill: the process list walk shared by the search and the termination.
+// ProKill: the process list walk shared by the search and the shutdown.
 #include "removal/ProKill.h"
 
-#include <windows.h>
 #include <tlhelp32.h>
 
-#include "platform/Handles.h"
+#include <algorithm>
+
 #include "platform/RemovalRecord.h"
 #include "platform/Text.h"
+#include "removal/CloseRequest.h"
 
 namespace ProKill {
 namespace {
@@ -45,14 +46,15 @@ bool ForEachMatch(const std::wstring& name, Visit visit, bool sparesSystem = fal
     return true;
 }
 
-// Ends the process; answers the system's status.
-DWORD Terminate(DWORD processId) {
-    ta::KernelHandle process(::OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION, FALSE, processId));
-    if (!process) return ::GetLastError();
+// Ends the process, passing it its own exit code (STILL_ACTIVE for a live one); answers the
+// system's status.
+DWORD Terminate(HANDLE process) {
     DWORD exitCode = STILL_ACTIVE;
-    ::GetExitCodeProcess(process.get(), &exitCode);
-    return ::TerminateProcess(process.get(), exitCode) ? ERROR_SUCCESS : ::GetLastError();
+    ::GetExitCodeProcess(process, &exitCode);
+    return ::TerminateProcess(process, exitCode) ? ERROR_SUCCESS : ::GetLastError();
 }
+
+bool HasEnded(HANDLE process, DWORD waitMs = 0) { return ::WaitForSingleObject(process, waitMs) == WAIT_OBJECT_0; }
 
 }  // namespace
 
@@ -60,19 +62,70 @@ bool NameMatches(std::wstring_view exeName, std::wstring_view name) {
     return ta::EndsWithNoCase(exeName, name);
 }
 
-bool KillProcessByName(const std::wstring& name) {
+ShutdownRound::ShutdownRound(ULONGLONG deadline)
+    : deadline_(deadline ? deadline : ::GetTickCount64() + kRoundBoundMs) {}
+
+ShutdownRound::~ShutdownRound() { Finish(); }
+
+bool ShutdownRound::Stop(const std::wstring& name) {
     // A listed name can end like our own executable's; the uninstaller must outlive its own run.
     const DWORD self = ::GetCurrentProcessId();
-    bool ended = false;
+    const auto windows = CloseRequest::TopLevelWindowsByProcess();
+    bool matched = false;
     const bool listed = ForEachMatch(name, [&](DWORD processId) {
-        if (processId != self) {
-            ta::RecordStatus(ta::ItemKind::Process, name + L" (" + std::to_wstring(processId) + L")",
-                             Terminate(processId));
-            ended = true;
+        if (processId == self) return true;
+        matched = true;
+        // Named twice in one round: it is already being asked.
+        if (std::any_of(asked_.begin(), asked_.end(), [&](const Asked& a) { return a.processId == processId; }))
+            return true;
+        const std::wstring item = name + L" (" + std::to_wstring(processId) + L")";
+        ta::KernelHandle process(
+            ::OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION | SYNCHRONIZE, FALSE, processId));
+        if (!process) {
+            ta::RecordStatus(ta::ItemKind::Process, item, ::GetLastError());
+            return true;
         }
+        const auto found = windows.find(processId);
+        if (found == windows.end()) {
+            ta::RecordStatus(ta::ItemKind::Process, item, Terminate(process.get()), ta::Outcome::Ended);
+            return true;
+        }
+        CloseRequest::Ask(found->second, deadline_);
+        waitUntil_ = std::min(::GetTickCount64() + kCloseWaitMs, deadline_);
+        asked_.push_back({processId, item, std::move(process), ta::StepScope::Current()});
         return true;
     }, true);
-    if (listed && !ended) ta::Record(ta::ItemKind::Process, name, ta::Outcome::Absent);
+    if (listed && !matched) ta::Record(ta::ItemKind::Process, name, ta::Outcome::Absent);
+    return listed;
+}
+
+void ShutdownRound::Finish() {
+    // All of them had their request before the first wait began; each waits only what is left.
+    for (Asked& asked : asked_) {
+        ta::StepScope scope(asked.step);
+        const ULONGLONG now = ::GetTickCount64();
+        const DWORD left = waitUntil_ > now ? static_cast<DWORD>(waitUntil_ - now) : 0;
+        if (HasEnded(asked.process.get(), left)) {
+            ta::Record(ta::ItemKind::Process, asked.item, ta::Outcome::Closed);
+            continue;
+        }
+        const DWORD status = Terminate(asked.process.get());
+        // It may have closed between the look and the termination.
+        if (status != ERROR_SUCCESS && HasEnded(asked.process.get()))
+            ta::Record(ta::ItemKind::Process, asked.item, ta::Outcome::Closed);
+        else if (status == ERROR_SUCCESS)
+            ta::Record(ta::ItemKind::Process, asked.item, ta::Outcome::Ended, 0, ta::KeptBy::None,
+                       L"still running when asked to close");
+        else
+            ta::RecordStatus(ta::ItemKind::Process, asked.item, status);
+    }
+    asked_.clear();
+}
+
+bool KillProcessByName(const std::wstring& name) {
+    ShutdownRound round;
+    const bool listed = round.Stop(name);
+    round.Finish();
     return listed;
 }
 

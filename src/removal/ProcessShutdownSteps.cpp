@@ -13,24 +13,27 @@ namespace {
 
 // The message the tray program understands; registered anew on every notification.
 UINT trayMessage = 0;
+// When the latest shutdown round may wait no longer; the control process's second attempt
+// keeps to it, so that the whole shutdown stays within one round's bound.
+ULONGLONG shutdownDeadline = 0;
 
 constexpr wchar_t kTrayClass[] = L"ThunderRT6FormDC";
 constexpr wchar_t kTrayCaption[] = L"TarnilTray";
 constexpr WPARAM kTrayShutdown = 2000;
 constexpr DWORD kTrayPauseMs = 200;
 
-void Kill(const wchar_t* name) {
-    ta::Attempt(L"StopProductProcesses", [name] { ProKill::KillProcessByName(name); });
+void Stop(ProKill::ShutdownRound& round, const wchar_t* name) {
+    ta::Attempt(L"StopProductProcesses", [&] { round.Stop(name); });
 }
 
-void StopListedApplications() {
+void StopListedApplications(ProKill::ShutdownRound& round) {
     const std::wstring value = Regset::GetStringValue(kProductKey, L"PROGRAM");
     if (value == Regset::kReadError) return;
     const ListedApplications listed = ParseProgramList(ta::TrimBlanks(value));
     for (const std::wstring& name : listed.names) {
         ta::Attempt(L"StopListedApplications", [&] {
             if (listed.endAtOnce || !ProKill::ProcessNotRunning(name))
-                ProKill::KillProcessByName(name);
+                round.Stop(name);
             else
                 ta::Record(ta::ItemKind::Process, name, ta::Outcome::Absent);
         });
@@ -66,11 +69,16 @@ ListedApplications ParseProgramList(const std::wstring& value) {
 }
 
 void StopProductProcesses() {
-    Kill(L"taagent.exe");
-    Kill(L"tasuf.exe");
+    // One round for all: every program with windows is asked in this order, then they all get
+    // the same few seconds to close before what still runs is ended.
+    ProKill::ShutdownRound round;
+    shutdownDeadline = round.Deadline();
+    Stop(round, L"taagent.exe");
+    Stop(round, L"tasuf.exe");
     ta::Attempt(L"NotifyTray", NotifyTray);
-    for (const wchar_t* name : {L"morlatra.exe", L"tamail.exe", L"morlasnd.exe", L"qxctl.exe"}) Kill(name);
-    ta::Attempt(L"StopListedApplications", StopListedApplications);
+    for (const wchar_t* name : {L"morlatra.exe", L"tamail.exe", L"morlasnd.exe", L"qxctl.exe"}) Stop(round, name);
+    ta::Attempt(L"StopListedApplications", [&] { StopListedApplications(round); });
+    ta::Attempt(L"StopProductProcesses", [&] { round.Finish(); });
 }
 
 void NotifyTray() {
@@ -88,7 +96,10 @@ void NotifyTray() {
 
 void StopControlProcess() {
     // Its first attempt is already recorded; only a process still running is worth a line.
-    if (!ProKill::ProcessNotRunning(L"qxctl.exe")) ProKill::KillProcessByName(L"qxctl.exe");
+    if (ProKill::ProcessNotRunning(L"qxctl.exe")) return;
+    ProKill::ShutdownRound round(shutdownDeadline);
+    round.Stop(L"qxctl.exe");
+    round.Finish();
 }
 
 }  // namespace TarnilSet

@@ -12,12 +12,14 @@ inline constexpr wchar_t kProductKey[] = L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Morla";
 // autorun value "Tarnil".
 void RemoveRegistryEntries();
 
-// Ends the product's processes, notifies its tray program, and ends the applications listed in
-// the product key's "PROGRAM" value.
+// Stops the product's processes, notifies its tray program, and stops the applications listed
+// in the product key's "PROGRAM" value: all in one round, in which those with windows are asked
+// to close first and share one wait (see ProKill::ShutdownRound).
 void StopProductProcesses();
 // Posts the tray program its shutdown message, then waits 200 ms.
 void NotifyTray();
-// The start page's second attempt at the product's control process.
+// The start page's second attempt at the product's control process, within the bound of the
+// round before it.
 void StopControlProcess();
 
 // The applications a "PROGRAM" value names ("alpha;beta;"), as executable names ("alpha.exe").

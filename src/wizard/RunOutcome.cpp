@@ -121,7 +121,7 @@ std::string FormatRemovalLog(const std::vector<RecordEntry>& entries, int exitCo
     text += L"windows: " + WindowsVersion() + L"\r\n";
     text += L"switches: " + (switches.empty() ? std::wstring(L"(none)") : switches) + L"\r\n";
     text += L"time\tstep\tkind\titem\toutcome\terror\r\n";
-    size_t counts[6] = {};
+    size_t counts[static_cast<int>(Outcome::Ended) + 1] = {};
     for (const RecordEntry& entry : entries) {
         ++counts[static_cast<int>(entry.outcome)];
         text += TimeText(entry.time) + L"\t" + entry.step + L"\t" + ItemKindName(entry.kind) + L"\t" + entry.item +
@@ -130,6 +130,7 @@ std::string FormatRemovalLog(const std::vector<RecordEntry>& entries, int exitCo
     // Nothing of the product was met: nothing went, nothing waits, nothing of it stayed.
     const bool nothing = counts[static_cast<int>(Outcome::Removed)] == 0 &&
                          counts[static_cast<int>(Outcome::PendingRestart)] == 0 &&
+                         counts[static_cast<int>(Outcome::Closed)] == 0 && counts[static_cast<int>(Outcome::Ended)] == 0 &&
                          !FootprintLeft(entries);
     text += L"total: " + std::to_wstring(counts[static_cast<int>(Outcome::Removed)]) + L" removed, " +
             std::to_wstring(counts[static_cast<int>(Outcome::PendingRestart)]) + L" pending restart, " +

@@ -37,9 +37,12 @@ void Un_Start::OnLoad() {
                 [&] { Command1(0)->Enabled(false); });
 }
 
+Un_Start::~Un_Start() { worker_.Join(); }
+
 void Un_Start::OnActivate() { Command1(1)->SetFocus(); }
 
 void Un_Start::OnCommand1Click(int index) {
+    if (handOverStarted_) return;
     switch (index) {
     case 1: {
         const int answer = Shell().ShowMessage(
@@ -49,9 +52,7 @@ void Un_Start::OnCommand1Click(int index) {
             EndRun(kExitUserCancelled);
             return;
         }
-        // The progress page is loaded while this page still exists, then this page goes.
-        RunHandOverSteps();
-        AttemptEach(L"ShowProgressPage", [] { LoadPage<frmAutoFileDel>().Show(); }, [&] { Unload(); });
+        StartHandOver();
         break;
     }
     case 2:
@@ -61,6 +62,32 @@ void Un_Start::OnCommand1Click(int index) {
         break;
     }
 }
+
+void Un_Start::StartHandOver() {
+    handOverStarted_ = true;
+    AttemptEach(L"StartHandOver", [&] { Command1(1)->Enabled(false); }, [&] { Command1(2)->Enabled(false); });
+    // Without a thread the steps still run, as before, on this one.
+    if (!worker_.Start(hWnd(), kHandOverEndedMessage, [] { RunHandOverSteps(); })) {
+        RunHandOverSteps();
+        FinishHandOver();
+    }
+}
+
+void Un_Start::OnPageMessage(UINT msg, WPARAM, LPARAM) {
+    if (msg == kHandOverEndedMessage && worker_.Running()) {
+        worker_.Join();
+        FinishHandOver();
+    }
+}
+
+void Un_Start::FinishHandOver() {
+    AttemptEach(L"ShowProgressPage", [] { LoadPage<frmAutoFileDel>().Show(); }, [&] { Unload(); });
+}
+
+// Once the programs are being stopped, closing the page would end the run half-way.
+bool Un_Start::OnQueryClose() { return !handOverStarted_; }
+
+void Un_Start::OnUnload() { worker_.Join(); }
 
 void Un_Start::ConfirmCancel() {
     if (Shell().ShowMessage(hWnd(), L"삭제를 취소하겠습니까?", L"타르닐 삭제", MB_YESNO | MB_ICONWARNING) == IDYES)

@@ -11,7 +11,7 @@
 
 namespace ta {
 
-frmAutoFileDel::~frmAutoFileDel() { JoinWorker(); }
+frmAutoFileDel::~frmAutoFileDel() { worker_.Join(); }
 
 void frmAutoFileDel::OnLoad() {
     // The page as it is stored.
@@ -63,23 +63,15 @@ void frmAutoFileDel::RunRemoval() {
     workerTarget_ = hWnd();
     // The page's thread only shows progress and answers the system; the steps, which wait on
     // files, components and other programs, run on the worker.
-    worker_.reset(::CreateThread(nullptr, 0, &frmAutoFileDel::WorkerMain, this, 0, nullptr));
-    if (!worker_) {
+    const bool started = worker_.Start(workerTarget_, kRemovalEndedMessage, [this] {
+        ComApartment com;  // the component and shortcut steps need COM on their own thread
+        RunRemovalSteps();
+    });
+    if (!started) {
         // Without a thread the removal still runs, as before, on this one.
         RunRemovalSteps();
         FinishRemoval();
     }
-}
-
-DWORD WINAPI frmAutoFileDel::WorkerMain(LPVOID parameter) {
-    auto& page = *static_cast<frmAutoFileDel*>(parameter);
-    const HWND window = page.workerTarget_;
-    {
-        ComApartment com;  // the component and shortcut steps need COM on their own thread
-        page.RunRemovalSteps();
-    }
-    ::PostMessageW(window, kRemovalEndedMessage, 0, 0);
-    return 0;
 }
 
 void frmAutoFileDel::RunRemovalSteps() {
@@ -98,24 +90,14 @@ void frmAutoFileDel::ShowLatestProgress() {
 }
 
 void frmAutoFileDel::FinishRemoval() {
-    JoinWorker();
+    worker_.Join();
     displayTimer_->Enabled(false);
     ShowLatestProgress();
     Attempt(L"ShowFinishPage", [] { LoadPage<DelFinish>().Show(); });
 }
 
-void frmAutoFileDel::JoinWorker() {
-    if (!worker_) return;
-    // The worker may be sending this thread a message (the hidden text box) and wait for it.
-    HANDLE thread = worker_.get();
-    while (::MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) {
-        MSG msg;
-        ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    }
-    worker_.reset();
-}
-
-void frmAutoFileDel::OnUnload() { JoinWorker(); }
+// The worker may be sending this thread a message (the hidden text box): it is answered.
+void frmAutoFileDel::OnUnload() { worker_.Join(); }
 
 // Once the removal has started, the page stays until the finish page replaces it: closing it
 // half-way would leave the product half removed.

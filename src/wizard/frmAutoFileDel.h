@@ -7,6 +7,7 @@
 #include "platform/Handles.h"
 #include "removal/ProgressPageSteps.h"
 #include "wizard/LatestProgress.h"
+#include "wizard/PageWorker.h"
 #include "wizard/WizardPage.h"
 
 namespace ta {
@@ -27,7 +28,7 @@ public:
     void RunRemoval();
     // The removal steps themselves, every one in its order, each passed over when it fails.
     void RunRemovalSteps();
-    bool RemovalRunning() const noexcept { return static_cast<bool>(worker_); }
+    bool RemovalRunning() const noexcept { return worker_.Running(); }
 
     Label* Label1 = nullptr;
     Label* Label2 = nullptr;
@@ -59,16 +60,13 @@ private:
     // Once the last step has run: joins the worker (if any), shows the final progress and opens
     // the finish page.
     void FinishRemoval();
-    // Waits for the worker, answering the messages it sends this thread meanwhile.
-    void JoinWorker();
-    static DWORD WINAPI WorkerMain(LPVOID page);
 
     bool removalStarted_ = false;
     int32_t barMax_ = 0;
     Timer* displayTimer_ = nullptr;
     LatestProgress latest_;
-    KernelHandle worker_;
     HWND workerTarget_ = nullptr;  // where the worker posts; fixed before it starts
+    PageWorker worker_;
 };
 
 }  // namespace ta

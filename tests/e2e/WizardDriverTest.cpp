@@ -1,6 +1,7 @@
 // The uninstaller end to end: the real TaUnInst.exe in the prefix, driven as a person would.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "e2e/WizardDriver.h"
@@ -78,6 +79,58 @@ private:
     std::wstring folder_;
 };
 
+// A program of the person's that the product is loaded into, running with a window: the idle
+// fixture under the program's name, in a folder of its own outside the product's (see
+// ta_idle.exe for what --draft and --stubborn make it do). Its record is where it writes.
+class RunningProgram {
+public:
+    RunningProgram(const std::wstring& name, const std::wstring& behaviour)
+        : folder_(L"C:\\ta_e2e_" + name + L"." + std::to_wstring(::GetCurrentProcessId())),
+          exe_(folder_ + L"\\" + name + L".exe") {
+        ::CreateDirectoryW(folder_.c_str(), nullptr);
+        ::DeleteFileW(Record().c_str());
+        ::CopyFileW((ExeFolder() + L"\\ta_idle.exe").c_str(), exe_.c_str(), FALSE);
+        std::wstring commandLine = L"\"" + exe_ + L"\" " + behaviour + L" \"" + Record() + L"\"";
+        STARTUPINFOW si{};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi{};
+        if (::CreateProcessW(exe_.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+            process_.reset(pi.hProcess);
+            ::CloseHandle(pi.hThread);
+            ::WaitForInputIdle(pi.hProcess, 10000);
+        }
+    }
+    ~RunningProgram() {
+        if (process_ && !Ended(0)) ::TerminateProcess(process_.get(), 1);
+        if (process_) ::WaitForSingleObject(process_.get(), 5000);
+        ::DeleteFileW(exe_.c_str());
+        ::DeleteFileW(Record().c_str());
+        ::RemoveDirectoryW(folder_.c_str());
+    }
+    bool Started() const { return static_cast<bool>(process_); }
+    bool Ended(DWORD waitMs) const { return ::WaitForSingleObject(process_.get(), waitMs) == WAIT_OBJECT_0; }
+    std::wstring Record() const { return folder_ + L"\\record.txt"; }
+    std::string RecordText() const {
+        std::string text(4096, '\0');
+        HANDLE file = ::CreateFileW(Record().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+        DWORD read = 0;
+        if (file != INVALID_HANDLE_VALUE) {
+            ::ReadFile(file, text.data(), static_cast<DWORD>(text.size()), &read, nullptr);
+            ::CloseHandle(file);
+        }
+        text.resize(read);
+        return text;
+    }
+
+private:
+    std::wstring folder_;
+    std::wstring exe_;
+    KernelHandle process_;
+};
+
+constexpr char kDraftSaved[] = "draft saved on WM_QUERYENDSESSION\r\n";
+
 // Each road starts with an installed product and the program showing its start page.
 class WizardDriverTest : public ::testing::Test {
 protected:
@@ -129,6 +182,50 @@ TEST_F(WizardDriverTest, YesRemovesTheProductAndDoneEndsTheProgram) {
 
     Press(FindChild(finish, L"완료"));
     EXPECT_EQ(program.WaitForExit(kWait), 0u);  // everything gone
+}
+
+TEST_F(WizardDriverTest, ProgramsAreAskedToCloseWhileTheStartPageKeepsAnswering) {
+    RunningProgram mail(L"mailbox", L"--draft"), viewer(L"viewer", L"--stubborn");
+    ASSERT_TRUE(mail.Started() && viewer.Started());
+    ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, kProductKey, L"PROGRAM", L"mailbox;viewer;"));
+    ASSERT_TRUE(PressAndAnswer(start, L"다음 >", L"타르닐 제거", IDYES));
+
+    // While the viewer is waited for, the close box and "취소" do nothing, and the page answers
+    // at once every time it is asked.
+    ::PostMessageW(start, WM_SYSCOMMAND, SC_CLOSE, 0);
+    Press(FindChild(start, L"취소"));
+    const ULONGLONG begin = ::GetTickCount64();
+    int asked = 0, answered = 0;
+    ULONGLONG slowest = 0;
+    while (::IsWindow(start) && ::GetTickCount64() - begin < kWait) {
+        const ULONGLONG sent = ::GetTickCount64();
+        DWORD_PTR result = 0;
+        const bool answer = ::SendMessageTimeoutW(start, WM_NULL, 0, 0, SMTO_NORMAL, 100, &result) != 0;
+        if (!::IsWindow(start)) break;  // the page went meanwhile
+        ++asked;
+        answered += answer;
+        slowest = std::max(slowest, ::GetTickCount64() - sent);
+        ::Sleep(20);
+    }
+    const ULONGLONG waited = ::GetTickCount64() - begin;
+    EXPECT_GE(waited, 4000u) << "the viewer refuses to close: it is given a few seconds";
+    EXPECT_LT(waited, 15000u);
+    EXPECT_EQ(answered, asked) << "slowest answer " << slowest << " ms";
+    EXPECT_LT(slowest, 100u);
+    EXPECT_EQ(WaitForMessageBox(program.Pid(), L"타르닐 삭제", 0), nullptr) << "취소 asked during the wait";
+
+    // The draft is saved and the mail program gone by itself; the viewer is ended.
+    EXPECT_EQ(mail.RecordText(), kDraftSaved);
+    EXPECT_TRUE(mail.Ended(0));
+    EXPECT_TRUE(viewer.Ended(5000));
+    EXPECT_EQ(viewer.RecordText(), "WM_QUERYENDSESSION refused\r\nWM_CLOSE ignored\r\n");
+
+    // Then the removal runs as always.
+    HWND finish = WaitForPage(program.Pid(), L"완료", 60000);
+    ASSERT_NE(finish, nullptr);
+    Press(FindChild(finish, L"완료"));
+    EXPECT_EQ(program.WaitForExit(kWait), 0u);
+    EXPECT_EQ(product.FilesLeft(), 0);
 }
 
 TEST_F(WizardDriverTest, NoToTheClosingNoticeEndsWithNothingRemoved) {
@@ -238,15 +335,22 @@ private:
 TEST(UnattendedRemoval, RemovesWithoutAWindowLogsEveryItemAndSaysSoAgainOnAnEmptyMachine) {
     InstalledProduct product;
     LogFolder logs;
+    // Somebody works in the mail program: nobody is warned, and the draft still is not lost.
+    RunningProgram mail(L"mailbox", L"--draft");
+    ASSERT_TRUE(mail.Started());
+    ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, kProductKey, L"PROGRAM", L"mailbox;"));
     bool showedWindow = true;
     EXPECT_EQ(RunUnattended(L"/S /log=\"" + logs.Log() + L"\"", showedWindow), 0u);
     EXPECT_FALSE(showedWindow);
     EXPECT_EQ(product.FilesLeft(), 0);
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kProductKey));
+    EXPECT_EQ(mail.RecordText(), kDraftSaved);
+    EXPECT_TRUE(mail.Ended(0));
 
     const auto lines = LogLines(logs.Log());
     ASSERT_GT(lines.size(), 5u);
     EXPECT_TRUE(AnyLine(lines, L"switches: /S /log="));
+    EXPECT_TRUE(AnyLine(lines, L"\tprocess\tmailbox.exe (", L"\tclosed\t"));
     for (int i = 0; i < InstalledProduct::kFiles; ++i) EXPECT_TRUE(AnyLine(lines, product.File(i), L"\tremoved")) << i;
     // Nothing is said to be removed that was not the product's.
     for (const auto& line : lines) {

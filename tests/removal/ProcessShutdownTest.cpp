@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "platform/AppShell.h"
+#include "platform/RemovalRecord.h"
+#include "removal/CloseRequest.h"
 #include "removal/ProKill.h"
 #include "removal/TarnilSet.h"
 #include "support/TestRegistry.h"
@@ -111,6 +113,43 @@ TEST_F(ProductKey, StopControlProcessEndsEveryControlProcess) {
     EXPECT_TRUE(first.Ended(kEndWaitMs));
     EXPECT_TRUE(second.Ended(kEndWaitMs));
     EXPECT_FALSE(other.Ended(kSurviveWaitMs));
+}
+
+TEST_F(ProductKey, ProgramsWithWindowsAreAskedToCloseAndOnlyThoseThatStayAreEnded) {
+    ScratchFolder folder(CurrentTestFolderName());
+    const std::wstring draft = folder / L"draft.txt", refusals = folder / L"refusals.txt",
+                       hang = folder / L"hang.txt";
+    RunningCopy mail(folder, L"mailbox.exe", L"--draft \"" + draft + L"\""),
+        viewer(folder, L"viewer.exe", L"--stubborn \"" + refusals + L"\""),
+        player(folder, L"player.exe", L"--hung \"" + hang + L"\""), service(folder, L"helper.exe");
+    ASSERT_TRUE(mail.Started() && viewer.Started() && player.Started() && service.Started());
+    SetProgram(L"mailbox;viewer;player;helper;");
+    ta::RemovalRecord record;
+    ta::RecordingScope recording(record);
+
+    const ULONGLONG start = ::GetTickCount64();
+    TarnilSet::StopProductProcesses();
+    const ULONGLONG took = ::GetTickCount64() - start;
+
+    // The mail program saved its draft when asked and went by itself.
+    EXPECT_TRUE(mail.Ended(0));
+    EXPECT_EQ(ta::test::fixtures::ReadText(draft), "draft saved on WM_QUERYENDSESSION\r\n");
+    // The one that refuses was asked both ways, the one that hangs was not waited for beyond the
+    // answer's limit, and both were ended after one wait that they shared.
+    EXPECT_TRUE(viewer.Ended(kEndWaitMs) && player.Ended(kEndWaitMs) && service.Ended(kEndWaitMs));
+    EXPECT_EQ(ta::test::fixtures::ReadText(refusals), "WM_QUERYENDSESSION refused\r\nWM_CLOSE ignored\r\n");
+    EXPECT_EQ(ta::test::fixtures::ReadText(hang), "WM_QUERYENDSESSION hung\r\n");
+    EXPECT_GE(took, ProKill::kCloseWaitMs - 200);
+    EXPECT_LT(took, ProKill::kCloseWaitMs + CloseRequest::kAnswerWaitMs + 1500);
+
+    const auto outcome = [&](const wchar_t* name, const RunningCopy& copy) {
+        const auto entry = record.Find(std::wstring(name) + L" (" + std::to_wstring(copy.id()) + L")");
+        return entry ? ta::OutcomeName(entry->outcome) : L"none";
+    };
+    EXPECT_STREQ(outcome(L"mailbox.exe", mail), L"closed");
+    EXPECT_STREQ(outcome(L"viewer.exe", viewer), L"ended");
+    EXPECT_STREQ(outcome(L"player.exe", player), L"ended");
+    EXPECT_STREQ(outcome(L"helper.exe", service), L"ended");  // no window: ended at once, as always
 }
 
 TEST(ParseProgramList, OneNameWithoutSeparatorIsEndedAtOnce) {

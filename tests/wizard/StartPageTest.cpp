@@ -129,7 +129,7 @@ TEST_F(StartPageTest, YesReadsSettingsOpensProgressPageAndUnloadsItself) {
     Un_Start& page = ShowStartPage();
     shell.answers = {IDYES};
     Click(page, 1);
-    DispatchPendingMessages();
+    ASSERT_TRUE(PumpUntil([] { return FindPage<frmAutoFileDel>() != nullptr; }, 10000));
 
     EXPECT_EQ(shell.endCount, 0);
     EXPECT_EQ(PidSetting, L"P-77");
@@ -145,6 +145,7 @@ TEST_F(StartPageTest, YesWithoutProductKeyStillOpensProgressPage) {
     Un_Start& page = ShowStartPage();
     shell.answers = {IDYES};
     Click(page, 1);
+    ASSERT_TRUE(PumpUntil([] { return FindPage<frmAutoFileDel>() != nullptr; }, 10000));
     EXPECT_EQ(PidSetting, L"Error");
     EXPECT_EQ(MServerSetting, L"Error");
     EXPECT_NE(FindPage<frmAutoFileDel>(), nullptr);
