@@ -20,7 +20,7 @@
 #include "platform/Handles.h"
 #include "platform/Page.h"
 #include "platform/Picture.h"
-#include "platform/ProgramValues.h"
+#include "platform/RemovalRun.h"
 #include "platform/RemovalRecord.h"
 #include "wizard/DelFinish.h"
 #include "wizard/frmAutoFileDel.h"
@@ -135,10 +135,10 @@ private:
 // The whole page: shown, its removal run, until the finish page is there. Answers the seconds.
 double RunPage(const std::wstring& root, int64_t total, double& longestMs, int& probes, double& filesStep) {
     SetProductKey(root, total);
-    ta::RemovalRecord record;
+    ta::RemovalRun run;
+    ta::RemovalRecord& record = run.record;
     ta::RecordingScope recording(record);
-    ta::DeletedBytes = 0;
-    auto& page = ta::LoadPage<ta::frmAutoFileDel>();
+    auto& page = ta::LoadPage<ta::frmAutoFileDel>(run);
     page.Timer1->Enabled(false);  // started at once below, not a second later
     page.Show();
     ta::DispatchPendingMessages();

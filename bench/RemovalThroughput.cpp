@@ -15,8 +15,7 @@
 #include "controls/progressbar/ucProgressBar.h"
 #include "BareRemoval.h"
 #include "platform/Handles.h"
-#include "platform/ProgramValues.h"
-#include "removal/ProgressPageSteps.h"
+#include "removal/RemovalSteps.h"
 
 namespace {
 
@@ -27,7 +26,7 @@ const wchar_t kBenchRoot[] = L"C:\\TaUnInstBench";
 
 // The progress page as far as the file steps see it: the real bar and a label, both repainting
 // at once, on a visible window.
-class BenchPage : public ta::ProgressPageSteps {
+class BenchPage : public ta::RemovalProgress {
 public:
     BenchPage() {
         WNDCLASSW wc{};
@@ -48,17 +47,17 @@ public:
     ~BenchPage() override { ::DestroyWindow(window_); }
     ta::ucProgressBar bar;
     bool showPaths = false;
+    ta::RemovalRun run;
+    ta::RemovalSteps steps{run, *this};
 
-protected:
-    void SetBarValue(int32_t value) override { bar.Value(value); }
-    int32_t BarMax() const override { return bar.Max(); }
+    void ShowDeletedBytes(int32_t value) override { bar.Value(value); }
+    void ShowComplete() override { bar.Value(bar.Max()); }
     void ShowFilePath(const std::wstring& path) override {
         if (!showPaths) return;
         ::SetWindowTextW(label_, path.c_str());
         ::UpdateWindow(label_);
     }
-    void SetText1(const std::wstring&) override {}
-    std::wstring Text1() const override { return {}; }
+    void ShowClassId(const std::wstring&) override {}
 
 private:
     HWND window_ = nullptr;
@@ -158,7 +157,7 @@ int main(int argc, char** argv) {
         seconds[side] += Time([&] {
             std::wstring path = folder;
             int16_t files = 0, dirs = 0;
-            page.FindFilesAPI(path, L"*.*", files, dirs);
+            page.steps.FindFilesAPI(path, L"*.*", files, dirs);
         });
     };
     for (int round = 0; round < rounds; ++round) {
@@ -168,7 +167,7 @@ int main(int argc, char** argv) {
         for (int folder = 0; folder < kFolders; ++folder) {
             const std::wstring name = L"\\folder" + std::to_wstring(folder);
             if (folder == 0) {  // the bar starts from empty for each page's tree
-                ta::DeletedBytes = 0;
+                page.run.DeletedBytes = 0;
                 page.bar.Value(0);
             }
             for (int turn = 0; turn < 3; ++turn) {

@@ -6,6 +6,7 @@
 
 #include "platform/AppShell.h"
 #include "platform/ContinueOnError.h"
+#include "platform/HandleWatch.h"
 #include "platform/ResourceIds.h"
 #include "platform/SystemLibrary.h"
 #include "platform/Twips.h"
@@ -577,13 +578,20 @@ bool TranslatePageKey(const MSG& msg) {
 }
 
 int RunMessageLoop() {
-    MSG msg;
-    while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        if (TranslatePageKey(msg)) continue;
-        ::TranslateMessage(&msg);
-        ::DispatchMessageW(&msg);
+    // Messages and the watched handles together, so that a page learns of its worker's end
+    // from the worker itself.
+    for (;;) {
+        RunSignalledWatches();
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) return static_cast<int>(msg.wParam);
+            if (TranslatePageKey(msg)) continue;
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+        RunSignalledWatches();
+        WaitForMessageOrWatch();
     }
-    return static_cast<int>(msg.wParam);
 }
 
 void DispatchPendingMessages() {
@@ -594,6 +602,7 @@ void DispatchPendingMessages() {
         ::TranslateMessage(&msg);
         ::DispatchMessageW(&msg);
     }
+    RunSignalledWatches();
 }
 
 }  // namespace ta

@@ -16,6 +16,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -265,10 +266,10 @@ std::vector<Page*> LoadedPages();
 // Takes ownership of a new page and loads it.
 void AdoptAndLoad(std::unique_ptr<Page> page);
 
-// Creates and loads a page of class P; answers it.
-template <typename P>
-P& LoadPage() {
-    auto page = std::make_unique<P>();
+// Creates a page of class P from the arguments and loads it; answers it.
+template <typename P, typename... Args>
+P& LoadPage(Args&&... args) {
+    auto page = std::make_unique<P>(std::forward<Args>(args)...);
     P& ref = *page;
     AdoptAndLoad(std::move(page));
     return ref;

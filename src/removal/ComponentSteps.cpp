@@ -8,12 +8,12 @@
 #include "platform/AppError.h"
 #include "platform/ContinueOnError.h"
 #include "platform/OrdinaryFile.h"
-#include "platform/ProgramValues.h"
+#include "platform/RemovalRun.h"
 #include "platform/RemovalRecord.h"
 #include "platform/Text.h"
 #include "registry/Regset.h"
 #include "removal/ClassRegistration.h"
-#include "removal/ProgressPageSteps.h"
+#include "removal/RemovalSteps.h"
 #include "removal/RegSvr32.h"
 
 namespace ta {
@@ -26,8 +26,6 @@ constexpr wchar_t kBrowserHelperKeys[] =
 constexpr size_t kMaxUnits = 256;
 constexpr wchar_t kMaxUnit = 255;
 
-std::wstring InSystemDir(std::wstring_view name) { return SystemDir + L"\\" + std::wstring(name); }
-
 // Frees the text StringFromCLSID hands out.
 struct CoTaskText {
     LPOLESTR text = nullptr;
@@ -36,7 +34,9 @@ struct CoTaskText {
 
 }  // namespace
 
-void ProgressPageSteps::TextFromPointer(const wchar_t* address, std::wstring& buffer) {
+std::wstring RemovalSteps::InSystemDir(const std::wstring& name) const { return run_.SystemDir + L"\\" + name; }
+
+void RemovalSteps::TextFromPointer(const wchar_t* address, std::wstring& buffer) {
     if (!address) RaiseOutOfRange();
     std::string bytes;
     for (size_t i = 0;; ++i) {
@@ -52,7 +52,7 @@ void ProgressPageSteps::TextFromPointer(const wchar_t* address, std::wstring& bu
     buffer = FromAnsi(ansi);
 }
 
-void ProgressPageSteps::RemoveBrowserHelper() {
+void RemovalSteps::RemoveBrowserHelper() {
     Attempt(L"RemoveBrowserHelper", [this] {
         CLSID classId{};  // stays all zeros when the identifier is not registered
         ::CLSIDFromProgID(kBrowserHelperProgId, &classId);
@@ -61,14 +61,14 @@ void ProgressPageSteps::RemoveBrowserHelper() {
         std::wstring buffer(255, L'\0');
         TextFromPointer(text.text, buffer);
         StripNulls(buffer);
-        SetText1(buffer);
-        const std::wstring classIdText = Text1();
+        const std::wstring classIdText = buffer;
+        progress_.ShowClassId(classIdText);
         // An empty id would name the parent of every browser helper object.
         if (classIdText.empty()) return;
         const std::wstring key = kBrowserHelperKeys + classIdText;
         RecordStatus(ItemKind::Key, key, Regset::DeleteKey(key));
     });
-    Attempt(L"RemoveBrowserHelper", [] {
+    Attempt(L"RemoveBrowserHelper", [this] {
         const std::wstring component = InSystemDir(L"tageturl.dll");
         const RegSvr32::EntryPointCall call = RegSvr32::CallEntryPoint(component, true);
         if (call.Succeeded()) {
@@ -93,8 +93,8 @@ void ProgressPageSteps::RemoveBrowserHelper() {
     });
 }
 
-void ProgressPageSteps::RestoreTextServices() {
-    Attempt(L"RestoreTextServices", [] {
+void RemovalSteps::RestoreTextServices() {
+    Attempt(L"RestoreTextServices", [this] {
         const std::wstring library = InSystemDir(L"msctf.dll");
         if (!IsOrdinaryFile(library))
             Record(ItemKind::Component, library, Outcome::Absent);

@@ -9,11 +9,10 @@
 #include "platform/ContinueOnError.h"
 #include "platform/Handles.h"
 #include "platform/OrdinaryFile.h"
-#include "platform/ProgramValues.h"
 #include "platform/Text.h"
 #include "removal/DeletionPool.h"
 #include "removal/FileRemoval.h"
-#include "removal/ProgressPageSteps.h"
+#include "removal/RemovalSteps.h"
 
 namespace ta {
 namespace {
@@ -67,7 +66,7 @@ DWORD ForEachEntry(const std::wstring& pattern, Visit&& visit) {
     }
     do {
         std::wstring name(entry.cFileName, MAX_PATH);
-        ProgressPageSteps::StripNulls(name);
+        RemovalSteps::StripNulls(name);
         if (!IsDotEntry(name)) visit(name, entry);
     } while (::FindNextFileW(search.get(), &entry));
     const DWORD ended = ::GetLastError();
@@ -106,19 +105,19 @@ bool MatchesEveryName(const std::wstring& pattern) { return pattern == L"*" || p
 
 }  // namespace
 
-std::wstring ProgressPageSteps::StripNulls(std::wstring& text) {
+std::wstring RemovalSteps::StripNulls(std::wstring& text) {
     const size_t nul = text.find(L'\0');
     if (nul != std::wstring::npos) text.resize(nul);
     return text;
 }
 
-void ProgressPageSteps::ShowProgress(int64_t size, const std::wstring& path) {
-    AddUnlessOverflow(DeletedBytes, size);
-    Attempt(L"ShowBarValue", [&] { SetBarValue(DeletedBytes); });
-    Attempt(L"ShowFilePath", [&] { ShowFilePath(path); });
+void RemovalSteps::ShowProgress(int64_t size, const std::wstring& path) {
+    AddUnlessOverflow(run_.DeletedBytes, size);
+    Attempt(L"ShowBarValue", [&] { progress_.ShowDeletedBytes(run_.DeletedBytes); });
+    Attempt(L"ShowFilePath", [&] { progress_.ShowFilePath(path); });
 }
 
-int32_t ProgressPageSteps::FindFilesAPI(std::wstring& path, const std::wstring& SearchStr, int16_t& FileCount,
+int32_t RemovalSteps::FindFilesAPI(std::wstring& path, const std::wstring& SearchStr, int16_t& FileCount,
                                         int16_t& DirCount) {
     if (path.empty() || path.back() != L'\\') path += L'\\';
     if (!IsRealFolder(path)) {
@@ -133,7 +132,7 @@ int32_t ProgressPageSteps::FindFilesAPI(std::wstring& path, const std::wstring& 
     return counted;
 }
 
-int64_t ProgressPageSteps::RemoveFilesBelow(const std::wstring& shownDir, const std::wstring& longDir,
+int64_t RemovalSteps::RemoveFilesBelow(const std::wstring& shownDir, const std::wstring& longDir,
                                             const std::wstring& SearchStr, int16_t& FileCount, int16_t& DirCount,
                                             DeletionPool& deletions) {
     int64_t counted = 0;
@@ -184,8 +183,8 @@ int64_t ProgressPageSteps::RemoveFilesBelow(const std::wstring& shownDir, const 
     return counted;
 }
 
-void ProgressPageSteps::RemoveInstallFolders() {
-    std::wstring folder = InstallPath;
+void RemovalSteps::RemoveInstallFolders() {
+    std::wstring folder = run_.InstallPath;
     while (!folder.empty() && folder.back() == L'\\') folder.pop_back();
     // Without a folder the names below would fall on the current drive's root.
     if (folder.empty() || !IsRealFolder(folder)) return;
@@ -206,15 +205,15 @@ void ProgressPageSteps::RemoveInstallFolders() {
     Attempt(L"RemoveInstallFolders", [&] { RecordDeletion(ItemKind::Folder, folder, RemoveEmptyFolder(folder)); });
 }
 
-void ProgressPageSteps::DeleteSystemFiles() {
+void RemovalSteps::DeleteSystemFiles() {
     for (const wchar_t* name : kSystemFiles) Attempt(L"DeleteSystemFiles", [&] { DeleteSystemFile(name); });
-    Attempt(L"ShowBarValue", [&] { SetBarValue(BarMax()); });
+    Attempt(L"ShowBarValue", [&] { progress_.ShowComplete(); });
 }
 
-void ProgressPageSteps::DeleteSystemFile(const std::wstring& name) {
+void RemovalSteps::DeleteSystemFile(const std::wstring& name) {
     // Without the system folder the path would fall on the current drive's root.
-    if (SystemDir.empty()) return;
-    const std::wstring path = SystemDir + L"\\" + name;
+    if (run_.SystemDir.empty()) return;
+    const std::wstring path = InSystemDir(name);
     const std::wstring longPath = LongPathForm(path);
     if (!IsOrdinaryFile(longPath)) {
         Record(ItemKind::File, path, Outcome::Absent);

@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "platform/ContinueOnError.h"
-#include "platform/ProgramValues.h"
 #include "report/SoapClient.h"
 #include "report/SoapError.h"
 
@@ -20,30 +19,30 @@ std::wstring FailureWords(const AppError& error) {
 
 }  // namespace
 
-void SendUninstallReport() {
-    const bool noPid = PidSetting == L"Error" || PidSetting.empty();
-    if (noPid || MServerSetting.empty() || MServerSetting == L"Error") {
-        Record(ItemKind::Report, MServerSetting, Outcome::Absent, 0, KeptBy::None,
+void SendUninstallReport(const RemovalRun& run) {
+    const bool noPid = run.PidSetting == L"Error" || run.PidSetting.empty();
+    if (noPid || run.MServerSetting.empty() || run.MServerSetting == L"Error") {
+        Record(ItemKind::Report, run.MServerSetting, Outcome::Absent, 0, KeptBy::None,
                noPid ? L"not sent: no installation id" : L"not sent: no server setting");
         return;
     }
 
     // Whatever becomes of it is the report's own outcome: it never stands for the removal's.
-    Attempt(L"SendUninstallReport", [] {
+    Attempt(L"SendUninstallReport", [&run] {
         try {
             report::SoapClient client;
-            client.Initialize(MServerSetting + L"/webservice5/Ta_Login.asmx?wsdl", L"", L"", L"");
+            client.Initialize(run.MServerSetting + L"/webservice5/Ta_Login.asmx?wsdl", L"", L"", L"");
             client.SetClientProperty(L"ServerHTTPRequest", true);
             client.SetConnectorProperty(L"Timeout", 5000L);
             std::vector<std::wstring> arguments(10);
-            arguments[0] = PidSetting;
+            arguments[0] = run.PidSetting;
             arguments[8] = L"30";
             client.Call(L"Ta_Logon", arguments);  // the answer is not used
         } catch (const AppError& error) {
-            Record(ItemKind::Report, MServerSetting, Outcome::Failed, 0, KeptBy::None, FailureWords(error));
+            Record(ItemKind::Report, run.MServerSetting, Outcome::Failed, 0, KeptBy::None, FailureWords(error));
             return;
         }
-        Record(ItemKind::Report, MServerSetting, Outcome::Done, 0, KeptBy::None, L"sent");
+        Record(ItemKind::Report, run.MServerSetting, Outcome::Done, 0, KeptBy::None, L"sent");
     });
 }
 

@@ -16,8 +16,7 @@ void DelFinish::OnLoad() {
     Label2 = &AddLabel({240, 1680, 6255, 375}, L"타르닐 프로그램 제거작업이 모두 완료되었습니다.");
     Label4 = &AddLabel({240, 2280, 4935, 375}, L"완료를 누르시면 타르닐 프로그램 제거작업을 마칩니다.");
     // Files another program held go at the next restart; the person should know before leaving.
-    const RemovalRecord* record = CurrentRecord();
-    if (record && WaitsForRestart(record->Entries()))
+    if (WaitsForRestart(Run().record.Entries()))
         RestartLabel = &AddLabel({240, 2880, 6255, 375}, L"일부 파일은 컴퓨터를 다시 시작하면 삭제됩니다.");
     AddButtonRow();
 
@@ -37,13 +36,10 @@ void DelFinish::OnActivate() { Command1(1)->SetFocus(); }
 
 void DelFinish::OnCommand1Click(int index) {
     if (index != 1) return;
-    Attempt(L"SendUninstallReport", [] { SendUninstallReport(); });
+    Attempt(L"SendUninstallReport", [&] { SendUninstallReport(Run()); });
     Unload();
 }
 
-void DelFinish::OnUnload() {
-    const RemovalRecord* record = CurrentRecord();
-    EndRun(record ? ExitCodeOf(record->Entries()) : kExitSuccess);
-}
+void DelFinish::OnUnload() { EndRun(ExitCodeOf(Run().record.Entries())); }
 
 }  // namespace ta

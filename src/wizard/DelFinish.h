@@ -7,6 +7,8 @@ namespace ta {
 
 class DelFinish : public WizardPage {
 public:
+    using WizardPage::WizardPage;
+
     Label* Label1 = nullptr;
     Label* Label2 = nullptr;
     Label* Label4 = nullptr;

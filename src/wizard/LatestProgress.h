@@ -19,17 +19,23 @@ public:
         std::lock_guard lock(mutex_);
         path_ = path;
     }
+    void ClassId(const std::wstring& text) {
+        std::lock_guard lock(mutex_);
+        classId_ = text;
+    }
 
     // What changed since the last Take.
     struct Changes {
         std::optional<int32_t> value;
         std::optional<std::wstring> path;
+        std::optional<std::wstring> classId;
     };
     Changes Take() {
         std::lock_guard lock(mutex_);
-        Changes changes{value_, std::move(path_)};
+        Changes changes{value_, std::move(path_), std::move(classId_)};
         value_.reset();
         path_.reset();
+        classId_.reset();
         return changes;
     }
 
@@ -37,6 +43,7 @@ private:
     SlimMutex mutex_;
     std::optional<int32_t> value_;
     std::optional<std::wstring> path_;
+    std::optional<std::wstring> classId_;
 };
 
 }  // namespace ta

@@ -5,6 +5,7 @@
 #include "platform/ContinueOnError.h"
 #include "registry/Regset.h"
 #include "removal/CreateShortCut.h"
+#include "removal/RemovalSteps.h"
 #include "removal/TarnilSet.h"
 #include "report/UninstallReport.h"
 #include "wizard/HandOver.h"
@@ -13,30 +14,15 @@
 #include "wizard/Startup.h"
 
 namespace ta {
-namespace {
 
-// The progress page's steps with nobody to show them to.
-class HeadlessSteps : public ProgressPageSteps {
-protected:
-    void SetBarValue(int32_t) override {}
-    int32_t BarMax() const override { return 0; }
-    void ShowFilePath(const std::wstring&) override {}
-    void SetText1(const std::wstring& text) override { text1_ = text; }
-    std::wstring Text1() const override { return text1_; }
-
-private:
-    std::wstring text1_;
-};
-
-}  // namespace
-
-void RunHandOverSteps() {
-    Attempt(L"LoadServerSettings", [] { LoadServerSettings(); });
+void RunHandOverSteps(RemovalRun& run) {
+    Attempt(L"LoadServerSettings", [&] { LoadServerSettings(run); });
     Attempt(L"StopProductProcesses", [] { TarnilSet::StopProductProcesses(); });
     Attempt(L"StopControlProcess", [] { TarnilSet::StopControlProcess(); });
 }
 
-void RunProgressSteps(ProgressPageSteps& steps, const std::function<void()>& stepEnded) {
+void RunProgressSteps(RemovalRun& run, RemovalProgress& progress, const std::function<void()>& stepEnded) {
+    RemovalSteps steps(run, progress);
     const auto step = [&](const wchar_t* name, auto&& body) {
         Attempt(name, body);
         if (stepEnded) Attempt(L"StepEnded", stepEnded);
@@ -45,18 +31,19 @@ void RunProgressSteps(ProgressPageSteps& steps, const std::function<void()>& ste
         RecordStatus(ItemKind::Value, std::wstring(TarnilSet::kProductKey) + L"\\Uninstall",
                      Regset::SetDwordValue(TarnilSet::kProductKey, L"Uninstall", 0), Outcome::Done);
     });
-    step(L"ProgramPath", [&] { steps.InstallPath = Regset::GetStringValue(TarnilSet::kProductKey, L"ProgramPath"); });
+    step(L"ProgramPath", [&] { run.InstallPath = Regset::GetStringValue(TarnilSet::kProductKey, L"ProgramPath"); });
     step(L"FindFilesAPI", [&] {
         // The install folder is emptied only when it is plainly the product's own.
-        const auto guarded = GuardedInstallPath(steps.InstallPath);
+        const auto guarded = GuardedInstallPath(run.InstallPath);
         if (!guarded) {
-            RecordKept(ItemKind::Folder, steps.InstallPath, KeptBy::Guard);
+            RecordKept(ItemKind::Folder, run.InstallPath, KeptBy::Guard);
             return;
         }
-        steps.InstallPath = *guarded;
-        MoveOriginalOutOf(steps.InstallPath);
+        run.InstallPath = *guarded;
+        MoveOriginalOutOf(run.InstallPath);
+        std::wstring searched = run.InstallPath;  // the walk's own copy; it gains the trailing "\"
         int16_t fileCount = 0, dirCount = 0;
-        steps.FindFilesAPI(steps.InstallPath, L"*.*", fileCount, dirCount);
+        steps.FindFilesAPI(searched, L"*.*", fileCount, dirCount);
         Attempt(L"RemoveInstallFolders", [&] { steps.RemoveInstallFolders(); });
     });
     step(L"RemoveBrowserHelper", [&] { steps.RemoveBrowserHelper(); });
@@ -66,11 +53,11 @@ void RunProgressSteps(ProgressPageSteps& steps, const std::function<void()>& ste
     step(L"RestoreTextServices", [&] { steps.RestoreTextServices(); });
 }
 
-int RunSilentRemoval() {
-    RunHandOverSteps();
-    HeadlessSteps steps;
-    RunProgressSteps(steps);
-    Attempt(L"SendUninstallReport", [] { SendUninstallReport(); });
+int RunSilentRemoval(RemovalRun& run) {
+    RunHandOverSteps(run);
+    NoProgress nobody;
+    RunProgressSteps(run, nobody);
+    Attempt(L"SendUninstallReport", [&] { SendUninstallReport(run); });
     const RemovalRecord* record = CurrentRecord();
     return record ? ExitCodeOf(record->Entries()) : kExitSuccess;
 }

@@ -1,19 +1,21 @@
 #pragma once
-// The removal's steps in their order, shared by the wizard's pages and the silent run.
+// The removal's steps in their order, shared by the wizard's pages and the silent run. Each
+// takes the run it acts on; the progress page's steps also tell a progress what they do.
 #include <functional>
 
-#include "removal/ProgressPageSteps.h"
+#include "platform/RemovalRun.h"
+#include "removal/RemovalProgress.h"
 
 namespace ta {
 
 // What follows the person's "예" on the start page: the report's settings, the product's
 // processes and the tray.
-void RunHandOverSteps();
+void RunHandOverSteps(RemovalRun& run);
 // The progress page's steps, every one in its order, each passed over when it fails; stepEnded
 // runs after each.
-void RunProgressSteps(ProgressPageSteps& steps, const std::function<void()>& stepEnded = {});
+void RunProgressSteps(RemovalRun& run, RemovalProgress& progress, const std::function<void()>& stepEnded = {});
 // The whole removal without any window or question: the hand-over, the progress page's steps
 // and the report. Answers the exit code.
-int RunSilentRemoval();
+int RunSilentRemoval(RemovalRun& run);
 
 }  // namespace ta

@@ -8,7 +8,6 @@
 #include "platform/AppShell.h"
 #include "platform/ContinueOnError.h"
 #include "platform/Page.h"
-#include "platform/ProgramValues.h"
 #include "platform/RemovalRecord.h"
 #include "registry/Regset.h"
 #include "removal/TarnilSet.h"
@@ -33,19 +32,21 @@ public:
 
 }  // namespace
 
-void InitSystemPaths() { SystemDir = SystemFolder(); }
+void InitSystemPaths(RemovalRun& run) { run.SystemDir = SystemFolder(); }
 
-void LoadServerSettings() {
-    AttemptEach(L"LoadServerSettings", [] { PidSetting = Regset::GetStringValue(TarnilSet::kProductKey, L"PID"); },
-                [] { MServerSetting = Regset::GetStringValue(TarnilSet::kProductKey, L"mserver"); });
+void LoadServerSettings(RemovalRun& run) {
+    AttemptEach(L"LoadServerSettings",
+                [&] { run.PidSetting = Regset::GetStringValue(TarnilSet::kProductKey, L"PID"); },
+                [&] { run.MServerSetting = Regset::GetStringValue(TarnilSet::kProductKey, L"mserver"); });
 }
 
 int RunUninstaller(const std::wstring& arguments) {
     const std::vector<std::wstring> split = SplitArguments(arguments);
     const CommandLine options = ParseCommandLine(split);
-    // Everything the run does to the machine is recorded here.
-    RemovalRecord record;
-    RecordingScope recording(record);
+    // The run, made before anything happens, so that its record holds everything the run does to
+    // the machine.
+    RemovalRun run;
+    RecordingScope recording(run.record);
     CurrentRequest() = RunRequest{options.logPath, arguments};
     // Silent means silent: nothing the run meets may raise a box.
     SilentShell silentShell;
@@ -80,13 +81,13 @@ int RunUninstaller(const std::wstring& arguments) {
     // when it was opened from there); a relative log path still means where it was started.
     if (!options.logPath.empty()) CurrentRequest().logPath = NormalisedPath(options.logPath);
     if (const std::wstring system = SystemFolder(); !system.empty()) ::SetCurrentDirectoryW(system.c_str());
-    Attempt(L"InitSystemPaths", [] { InitSystemPaths(); });
+    Attempt(L"InitSystemPaths", [&] { InitSystemPaths(run); });
     if (options.silent) {
-        const int code = RunSilentRemoval();
+        const int code = RunSilentRemoval(run);
         EndRun(code);
         return code;
     }
-    Attempt(L"ShowStartPage", [] { LoadPage<Un_Start>().Show(); });
+    Attempt(L"ShowStartPage", [&] { LoadPage<Un_Start>(run).Show(); });
     if (!LoadedPages().empty()) RunMessageLoop();
     // The loop ends only when a page was closed before the removal began.
     EndRun(kExitUserCancelled);

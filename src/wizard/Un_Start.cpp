@@ -67,8 +67,8 @@ void Un_Start::StartHandOver() {
     handOverStarted_ = true;
     AttemptEach(L"StartHandOver", [&] { Command1(1)->Enabled(false); }, [&] { Command1(2)->Enabled(false); });
     // Without a thread the steps still run, as before, on this one.
-    if (!worker_.Start(hWnd(), kHandOverEndedMessage, [] { RunHandOverSteps(); })) {
-        RunHandOverSteps();
+    if (!worker_.Start(hWnd(), kHandOverEndedMessage, [this] { RunHandOverSteps(Run()); })) {
+        RunHandOverSteps(Run());
         FinishHandOver();
     }
 }
@@ -81,7 +81,7 @@ void Un_Start::OnPageMessage(UINT msg, WPARAM, LPARAM) {
 }
 
 void Un_Start::FinishHandOver() {
-    AttemptEach(L"ShowProgressPage", [] { LoadPage<frmAutoFileDel>().Show(); }, [&] { Unload(); });
+    AttemptEach(L"ShowProgressPage", [&] { LoadPage<frmAutoFileDel>(Run()).Show(); }, [&] { Unload(); });
 }
 
 // Once the programs are being stopped, closing the page would end the run half-way.

@@ -12,6 +12,7 @@ namespace ta {
 
 class Un_Start : public WizardPage {
 public:
+    using WizardPage::WizardPage;
     ~Un_Start() override;
 
     // The banner all three pages show, loaded from the program's resources on first use. The

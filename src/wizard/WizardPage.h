@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "platform/Page.h"
+#include "platform/RemovalRun.h"
 
 namespace ta {
 
@@ -18,8 +19,12 @@ inline constexpr int kButtonHeightTwips = 375;
 inline constexpr COLORREF kSeparatorColor = RGB(128, 128, 128);
 inline constexpr COLORREF kBannerTextColor = RGB(255, 255, 255);
 
+// Each page shows one run: the one it was made for, which it hands on to the next page.
 class WizardPage : public Page {
 public:
+    explicit WizardPage(RemovalRun& run) : run_(run) {}
+    RemovalRun& Run() const noexcept { return run_; }
+
     ImageBox* Image1 = nullptr;
     LineShape* Line1 = nullptr;
 
@@ -34,6 +39,9 @@ protected:
     void SizePage();
     void PlaceButtons();
     void PlaceBannerAndLine();
+
+private:
+    RemovalRun& run_;
 };
 
 }  // namespace ta

@@ -26,7 +26,7 @@ void frmAutoFileDel::OnLoad() {
     AddRowButton(2, L"취소");
     Timer1 = &AddTimer(kTimer1Id, kTimer1IntervalMs);
     displayTimer_ = &AddTimer(kDisplayTimerId, kDisplayIntervalMs);
-    // Below the visible area: a scratch field of the component steps, never seen.
+    // Below the visible area, never seen: it shows the browser helper's class id as the steps met it.
     Text1Box = &AddTextBox({3840, 6360, 5055, 495});
 
     // The load itself.
@@ -75,7 +75,7 @@ void frmAutoFileDel::RunRemoval() {
 }
 
 void frmAutoFileDel::RunRemovalSteps() {
-    RunProgressSteps(*this, [this] { ::PostMessageW(workerTarget_, kStepEndedMessage, 0, 0); });
+    RunProgressSteps(Run(), *this, [this] { ::PostMessageW(workerTarget_, kStepEndedMessage, 0, 0); });
 }
 
 void frmAutoFileDel::OnPageMessage(UINT msg, WPARAM, LPARAM) {
@@ -87,30 +87,28 @@ void frmAutoFileDel::ShowLatestProgress() {
     LatestProgress::Changes changes = latest_.Take();
     if (changes.value) Attempt(L"ShowBarValue", [&] { ucProgressBar1.Value(*changes.value); });
     if (changes.path) Attempt(L"ShowFilePath", [&] { Label3->Caption(*changes.path); });
+    if (changes.classId) Attempt(L"ShowClassId", [&] { Text1Box->Text(*changes.classId); });
 }
 
 void frmAutoFileDel::FinishRemoval() {
     worker_.Join();
     displayTimer_->Enabled(false);
     ShowLatestProgress();
-    Attempt(L"ShowFinishPage", [] { LoadPage<DelFinish>().Show(); });
+    Attempt(L"ShowFinishPage", [&] { LoadPage<DelFinish>(Run()).Show(); });
 }
 
-// The worker may be sending this thread a message (the hidden text box): it is answered.
 void frmAutoFileDel::OnUnload() { worker_.Join(); }
 
 // Once the removal has started, the page stays until the finish page replaces it: closing it
 // half-way would leave the product half removed.
 bool frmAutoFileDel::OnQueryClose() { return !removalStarted_; }
 
-void frmAutoFileDel::SetBarValue(int32_t value) { latest_.Value(value); }
+void frmAutoFileDel::ShowDeletedBytes(int32_t bytes) { latest_.Value(bytes); }
 
-int32_t frmAutoFileDel::BarMax() const { return barMax_; }
+void frmAutoFileDel::ShowComplete() { latest_.Value(barMax_); }
 
 void frmAutoFileDel::ShowFilePath(const std::wstring& path) { latest_.Path(path); }
 
-void frmAutoFileDel::SetText1(const std::wstring& text) { Text1Box->Text(text); }
-
-std::wstring frmAutoFileDel::Text1() const { return Text1Box->Text(); }
+void frmAutoFileDel::ShowClassId(const std::wstring& text) { latest_.ClassId(text); }
 
 }  // namespace ta

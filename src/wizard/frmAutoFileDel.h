@@ -5,15 +5,17 @@
 // run, the page opens the finish page, which closes this page.
 #include "controls/progressbar/ucProgressBar.h"
 #include "platform/Handles.h"
-#include "removal/ProgressPageSteps.h"
+#include "removal/RemovalProgress.h"
 #include "wizard/LatestProgress.h"
 #include "wizard/PageWorker.h"
 #include "wizard/WizardPage.h"
 
 namespace ta {
 
-class frmAutoFileDel : public WizardPage, public ProgressPageSteps {
+// The page shows a run's removal: to the steps it is only their progress.
+class frmAutoFileDel : public WizardPage, public RemovalProgress {
 public:
+    using WizardPage::WizardPage;
     static constexpr UINT kTimer1Id = 1;
     static constexpr UINT kTimer1IntervalMs = 1000;
     // Where ucProgressBar1 lies; its stored extent is the same size.
@@ -44,12 +46,11 @@ protected:
     bool OnQueryClose() override;
     void OnPageMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
-    // The removal steps' view of this page; called on the worker thread.
-    void SetBarValue(int32_t value) override;
-    int32_t BarMax() const override;
+    // What the removal steps tell; called on the worker thread, shown at display pace.
+    void ShowDeletedBytes(int32_t bytes) override;
+    void ShowComplete() override;
     void ShowFilePath(const std::wstring& path) override;
-    void SetText1(const std::wstring& text) override;
-    std::wstring Text1() const override;
+    void ShowClassId(const std::wstring& text) override;
 
 private:
     static constexpr UINT kStepEndedMessage = WM_APP + 1;

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "platform/AppError.h"
-#include "platform/ProgramValues.h"
 #include "platform/RemovalRecord.h"
 #include "platform/Text.h"
 #include "support/TestRegistry.h"
@@ -40,15 +39,11 @@ protected:
     RecordingPage page;
 
     void SetUp() override {
-        savedSystemDir_ = ta::SystemDir;
-        ta::SystemDir = systemDir.path();
+        page.run.SystemDir = systemDir.path();
         Cleanup();
         ASSERT_TRUE(ta::test::CreateKey(HKEY_LOCAL_MACHINE, kHelperKeys + std::wstring(kForeignClassId)));
     }
-    void TearDown() override {
-        Cleanup();
-        ta::SystemDir = savedSystemDir_;
-    }
+    void TearDown() override { Cleanup(); }
     static void RegisterProgId() {
         ASSERT_TRUE(ta::test::SetString(HKEY_LOCAL_MACHINE, kProgIdKey, L"", L"Tarnil Browser Helper"));
         ASSERT_TRUE(ta::test::SetString(HKEY_LOCAL_MACHINE, kProgIdKey + std::wstring(L"\\CLSID"), L"", kClassId));
@@ -81,7 +76,6 @@ private:
             ta::test::DeleteTree(HKEY_LOCAL_MACHINE, kClassesKey + std::wstring(L"CLSID\\") + id);
         }
     }
-    std::wstring savedSystemDir_;
 };
 
 TEST_F(ComponentStepsTest, RemovesTheHelperKeyAndUnregistersItsComponent) {
@@ -89,7 +83,7 @@ TEST_F(ComponentStepsTest, RemovesTheHelperKeyAndUnregistersItsComponent) {
     ASSERT_TRUE(ta::test::CreateKey(HKEY_LOCAL_MACHINE, kHelperKeys + std::wstring(kClassId)));
     const std::wstring component = CopyFixture(systemDir, L"ta_regdll.dll", L"tageturl.dll");
 
-    page.RemoveBrowserHelper();
+    page.steps.RemoveBrowserHelper();
 
     EXPECT_FALSE(HelperKeyExists(kClassId));
     EXPECT_TRUE(HelperKeyExists(kForeignClassId));
@@ -114,7 +108,7 @@ TEST_F(ComponentStepsTest, AHelperThatCannotUnregisterItselfLosesItsClassRegistr
     for (const Case& c : cases) {
         SCOPED_TRACE(ta::ToUtf8(c.name));
         ScratchFolder folder{CurrentTestFolderName() + L"." + c.name};
-        ta::SystemDir = folder.path();
+        page.run.SystemDir = folder.path();
         const std::wstring component = folder / L"tageturl.dll";
         if (!c.fixture) {
             const std::string text = "MZ but nothing of a library after it";
@@ -133,7 +127,7 @@ TEST_F(ComponentStepsTest, AHelperThatCannotUnregisterItselfLosesItsClassRegistr
         ta::RemovalRecord record;
         {
             ta::RecordingScope recording(record);
-            page.RemoveBrowserHelper();
+            page.steps.RemoveBrowserHelper();
         }
         EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kProgIdKey));
         EXPECT_FALSE(ClassKeyExists(kClassId));
@@ -157,7 +151,7 @@ TEST_F(ComponentStepsTest, AClassOfTheHelpersNameThatServesFromAnotherFileStays)
     ta::RemovalRecord record;
     {
         ta::RecordingScope recording(record);
-        page.RemoveBrowserHelper();
+        page.steps.RemoveBrowserHelper();
     }
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kProgIdKey));
     EXPECT_TRUE(ClassKeyExists(kForeignClassId));
@@ -172,7 +166,7 @@ TEST_F(ComponentStepsTest, UnregisteredHelperNamesTheAllZeroKeyAndNothingElse) {
     ASSERT_TRUE(ta::test::CreateKey(HKEY_LOCAL_MACHINE, kHelperKeys + std::wstring(kZeroClassId)));
     ASSERT_TRUE(ta::test::CreateKey(HKEY_LOCAL_MACHINE, kHelperKeys + std::wstring(kClassId)));
 
-    page.RemoveBrowserHelper();  // no "tageturl.dll" either
+    page.steps.RemoveBrowserHelper();  // no "tageturl.dll" either
 
     EXPECT_FALSE(HelperKeyExists(kZeroClassId));
     EXPECT_TRUE(HelperKeyExists(kClassId));
@@ -181,34 +175,33 @@ TEST_F(ComponentStepsTest, UnregisteredHelperNamesTheAllZeroKeyAndNothingElse) {
 
 TEST_F(ComponentStepsTest, RestoreTextServicesRegistersTheSystemLibrary) {
     const std::wstring library = CopyFixture(systemDir, L"ta_regdll.dll", L"msctf.dll");
-    page.RestoreTextServices();
+    page.steps.RestoreTextServices();
     EXPECT_EQ(ReadText(library + L".log"), "attach\r\nDllRegisterServer\r\ndetach\r\n");
 }
 
 TEST_F(ComponentStepsTest, HiddenComponentIsLeftAlone) {
     const std::wstring component = CopyFixture(systemDir, L"ta_regdll.dll", L"tageturl.dll");
     ASSERT_TRUE(::SetFileAttributesW(component.c_str(), FILE_ATTRIBUTE_HIDDEN));
-    page.RemoveBrowserHelper();
+    page.steps.RemoveBrowserHelper();
     EXPECT_EQ(ReadText(component + L".log"), "");
 }
 
 TEST(TextFromPointer, CopiesUpTo256UnitsBelow256) {
-    RecordingPage page;
     std::wstring buffer(255, L'\0');
-    page.TextFromPointer(kClassId, buffer);
+    ta::RemovalSteps::TextFromPointer(kClassId, buffer);
     EXPECT_EQ(buffer.substr(0, 39), std::wstring(kClassId) + L'\0');
     EXPECT_EQ(buffer.size(), 255u);
 
     const std::wstring longest(255, L'a');  // 256 units with its terminator
     std::wstring filled(255, L'\0');
-    page.TextFromPointer(longest.c_str(), filled);
+    ta::RemovalSteps::TextFromPointer(longest.c_str(), filled);
     EXPECT_EQ(filled.substr(0, 255), longest);
 
     std::wstring untouched = L"keep";
     const std::wstring tooLong(256, L'a');
-    EXPECT_THROW(page.TextFromPointer(tooLong.c_str(), untouched), ta::AppError);
-    EXPECT_THROW(page.TextFromPointer(L"{\x0100}", untouched), ta::AppError);
-    EXPECT_THROW(page.TextFromPointer(nullptr, untouched), ta::AppError);
+    EXPECT_THROW(ta::RemovalSteps::TextFromPointer(tooLong.c_str(), untouched), ta::AppError);
+    EXPECT_THROW(ta::RemovalSteps::TextFromPointer(L"{\x0100}", untouched), ta::AppError);
+    EXPECT_THROW(ta::RemovalSteps::TextFromPointer(nullptr, untouched), ta::AppError);
     EXPECT_EQ(untouched, L"keep");
 }
 

@@ -5,7 +5,6 @@
 
 #include "platform/AppError.h"
 #include "platform/FinalPath.h"
-#include "platform/ProgramValues.h"
 #include "platform/Text.h"
 #include "removal/DeletionPool.h"
 #include "removal/FileRemoval.h"
@@ -28,15 +27,13 @@ using ta::test::SizeOf;
 
 class FileStepsTest : public ::testing::Test {
 protected:
-    void SetUp() override { ta::DeletedBytes = 0; }
-    void TearDown() override { ta::DeletedBytes = 0; }
 
     // What RunRemoval does with the install folder once the guard has passed.
     void RemoveInstallFolder(const std::wstring& installPath) {
-        page.InstallPath = installPath;
+        page.run.InstallPath = installPath;
         int16_t files = 0, dirs = 0;
-        page.FindFilesAPI(page.InstallPath, L"*.*", files, dirs);
-        page.RemoveInstallFolders();
+        page.steps.FindFilesAPI(page.run.InstallPath, L"*.*", files, dirs);
+        page.steps.RemoveInstallFolders();
     }
 
     RecordingPage page;
@@ -52,12 +49,12 @@ TEST_F(FileStepsTest, EmptiesATreeParentFilesFirstAndKeepsEveryFolder) {
     MakeFile(install + L"\\b.dll", 7);
     MakeFolders(install + L"\\images\\careth");
 
-    page.InstallPath = install;  // no trailing backslash
+    page.run.InstallPath = install;  // no trailing backslash
     int16_t files = 0, dirs = 0;
-    page.FindFilesAPI(page.InstallPath, L"*.*", files, dirs);
+    page.steps.FindFilesAPI(page.run.InstallPath, L"*.*", files, dirs);
 
-    EXPECT_EQ(page.InstallPath, install + L"\\");
-    EXPECT_EQ(ta::DeletedBytes, 162);
+    EXPECT_EQ(page.run.InstallPath, install + L"\\");
+    EXPECT_EQ(page.run.DeletedBytes, 162);
     // Both files of a folder before anything below it; subfolders in the order the search met them.
     ASSERT_EQ(page.shown.size(), 5u);
     EXPECT_EQ(page.shown[2], install + L"\\images\\i.gif");
@@ -72,7 +69,7 @@ TEST_F(FileStepsTest, EmptiesATreeParentFilesFirstAndKeepsEveryFolder) {
         EXPECT_FALSE(Exists(install + gone)) << gone;
     for (const wchar_t* kept : {L"\\images\\caret", L"\\images\\careth", L"\\tmp"}) EXPECT_TRUE(IsFolder(install + kept));
 
-    page.RemoveInstallFolders();
+    page.steps.RemoveInstallFolders();
     EXPECT_FALSE(Exists(install));
     EXPECT_TRUE(IsFolder(root.path()));
 }
@@ -272,7 +269,7 @@ TEST_F(FileStepsTest, EmptyFileGoesQuietlyReadOnlyFileGoesAndCounts) {
 
     EXPECT_FALSE(Exists(install + L"\\empty.log"));
     EXPECT_FALSE(Exists(install + L"\\locked.dat"));
-    EXPECT_EQ(ta::DeletedBytes, 40);
+    EXPECT_EQ(page.run.DeletedBytes, 40);
     EXPECT_EQ(page.shown, std::vector<std::wstring>{install + L"\\locked.dat"});
     EXPECT_EQ(page.values, std::vector<int32_t>{40});
     EXPECT_FALSE(Exists(install));
@@ -283,13 +280,13 @@ TEST_F(FileStepsTest, CountersKeepTheirValueInsteadOfOverflowing) {
     const std::wstring install = root / L"Tarnil";
     MakeFile(install + L"\\big.bin", 100);
     MakeFile(install + L"\\sub\\small.bin", 3);
-    ta::DeletedBytes = std::numeric_limits<int32_t>::max() - 50;
-    page.InstallPath = install;
+    page.run.DeletedBytes = std::numeric_limits<int32_t>::max() - 50;
+    page.run.InstallPath = install;
     int16_t files = 32767, dirs = 32767;
 
-    page.FindFilesAPI(page.InstallPath, L"*.*", files, dirs);
+    page.steps.FindFilesAPI(page.run.InstallPath, L"*.*", files, dirs);
 
-    EXPECT_EQ(ta::DeletedBytes, std::numeric_limits<int32_t>::max() - 47);  // 100 skipped, 3 added
+    EXPECT_EQ(page.run.DeletedBytes, std::numeric_limits<int32_t>::max() - 47);  // 100 skipped, 3 added
     EXPECT_EQ(page.values, (std::vector<int32_t>{std::numeric_limits<int32_t>::max() - 50,
                                                  std::numeric_limits<int32_t>::max() - 47}));
     EXPECT_EQ(page.shown.size(), 2u);
@@ -311,24 +308,16 @@ TEST_F(FileStepsTest, FilesBeyondMaxPathAreFoundAndDeleted) {
     EXPECT_FALSE(Exists(file));
     EXPECT_FALSE(Exists(root / L"Tarnil"));  // its long folders emptied and removed too
     EXPECT_EQ(page.shown, std::vector<std::wstring>{file});
-    EXPECT_EQ(ta::DeletedBytes, 9);
+    EXPECT_EQ(page.run.DeletedBytes, 9);
 }
 
 class SystemFilesTest : public FileStepsTest {
 protected:
     void SetUp() override {
         FileStepsTest::SetUp();
-        saved_ = ta::SystemDir;
-        ta::SystemDir = folder_.path();
-    }
-    void TearDown() override {
-        ta::SystemDir = saved_;
-        FileStepsTest::TearDown();
+        page.run.SystemDir = folder_.path();
     }
     ScratchFolder folder_{L"System32"};
-
-private:
-    std::wstring saved_;
 };
 
 TEST_F(SystemFilesTest, DeletesOrdinaryTableFilesInOrderAndEndsFull) {
@@ -342,12 +331,12 @@ TEST_F(SystemFilesTest, DeletesOrdinaryTableFilesInOrderAndEndsFull) {
     MakeFolders(folder_ / L"tamail.exe");
     page.max = 1000;
 
-    page.DeleteSystemFiles();
+    page.steps.DeleteSystemFiles();
 
     EXPECT_EQ(page.shown, (std::vector<std::wstring>{folder_ / L"tasuf.exe", folder_ / L"morla.dll",
                                                      folder_ / L"tasurfig.txt"}));
     EXPECT_EQ(page.values, (std::vector<int32_t>{10, 10, 13, 1000}));
-    EXPECT_EQ(ta::DeletedBytes, 13);
+    EXPECT_EQ(page.run.DeletedBytes, 13);
     for (const wchar_t* gone : {L"tasuf.exe", L"morla.dll", L"tasurfig.txt"}) EXPECT_FALSE(Exists(folder_ / gone));
     EXPECT_EQ(SizeOf(folder_ / L"vemo.dll"), 6);
     EXPECT_EQ(SizeOf(folder_ / L"tarnil.ini"), 6);
@@ -359,11 +348,11 @@ TEST_F(SystemFilesTest, DeletesOrdinaryTableFilesInOrderAndEndsFull) {
 TEST_F(SystemFilesTest, BarEndsAtMaxWhenMoreWasCounted) {
     MakeFile(folder_ / L"Tageturl.dll", 50);
     page.max = 20;
-    page.DeleteSystemFiles();
+    page.steps.DeleteSystemFiles();
     EXPECT_EQ(page.values, (std::vector<int32_t>{50, 20}));
     page.values.clear();
     page.max = 0;
-    page.DeleteSystemFiles();  // nothing left: only the final assignment
+    page.steps.DeleteSystemFiles();  // nothing left: only the final assignment
     EXPECT_EQ(page.values, std::vector<int32_t>{0});
 }
 
@@ -371,8 +360,8 @@ TEST_F(SystemFilesTest, UnknownSystemFolderTouchesNothing) {
     // A relative "\tasuf.exe" would land on the current drive's root.
     ta::test::CurrentFolder onC(folder_.path());
     MakeFile(L"C:\\tasuf.exe", 5);
-    ta::SystemDir.clear();
-    page.DeleteSystemFile(L"tasuf.exe");
+    page.run.SystemDir.clear();
+    page.steps.DeleteSystemFile(L"tasuf.exe");
     EXPECT_EQ(SizeOf(L"C:\\tasuf.exe"), 5);
     EXPECT_TRUE(page.shown.empty());
     ::SetFileAttributesW(L"C:\\tasuf.exe", FILE_ATTRIBUTE_NORMAL);
@@ -412,7 +401,7 @@ TEST_F(GuardedRemovalTest, DotDotThatStaysInTheProductFolderRemovesIt) {
 
     EXPECT_FALSE(Exists(root / L"Tarnil"));
     EXPECT_EQ(SizeOf(root / L"TarnilBackup\\keep.dat"), 7);
-    EXPECT_EQ(ta::DeletedBytes, 15);
+    EXPECT_EQ(page.run.DeletedBytes, 15);
 }
 
 TEST_F(GuardedRemovalTest, LinkedFoldersKeepEveryFileBehindThem) {
@@ -437,7 +426,7 @@ TEST_F(GuardedRemovalTest, LinkedFoldersKeepEveryFileBehindThem) {
     EXPECT_FALSE(Exists(root / L"Tarnil\\tmp\\update.tmp"));
     // Nothing behind a folder link was shown or counted (the file link itself may be).
     for (const std::wstring& path : page.shown) EXPECT_EQ(path.find(L"photo"), std::wstring::npos);
-    EXPECT_LE(ta::DeletedBytes, 3 + 11);
+    EXPECT_LE(page.run.DeletedBytes, 3 + 11);
     EXPECT_TRUE(IsFolder(root / L"Tarnil"));
 }
 
@@ -470,7 +459,7 @@ TEST_F(GuardedRemovalTest, InstallFolderThatIsALinkKeepsEverythingBehindIt) {
     EXPECT_TRUE(IsFolder(root / L"Profile\\images"));
     EXPECT_TRUE(IsFolder(root / L"Profile\\tmp"));  // empty, and still not ours
     EXPECT_TRUE(page.shown.empty());
-    EXPECT_EQ(ta::DeletedBytes, 0);
+    EXPECT_EQ(page.run.DeletedBytes, 0);
 }
 
 }  // namespace

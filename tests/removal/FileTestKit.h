@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "removal/ProgressPageSteps.h"
+#include "removal/RemovalSteps.h"
 #include "support/UnixLinks.h"
 
 namespace ta::test {
@@ -68,27 +68,25 @@ private:
     bool made_ = false;
 };
 
-// The progress page as the steps see it: records every call of the hooks, and whether the
-// file named on Label3 still existed at that moment.
-class RecordingPage : public ProgressPageSteps {
+// The progress page as the steps see it: records everything they show, and whether the file
+// named on Label3 still existed at that moment. It carries the run and the steps that act on it.
+class RecordingPage : public RemovalProgress {
 public:
+    RemovalRun run;
+    RemovalSteps steps{run, *this};
     int32_t max = 0;
     std::vector<int32_t> values;
     std::vector<std::wstring> shown;
     std::vector<bool> existedWhenShown;
+    std::wstring classId;
 
-protected:
-    void SetBarValue(int32_t value) override { values.push_back(value); }
-    int32_t BarMax() const override { return max; }
+    void ShowDeletedBytes(int32_t bytes) override { values.push_back(bytes); }
+    void ShowComplete() override { values.push_back(max); }
     void ShowFilePath(const std::wstring& path) override {
         shown.push_back(path);
         existedWhenShown.push_back(Exists(path));
     }
-    void SetText1(const std::wstring& text) override { text1_ = text; }
-    std::wstring Text1() const override { return text1_; }
-
-private:
-    std::wstring text1_;
+    void ShowClassId(const std::wstring& text) override { classId = text; }
 };
 
 }  // namespace ta::test

@@ -2,7 +2,7 @@
 
 #include "RecordedRequests.h"
 #include "platform/AppError.h"
-#include "platform/ProgramValues.h"
+#include "platform/RemovalRun.h"
 #include "platform/RemovalRecord.h"
 #include "platform/Text.h"
 #include "report/SoapClient.h"
@@ -20,24 +20,20 @@ constexpr wchar_t kDocNamespace[] = L"http://ta.example.com/webservice5/";
 const std::vector<std::wstring> kParameterNames = {L"sPid", L"sUser", L"sMac", L"sIp",   L"sOs",
                                                    L"sVer", L"sPath", L"sEtc", L"sCode", L"sMemo"};
 
-// The settings the start page would have read, for one test.
-class ScopedSettings {
-public:
+// A run with the settings the start page would have read.
+struct ScopedSettings {
     ScopedSettings(std::wstring pid, std::wstring server) {
-        ta::PidSetting = std::move(pid);
-        ta::MServerSetting = std::move(server);
+        run.PidSetting = std::move(pid);
+        run.MServerSetting = std::move(server);
     }
-    ~ScopedSettings() {
-        ta::PidSetting.clear();
-        ta::MServerSetting.clear();
-    }
+    ta::RemovalRun run;
 };
 
 // Sends the report as the settings stand and answers what the record says became of it.
-ta::RecordEntry SendAndRecord() {
+ta::RecordEntry SendAndRecord(const ScopedSettings& settings) {
     ta::RemovalRecord record;
     ta::RecordingScope recording(record);
-    ta::SendUninstallReport();
+    ta::SendUninstallReport(settings.run);
     const auto entries = record.Entries();
     EXPECT_EQ(entries.size(), 1u) << "one line for the report, none for a step";
     return entries.empty() ? ta::RecordEntry{} : entries.back();
@@ -54,7 +50,7 @@ protected:
 TEST_F(UninstallReport, SendsPidAndCodeToTheDescribedEndpoint) {
     const std::wstring pid = L"PID<7>&\"타르닐\"";
     ScopedSettings settings(pid, service.base());
-    const ta::RecordEntry sent = SendAndRecord();
+    const ta::RecordEntry sent = SendAndRecord(settings);
     EXPECT_EQ(sent.kind, ta::ItemKind::Report);
     EXPECT_EQ(sent.outcome, ta::Outcome::Done);
     EXPECT_EQ(sent.detail, L"sent");
@@ -84,7 +80,7 @@ TEST_F(UninstallReport, SendsPidAndCodeToTheDescribedEndpoint) {
 
 TEST_F(UninstallReport, RpcStyleSendsTheMessagePartsInTheOperationNamespace) {
     ScopedSettings settings(L"1234", service.base(L"rpc"));
-    ta::SendUninstallReport();
+    ta::SendUninstallReport(settings.run);
 
     const Record r = record();
     ASSERT_EQ(r.requests.size(), 2u);
@@ -102,7 +98,7 @@ TEST_F(UninstallReport, RpcStyleSendsTheMessagePartsInTheOperationNamespace) {
 
 TEST_F(UninstallReport, ServerAddressIsJoinedAsItIs) {
     ScopedSettings settings(L"1234", service.base() + L"/");
-    ta::SendUninstallReport();
+    ta::SendUninstallReport(settings.run);
 
     const Record r = record();
     ASSERT_GE(r.requests.size(), 1u);
@@ -118,7 +114,7 @@ TEST_F(UninstallReport, MissingSettingsTouchNoNetwork) {
     };
     for (const auto& [pid, server] : cases) {
         ScopedSettings settings(pid, server);
-        const ta::RecordEntry entry = SendAndRecord();
+        const ta::RecordEntry entry = SendAndRecord(settings);
         EXPECT_EQ(entry.outcome, ta::Outcome::Absent);
         EXPECT_EQ(entry.detail, pid == L"1234" ? L"not sent: no server setting" : L"not sent: no installation id");
     }
@@ -136,7 +132,7 @@ TEST_F(UninstallReport, FailuresEndSilentlyAndTheRecordSaysWhy) {
         {L"broken", L"refused: HTTP 500"}};
     for (const auto& [mode, words] : modes) {
         ScopedSettings settings(L"1234", service.base(mode));
-        const ta::RecordEntry entry = SendAndRecord();
+        const ta::RecordEntry entry = SendAndRecord(settings);
         EXPECT_EQ(entry.outcome, ta::Outcome::Failed) << mode;
         EXPECT_EQ(entry.detail.rfind(words, 0), 0u) << mode << ": " << ta::ToUtf8(entry.detail);
     }
@@ -154,7 +150,7 @@ TEST_F(UninstallReport, UnreachableServerEndsSilentlyAsNotSent) {
     ta::report::SoapClient client;
     EXPECT_THROW(client.Initialize(address + L"/webservice5/Ta_Login.asmx?wsdl"), ta::AppError);
     ScopedSettings settings(L"1234", address);
-    const ta::RecordEntry entry = SendAndRecord();  // and the report passes over it
+    const ta::RecordEntry entry = SendAndRecord(settings);  // and the report passes over it
     EXPECT_EQ(entry.outcome, ta::Outcome::Failed);
     EXPECT_EQ(entry.detail.rfind(L"not sent: no service answered", 0), 0u) << ta::ToUtf8(entry.detail);
 }
@@ -162,7 +158,7 @@ TEST_F(UninstallReport, UnreachableServerEndsSilentlyAsNotSent) {
 TEST_F(UninstallReport, SilentServerIsLeftAfterTheTimeLimit) {
     ScopedSettings settings(L"1234", service.base(L"silent"));
     const ULONGLONG start = ::GetTickCount64();
-    const ta::RecordEntry entry = SendAndRecord();
+    const ta::RecordEntry entry = SendAndRecord(settings);
     const ULONGLONG elapsed = ::GetTickCount64() - start;
     EXPECT_EQ(entry.detail, L"not sent: no service answered in 5 s");
 

@@ -78,13 +78,13 @@ std::vector<Label*> LabelsOf(Page& page) {
 class PageReading : public WizardTest {};
 
 TEST_F(PageReading, EveryTextOfEveryPageIsReadable) {
-    Un_Start& start = LoadPage<Un_Start>();
+    Un_Start& start = LoadPage<Un_Start>(run);
     start.Show();
     ExpectReadable(start, {L"타르닐 프로그램 제거를 시작합니다.",
                            L"제거를 시작하기 전에 실행 중인 다른 프로그램을 종료하는 것이 좋습니다.",
                            L"타르닐가 적용된 모든 프로그램이 종료됩니다. ", L"< 뒤로", L"다음 >", L"취소"});
 
-    frmAutoFileDel& progress = LoadPage<frmAutoFileDel>();
+    frmAutoFileDel& progress = LoadPage<frmAutoFileDel>(run);
     progress.Show();
     ExpectReadable(progress, {L"제거 상태", L"타르닐 제거 프로그램이 요청한 작업을 수행 중입니다", L"취소"});
     // The file being deleted, as it changes; "&" read as it is shown.
@@ -93,7 +93,7 @@ TEST_F(PageReading, EveryTextOfEveryPageIsReadable) {
     progress.Label3->Caption(L"C:\\Program Files\\Tarnil\\b.dll");
     ExpectReadable(progress, {L"C:\\Program Files\\Tarnil\\b.dll"});
 
-    DelFinish& finish = LoadPage<DelFinish>();
+    DelFinish& finish = LoadPage<DelFinish>(run);
     finish.Show();
     ExpectReadable(finish, {L"약관동의", L"타르닐 프로그램 제거작업이 모두 완료되었습니다.",
                             L"완료를 누르시면 타르닐 프로그램 제거작업을 마칩니다.", L"< 뒤로", L"완료", L"취소"});
@@ -200,8 +200,8 @@ void ExpectLaidOutAt(Page& page, int dpi) {
 }
 
 template <typename P>
-P& ShowPage() {
-    P& page = LoadPage<P>();
+P& ShowPage(RemovalRun& run) {
+    P& page = LoadPage<P>(run);
     page.Show();
     DispatchPendingMessages();
     return page;
@@ -209,9 +209,9 @@ P& ShowPage() {
 
 class PageScaling : public WizardTest {};
 
-TEST_F(PageScaling, StartPageAtTheScreensDpi) { ExpectLaidOutAt(ShowPage<Un_Start>(), ScreenDpiY()); }
-TEST_F(PageScaling, ProgressPageAtTheScreensDpi) { ExpectLaidOutAt(ShowPage<frmAutoFileDel>(), ScreenDpiY()); }
-TEST_F(PageScaling, FinishPageAtTheScreensDpi) { ExpectLaidOutAt(ShowPage<DelFinish>(), ScreenDpiY()); }
+TEST_F(PageScaling, StartPageAtTheScreensDpi) { ExpectLaidOutAt(ShowPage<Un_Start>(run), ScreenDpiY()); }
+TEST_F(PageScaling, ProgressPageAtTheScreensDpi) { ExpectLaidOutAt(ShowPage<frmAutoFileDel>(run), ScreenDpiY()); }
+TEST_F(PageScaling, FinishPageAtTheScreensDpi) { ExpectLaidOutAt(ShowPage<DelFinish>(run), ScreenDpiY()); }
 
 // What the system sends when it moves a page to a monitor of another scale.
 void MoveToMonitorAt(Page& page, int dpi) {
@@ -226,14 +226,14 @@ class PageDpiChange : public WizardTest {};
 
 TEST_F(PageDpiChange, EveryPageIsLaidOutAnewAtTheNewDpi) {
     const int other = ScreenDpiY() == 144 ? 192 : 144;
-    Un_Start& start = ShowPage<Un_Start>();
+    Un_Start& start = ShowPage<Un_Start>(run);
     MoveToMonitorAt(start, other);
     ExpectLaidOutAt(start, other);
-    frmAutoFileDel& progress = ShowPage<frmAutoFileDel>();
+    frmAutoFileDel& progress = ShowPage<frmAutoFileDel>(run);
     progress.Label3->Caption(L"C:\\Program Files\\Tarnil\\a.dll");
     MoveToMonitorAt(progress, other);
     ExpectLaidOutAt(progress, other);
-    DelFinish& finish = ShowPage<DelFinish>();
+    DelFinish& finish = ShowPage<DelFinish>(run);
     MoveToMonitorAt(finish, other);
     ExpectLaidOutAt(finish, other);
     // And back.

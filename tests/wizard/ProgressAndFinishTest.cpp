@@ -6,7 +6,6 @@
 
 
 #include "platform/Page.h"
-#include "platform/ProgramValues.h"
 #include "platform/RemovalRecord.h"
 #include "platform/Text.h"
 #include "platform/Twips.h"
@@ -64,19 +63,20 @@ void Tick(frmAutoFileDel& page) {
 // A page that notes the install folder the file steps were given.
 class RecordingPage : public frmAutoFileDel {
 public:
+    using frmAutoFileDel::frmAutoFileDel;
     static inline std::wstring seenInstallPath;
 
 protected:
     void ShowFilePath(const std::wstring& path) override {
         frmAutoFileDel::ShowFilePath(path);
-        seenInstallPath = InstallPath;
+        seenInstallPath = Run().InstallPath;
     }
 };
 using FinishPageTest = WizardTest;
 
 TEST_F(ProgressPageTest, LooksAsStored) {
     ASSERT_TRUE(SetDword(HKEY_LOCAL_MACHINE, kProductKey, L"ToTFile", 123456));
-    frmAutoFileDel& page = LoadPage<frmAutoFileDel>();
+    frmAutoFileDel& page = LoadPage<frmAutoFileDel>(run);
     page.Show();
     DispatchPendingMessages();
 
@@ -123,7 +123,7 @@ TEST_F(ProgressPageTest, LooksAsStored) {
 }
 
 TEST_F(ProgressPageTest, MissingTotalGivesMaxZero) {
-    frmAutoFileDel& page = LoadPage<frmAutoFileDel>();
+    frmAutoFileDel& page = LoadPage<frmAutoFileDel>(run);
     EXPECT_EQ(page.ucProgressBar1.Max(), 0);
 }
 
@@ -131,25 +131,27 @@ TEST_F(ProgressPageTest, TimerRunsTheRemovalOnceAboutASecondAfterLoad) {
     ScratchFolder folder(L"Tarnil");
     ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, kProductKey, L"ProgramPath", folder.Path()));
     const DWORD start = ::GetTickCount();
-    LoadPage<frmAutoFileDel>().Show();
+    LoadPage<frmAutoFileDel>(run).Show();
     ASSERT_TRUE(PumpUntil([] { return LoadedFinishPages() > 0; }, 30000));
     const DWORD elapsed = ::GetTickCount() - start;
     EXPECT_GE(elapsed, 900u);
 
     EXPECT_EQ(FindPage<frmAutoFileDel>(), nullptr);  // the finish page's load closed it
     EXPECT_FALSE(folder.FileExists());
-    EXPECT_EQ(DeletedBytes, 10);
+    EXPECT_EQ(run.DeletedBytes, 10);
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kProductKey));
 
     // No second removal and no second finish page.
     PumpFor(2500);
     EXPECT_EQ(LoadedFinishPages(), 1);
-    EXPECT_EQ(DeletedBytes, 10);
+    EXPECT_EQ(run.DeletedBytes, 10);
 }
 
 // A page whose removal lets messages through while it runs, as a step that waits on another
 // program may do, with a tick waiting among them.
 class PumpingPage : public frmAutoFileDel {
+public:
+    using frmAutoFileDel::frmAutoFileDel;
 protected:
     void ShowFilePath(const std::wstring& path) override {
         frmAutoFileDel::ShowFilePath(path);
@@ -161,20 +163,20 @@ protected:
 TEST_F(ProgressPageTest, NoSecondTickWhileTheRemovalRuns) {
     ScratchFolder folder(L"Tarnil");
     ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, kProductKey, L"ProgramPath", folder.Path()));
-    LoadPage<PumpingPage>().Show();
+    LoadPage<PumpingPage>(run).Show();
     ASSERT_TRUE(PumpUntil([] { return LoadedFinishPages() > 0; }, 30000));
     PumpFor(200);
     EXPECT_FALSE(folder.FileExists());
     EXPECT_EQ(LoadedFinishPages(), 1);
-    EXPECT_EQ(DeletedBytes, 10);
+    EXPECT_EQ(run.DeletedBytes, 10);
 }
 
 TEST_F(ProgressPageTest, FolderOfOthersStaysWhileEverythingElseIsRemoved) {
     ScratchFolder folder(L"Other");
     ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, kProductKey, L"ProgramPath", folder.Path()));
-    Tick(LoadPage<frmAutoFileDel>());
+    Tick(LoadPage<frmAutoFileDel>(run));
     EXPECT_TRUE(folder.FileExists());
-    EXPECT_EQ(DeletedBytes, 0);
+    EXPECT_EQ(run.DeletedBytes, 0);
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kProductKey));
     EXPECT_EQ(LoadedFinishPages(), 1);
 }
@@ -183,7 +185,7 @@ TEST_F(ProgressPageTest, CapitalsPassTheGuardAndPathsAreNormalised) {
     ScratchFolder folder(L"TARNIL");
     ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, kProductKey, L"ProgramPath", folder.Path() + L"\\sub\\.."));
     RecordingPage::seenInstallPath.clear();
-    Tick(LoadPage<RecordingPage>());
+    Tick(LoadPage<RecordingPage>(run));
     EXPECT_FALSE(folder.FileExists());
     EXPECT_EQ(RecordingPage::seenInstallPath.rfind(folder.Path(), 0), 0u) << ToUtf8(RecordingPage::seenInstallPath);
     EXPECT_EQ(RecordingPage::seenInstallPath.find(L".."), std::wstring::npos);
@@ -194,13 +196,13 @@ TEST_F(ProgressPageTest, DotDotOutOfAProductFolderFailsTheGuard) {
     ScratchFolder product(L"Tarnil");
     ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, kProductKey, L"ProgramPath", product.Path() + L"\\..\\" +
                                                                             other.Path().substr(other.Path().rfind(L'\\') + 1)));
-    Tick(LoadPage<frmAutoFileDel>());
+    Tick(LoadPage<frmAutoFileDel>(run));
     EXPECT_TRUE(other.FileExists());
     EXPECT_TRUE(product.FileExists());
 }
 
 TEST_F(ProgressPageTest, MissingProductKeyIsNotCreatedAndTheFinishPageStillComes) {
-    Tick(LoadPage<frmAutoFileDel>());
+    Tick(LoadPage<frmAutoFileDel>(run));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kProductKey));
     EXPECT_EQ(LoadedFinishPages(), 1);
     EXPECT_EQ(FindPage<frmAutoFileDel>(), nullptr);
@@ -209,7 +211,7 @@ TEST_F(ProgressPageTest, MissingProductKeyIsNotCreatedAndTheFinishPageStillComes
 TEST_F(ProgressPageTest, CloseBoxBeforeTheFirstTickRemovesNothing) {
     ScratchFolder folder(L"Tarnil");
     ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, kProductKey, L"ProgramPath", folder.Path()));
-    frmAutoFileDel& page = LoadPage<frmAutoFileDel>();
+    frmAutoFileDel& page = LoadPage<frmAutoFileDel>(run);
     page.Show();
     ::SendMessageW(page.hWnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
     EXPECT_EQ(FindPage<frmAutoFileDel>(), nullptr);
@@ -222,7 +224,7 @@ TEST_F(ProgressPageTest, CloseBoxBeforeTheFirstTickRemovesNothing) {
 }
 
 TEST_F(ProgressPageTest, CancelDoesNothing) {
-    frmAutoFileDel& page = LoadPage<frmAutoFileDel>();
+    frmAutoFileDel& page = LoadPage<frmAutoFileDel>(run);
     page.Show();
     ::SendMessageW(page.Command1(2)->hWnd(), BM_CLICK, 0, 0);
     DispatchPendingMessages();
@@ -235,6 +237,7 @@ TEST_F(ProgressPageTest, CancelDoesNothing) {
 // A page that notes what it showed when the finish page closed it.
 class WatchedPage : public frmAutoFileDel {
 public:
+    using frmAutoFileDel::frmAutoFileDel;
     static inline std::wstring lastPath;
     static inline int32_t lastValue = -1;
 
@@ -293,7 +296,7 @@ TEST_F(ProgressPageTest, StaysAliveAndIgnoresInputWhileALargeTreeIsRemoved) {
     }
     ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, kProductKey, L"ProgramPath", folder.Path()));
     ASSERT_TRUE(SetDword(HKEY_LOCAL_MACHINE, kProductKey, L"ToTFile", total * 4));
-    WatchedPage& page = LoadPage<WatchedPage>();
+    WatchedPage& page = LoadPage<WatchedPage>(run);
     page.Show();
     const HWND window = page.hWnd();
     DWORD longest = 0;
@@ -318,7 +321,7 @@ TEST_F(ProgressPageTest, StaysAliveAndIgnoresInputWhileALargeTreeIsRemoved) {
     // The last file deleted is what the page showed last, and the bar ended full.
     EXPECT_EQ(WatchedPage::lastPath, lastFile);
     EXPECT_EQ(WatchedPage::lastValue, static_cast<int32_t>(total * 4));
-    EXPECT_EQ(DeletedBytes, static_cast<int32_t>(total));
+    EXPECT_EQ(run.DeletedBytes, static_cast<int32_t>(total));
     EXPECT_EQ(::GetFileAttributesW(lastFile.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
@@ -339,9 +342,8 @@ TEST_F(ProgressPageTest, RecordNamesTheStepAndTheErrorOfWhatStayed) {
     ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, kProductKey, L"ProgramPath", folder.Path()));
     PendingRestartList pendingList;  // put back as it was
 
-    RemovalRecord record;
-    RecordingScope recording(record);
-    Tick(LoadPage<frmAutoFileDel>());
+    RemovalRecord& record = run.record;
+    Tick(LoadPage<frmAutoFileDel>(run));
     ::CloseHandle(holder);
     ::SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
 
@@ -373,8 +375,8 @@ TEST_F(ProgressPageTest, RecordNamesTheStepAndTheErrorOfWhatStayed) {
 // ---- Finish page ---------------------------------------------------------------------------
 
 TEST_F(FinishPageTest, LoadClosesTheProgressPageAndLeavesOnlyFinish) {
-    LoadPage<frmAutoFileDel>().Show();
-    DelFinish& page = LoadPage<DelFinish>();
+    LoadPage<frmAutoFileDel>(run).Show();
+    DelFinish& page = LoadPage<DelFinish>(run);
     page.Show();
     DispatchPendingMessages();
     EXPECT_EQ(FindPage<frmAutoFileDel>(), nullptr);
@@ -404,16 +406,15 @@ TEST_F(FinishPageTest, LoadClosesTheProgressPageAndLeavesOnlyFinish) {
 }
 
 TEST_F(FinishPageTest, SaysSoWhenFilesWaitForTheRestartAndEndsWith3010) {
-    RemovalRecord record;
-    RecordingScope recording(record);
-    DelFinish& plain = LoadPage<DelFinish>();
+    RemovalRecord& record = run.record;
+    DelFinish& plain = LoadPage<DelFinish>(run);
     EXPECT_EQ(plain.RestartLabel, nullptr);
     plain.Unload();
     EXPECT_EQ(shell.lastExitCode, 0);
 
     record.Add({{}, L"FindFilesAPI", ItemKind::File, L"C:\\Tarnil\\held.dat",
                                     Outcome::PendingRestart, KeptBy::None, ERROR_SHARING_VIOLATION, L""});
-    DelFinish& page = LoadPage<DelFinish>();
+    DelFinish& page = LoadPage<DelFinish>(run);
     page.Show();
     ASSERT_NE(page.RestartLabel, nullptr);
     // A line of the page's own, readable by assistive tools, between the texts and the line.
@@ -430,7 +431,7 @@ TEST_F(FinishPageTest, SaysSoWhenFilesWaitForTheRestartAndEndsWith3010) {
     // What failed outright outweighs what waits.
     record.Add({{}, L"FindFilesAPI", ItemKind::File, L"C:\\Tarnil\\broken.dat", Outcome::Failed, KeptBy::None,
                 ERROR_INVALID_NAME, L""});
-    LoadPage<DelFinish>().Unload();
+    LoadPage<DelFinish>(run).Unload();
     EXPECT_EQ(shell.lastExitCode, 1603);
 }
 
@@ -465,17 +466,17 @@ TEST(ExitCode, Is1603OnlyForWhatIsLeftOfTheProduct) {
 }
 
 TEST_F(FinishPageTest, TakingTheBannerDoesNotBringTheStartPageBack) {
-    Un_Start& start = LoadPage<Un_Start>();
+    Un_Start& start = LoadPage<Un_Start>(run);
     start.Unload();
-    LoadPage<DelFinish>();
+    LoadPage<DelFinish>(run);
     EXPECT_EQ(FindPage<Un_Start>(), nullptr);
     ASSERT_TRUE(FindPage<DelFinish>());
     EXPECT_TRUE(FindPage<DelFinish>()->Image1->GetPicture());
 }
 
 TEST_F(FinishPageTest, DoneEndsTheProgram) {
-    PidSetting = MServerSetting = L"Error";  // no report can be sent: no network either
-    DelFinish& page = LoadPage<DelFinish>();
+    run.PidSetting = run.MServerSetting = L"Error";  // no report can be sent: no network either
+    DelFinish& page = LoadPage<DelFinish>(run);
     page.Show();
     ::SendMessageW(page.Command1(1)->hWnd(), BM_CLICK, 0, 0);
     EXPECT_EQ(shell.endCount, 1);
@@ -483,7 +484,7 @@ TEST_F(FinishPageTest, DoneEndsTheProgram) {
 }
 
 TEST_F(FinishPageTest, CloseBoxEndsTheProgram) {
-    DelFinish& page = LoadPage<DelFinish>();
+    DelFinish& page = LoadPage<DelFinish>(run);
     page.Show();
     ::SendMessageW(page.hWnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
     EXPECT_EQ(shell.endCount, 1);
@@ -491,7 +492,7 @@ TEST_F(FinishPageTest, CloseBoxEndsTheProgram) {
 }
 
 TEST_F(FinishPageTest, OtherButtonsDoNothing) {
-    DelFinish& page = LoadPage<DelFinish>();
+    DelFinish& page = LoadPage<DelFinish>(run);
     for (int index : {0, 2})
         ::SendMessageW(page.hWnd(), WM_COMMAND, MAKEWPARAM(kCommand1BaseId + index, BN_CLICKED),
                        reinterpret_cast<LPARAM>(page.Command1(index)->hWnd()));

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "platform/Page.h"
-#include "platform/ProgramValues.h"
 #include "platform/Twips.h"
 #include "support/TestRegistry.h"
 #include "wizard/DelFinish.h"
@@ -19,7 +18,7 @@ constexpr wchar_t kClosingNotice[] =
 class StartPageTest : public WizardTest {
 protected:
     Un_Start& ShowStartPage() {
-        Un_Start& page = LoadPage<Un_Start>();
+        Un_Start& page = LoadPage<Un_Start>(run);
         page.Show();
         DispatchPendingMessages();
         return page;
@@ -120,7 +119,7 @@ TEST_F(StartPageTest, NoEndsAtOnceWithNothingChanged) {
     EXPECT_EQ(shell.shown[0].flags, static_cast<UINT>(MB_YESNO | MB_ICONWARNING));
     EXPECT_EQ(shell.endCount, 1);
     EXPECT_EQ(FindPage<frmAutoFileDel>(), nullptr);
-    EXPECT_TRUE(PidSetting.empty());
+    EXPECT_TRUE(run.PidSetting.empty());
 }
 
 TEST_F(StartPageTest, YesReadsSettingsOpensProgressPageAndUnloadsItself) {
@@ -132,8 +131,8 @@ TEST_F(StartPageTest, YesReadsSettingsOpensProgressPageAndUnloadsItself) {
     ASSERT_TRUE(PumpUntil([] { return FindPage<frmAutoFileDel>() != nullptr; }, 10000));
 
     EXPECT_EQ(shell.endCount, 0);
-    EXPECT_EQ(PidSetting, L"P-77");
-    EXPECT_EQ(MServerSetting, L"127.0.0.1:9");
+    EXPECT_EQ(run.PidSetting, L"P-77");
+    EXPECT_EQ(run.MServerSetting, L"127.0.0.1:9");
     EXPECT_EQ(FindPage<Un_Start>(), nullptr);
     frmAutoFileDel* progress = FindPage<frmAutoFileDel>();
     ASSERT_NE(progress, nullptr);
@@ -146,8 +145,8 @@ TEST_F(StartPageTest, YesWithoutProductKeyStillOpensProgressPage) {
     shell.answers = {IDYES};
     Click(page, 1);
     ASSERT_TRUE(PumpUntil([] { return FindPage<frmAutoFileDel>() != nullptr; }, 10000));
-    EXPECT_EQ(PidSetting, L"Error");
-    EXPECT_EQ(MServerSetting, L"Error");
+    EXPECT_EQ(run.PidSetting, L"Error");
+    EXPECT_EQ(run.MServerSetting, L"Error");
     EXPECT_NE(FindPage<frmAutoFileDel>(), nullptr);
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kProductKey));
 }
@@ -185,13 +184,13 @@ TEST_F(StartPageTest, CloseBoxEndsWithoutQuestion) {
 }
 
 TEST_F(StartPageTest, SystemFolderWithoutTrailingBackslash) {
-    SystemDir.clear();
-    InitSystemPaths();
+    run.SystemDir.clear();
+    InitSystemPaths(run);
     wchar_t expected[MAX_PATH] = {};
     ::GetSystemDirectoryW(expected, MAX_PATH);
-    EXPECT_EQ(SystemDir, expected);
-    ASSERT_FALSE(SystemDir.empty());
-    EXPECT_NE(SystemDir.back(), L'\\');
+    EXPECT_EQ(run.SystemDir, expected);
+    ASSERT_FALSE(run.SystemDir.empty());
+    EXPECT_NE(run.SystemDir.back(), L'\\');
 }
 
 TEST_F(StartPageTest, SecondInstanceIsSeen) {

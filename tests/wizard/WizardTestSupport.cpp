@@ -3,7 +3,6 @@
 #include "platform/AppShell.h"
 #include "platform/Page.h"
 #include "platform/Picture.h"
-#include "platform/ProgramValues.h"
 #include "support/TestRegistry.h"
 
 namespace ta::test {
@@ -48,15 +47,14 @@ RECT ChildRect(HWND child) {
 void WizardTest::SetUp() {
     BorrowProgramResources();
     DeleteTree(HKEY_LOCAL_MACHINE, kProductKey);
-    PidSetting.clear();
-    MServerSetting.clear();
-    DeletedBytes = 0;
+    recording_.emplace(run.record);
 }
 
 void WizardTest::TearDown() {
     for (Page* page : LoadedPages()) page->Unload();
     DispatchPendingMessages();
     DeleteTree(HKEY_LOCAL_MACHINE, kProductKey);
+    recording_.reset();
 }
 
 }  // namespace ta::test

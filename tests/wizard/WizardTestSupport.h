@@ -5,7 +5,9 @@
 #include <windows.h>
 
 #include <functional>
+#include <optional>
 
+#include "platform/RemovalRun.h"
 #include "support/ScriptedShell.h"
 
 namespace ta::test {
@@ -27,6 +29,11 @@ protected:
     void TearDown() override;
 
     ScopedScriptedShell shell;
+    // The run the pages show; what they do is recorded in it.
+    RemovalRun run;
+
+private:
+    std::optional<RecordingScope> recording_;
 };
 
 }  // namespace ta::test

@@ -1,0 +1,31 @@
+#pragma once
+// What the removal steps tell whoever shows the removal: the progress page, or nobody in a
+// silent run. Called on the thread that runs the steps; a page takes it over to its own thread.
+#include <cstdint>
+#include <string>
+
+namespace ta {
+
+class RemovalProgress {
+public:
+    virtual ~RemovalProgress() = default;
+    // The bytes deleted so far (the bar's Value).
+    virtual void ShowDeletedBytes(int32_t bytes) = 0;
+    // Everything is done: the bar full.
+    virtual void ShowComplete() = 0;
+    // The file being deleted (Label3).
+    virtual void ShowFilePath(const std::wstring& path) = 0;
+    // The browser helper's class id as text (the hidden Text1).
+    virtual void ShowClassId(const std::wstring& text) = 0;
+};
+
+// Progress nobody sees: the silent run's.
+class NoProgress : public RemovalProgress {
+public:
+    void ShowDeletedBytes(int32_t) override {}
+    void ShowComplete() override {}
+    void ShowFilePath(const std::wstring&) override {}
+    void ShowClassId(const std::wstring&) override {}
+};
+
+}  // namespace ta
