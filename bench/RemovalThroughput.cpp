@@ -50,7 +50,7 @@ public:
     ta::RemovalRun run;
     ta::RemovalSteps steps{run, *this};
 
-    void ShowDeletedBytes(int32_t value) override { bar.Value(value); }
+    void ShowDeletedBytes(int64_t value) override { bar.Value(static_cast<int32_t>(value)); }
     void ShowComplete() override { bar.Value(bar.Max()); }
     void ShowFilePath(const std::wstring& path) override {
         if (!showPaths) return;

@@ -18,9 +18,10 @@ struct RemovalRun {
     // "PID" and "mserver" of the product key, or "Error".
     std::wstring PidSetting;
     std::wstring MServerSetting;
-    // Sum of the sizes of every file passed to deletion with a progress update; the bar's Value.
-    // Only the thread that runs the removal steps writes it.
-    int32_t DeletedBytes = 0;
+    // Sum of the sizes of every file passed to deletion with a progress update, counted in 64
+    // bits so that it stays true past 2 GB; the bar shows it as a share of "ToTFile". Only the
+    // thread that runs the removal steps writes it.
+    int64_t DeletedBytes = 0;
     // Everything the run did to the machine. The steps write to it through a RecordingScope.
     RemovalRecord record;
 };

@@ -9,8 +9,8 @@ namespace ta {
 class RemovalProgress {
 public:
     virtual ~RemovalProgress() = default;
-    // The bytes deleted so far (the bar's Value).
-    virtual void ShowDeletedBytes(int32_t bytes) = 0;
+    // The bytes deleted so far (the bar shows their share of the total).
+    virtual void ShowDeletedBytes(int64_t bytes) = 0;
     // Everything is done: the bar full.
     virtual void ShowComplete() = 0;
     // The file being deleted (Label3).
@@ -22,7 +22,7 @@ public:
 // Progress nobody sees: the silent run's.
 class NoProgress : public RemovalProgress {
 public:
-    void ShowDeletedBytes(int32_t) override {}
+    void ShowDeletedBytes(int64_t) override {}
     void ShowComplete() override {}
     void ShowFilePath(const std::wstring&) override {}
     void ShowClassId(const std::wstring&) override {}

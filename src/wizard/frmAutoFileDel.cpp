@@ -38,7 +38,8 @@ void frmAutoFileDel::OnLoad() {
                 },
                 [&] {
                     ucProgressBar1.Min(0);
-                    ucProgressBar1.Max(Regset::GetDwordValue(TarnilSet::kProductKey, L"ToTFile"));
+                    share_ = BarShare(static_cast<uint32_t>(Regset::GetDwordValue(TarnilSet::kProductKey, L"ToTFile")));
+                    ucProgressBar1.Max(share_.Max());
                 },
                 [&] { Timer1->Enabled(true); });
 }
@@ -103,7 +104,7 @@ void frmAutoFileDel::OnUnload() { worker_.Join(); }
 // half-way would leave the product half removed.
 bool frmAutoFileDel::OnQueryClose() { return !removalStarted_; }
 
-void frmAutoFileDel::ShowDeletedBytes(int32_t bytes) { latest_.Value(bytes); }
+void frmAutoFileDel::ShowDeletedBytes(int64_t bytes) { latest_.Value(share_.ValueOf(bytes)); }
 
 void frmAutoFileDel::ShowComplete() { latest_.Value(barMax_); }
 

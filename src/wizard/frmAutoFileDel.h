@@ -6,6 +6,7 @@
 #include "controls/progressbar/ucProgressBar.h"
 #include "platform/Handles.h"
 #include "removal/RemovalProgress.h"
+#include "wizard/BarShare.h"
 #include "wizard/LatestProgress.h"
 #include "wizard/PageWorker.h"
 #include "wizard/WizardPage.h"
@@ -47,7 +48,7 @@ protected:
     void OnPageMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
     // What the removal steps tell; called on the worker thread, shown at display pace.
-    void ShowDeletedBytes(int32_t bytes) override;
+    void ShowDeletedBytes(int64_t bytes) override;
     void ShowComplete() override;
     void ShowFilePath(const std::wstring& path) override;
     void ShowClassId(const std::wstring& text) override;
@@ -64,6 +65,7 @@ private:
 
     bool removalStarted_ = false;
     int32_t barMax_ = 0;
+    BarShare share_;  // of "ToTFile"
     Timer* displayTimer_ = nullptr;
     LatestProgress latest_;
     HWND workerTarget_ = nullptr;  // where the worker posts; fixed before it starts

@@ -271,26 +271,28 @@ TEST_F(FileStepsTest, EmptyFileGoesQuietlyReadOnlyFileGoesAndCounts) {
     EXPECT_FALSE(Exists(install + L"\\locked.dat"));
     EXPECT_EQ(page.run.DeletedBytes, 40);
     EXPECT_EQ(page.shown, std::vector<std::wstring>{install + L"\\locked.dat"});
-    EXPECT_EQ(page.values, std::vector<int32_t>{40});
+    EXPECT_EQ(page.values, std::vector<int64_t>{40});
     EXPECT_FALSE(Exists(install));
 }
 
-TEST_F(FileStepsTest, CountersKeepTheirValueInsteadOfOverflowing) {
+// The bytes are counted in 64 bits, true past 2 GB; the file and folder counters, 16 bits wide
+// as they are stored, keep their value instead of overflowing.
+TEST_F(FileStepsTest, BytesStayTruePast2GBAndTheCountersKeepTheirValue) {
     ScratchFolder root(L"Overflow");
     const std::wstring install = root / L"Tarnil";
     MakeFile(install + L"\\big.bin", 100);
     MakeFile(install + L"\\sub\\small.bin", 3);
-    page.run.DeletedBytes = std::numeric_limits<int32_t>::max() - 50;
+    constexpr int64_t kStart = std::numeric_limits<int32_t>::max() - 50;
+    page.run.DeletedBytes = kStart;
     page.run.InstallPath = install;
     int16_t files = 32767, dirs = 32767;
 
     page.steps.FindFilesAPI(page.run.InstallPath, L"*.*", files, dirs);
 
-    EXPECT_EQ(page.run.DeletedBytes, std::numeric_limits<int32_t>::max() - 47);  // 100 skipped, 3 added
-    EXPECT_EQ(page.values, (std::vector<int32_t>{std::numeric_limits<int32_t>::max() - 50,
-                                                 std::numeric_limits<int32_t>::max() - 47}));
+    EXPECT_EQ(page.run.DeletedBytes, kStart + 103);
+    EXPECT_EQ(page.values, (std::vector<int64_t>{kStart + 100, kStart + 103}));
     EXPECT_EQ(page.shown.size(), 2u);
-    EXPECT_FALSE(Exists(install + L"\\big.bin"));  // still deleted
+    EXPECT_FALSE(Exists(install + L"\\big.bin"));
     EXPECT_EQ(files, 32767);
     EXPECT_EQ(dirs, 32767);
 }
@@ -335,7 +337,7 @@ TEST_F(SystemFilesTest, DeletesOrdinaryTableFilesInOrderAndEndsFull) {
 
     EXPECT_EQ(page.shown, (std::vector<std::wstring>{folder_ / L"tasuf.exe", folder_ / L"morla.dll",
                                                      folder_ / L"tasurfig.txt"}));
-    EXPECT_EQ(page.values, (std::vector<int32_t>{10, 10, 13, 1000}));
+    EXPECT_EQ(page.values, (std::vector<int64_t>{10, 10, 13, 1000}));
     EXPECT_EQ(page.run.DeletedBytes, 13);
     for (const wchar_t* gone : {L"tasuf.exe", L"morla.dll", L"tasurfig.txt"}) EXPECT_FALSE(Exists(folder_ / gone));
     EXPECT_EQ(SizeOf(folder_ / L"vemo.dll"), 6);
@@ -349,11 +351,11 @@ TEST_F(SystemFilesTest, BarEndsAtMaxWhenMoreWasCounted) {
     MakeFile(folder_ / L"Tageturl.dll", 50);
     page.max = 20;
     page.steps.DeleteSystemFiles();
-    EXPECT_EQ(page.values, (std::vector<int32_t>{50, 20}));
+    EXPECT_EQ(page.values, (std::vector<int64_t>{50, 20}));
     page.values.clear();
     page.max = 0;
     page.steps.DeleteSystemFiles();  // nothing left: only the final assignment
-    EXPECT_EQ(page.values, std::vector<int32_t>{0});
+    EXPECT_EQ(page.values, std::vector<int64_t>{0});
 }
 
 TEST_F(SystemFilesTest, UnknownSystemFolderTouchesNothing) {

@@ -75,12 +75,12 @@ public:
     RemovalRun run;
     RemovalSteps steps{run, *this};
     int32_t max = 0;
-    std::vector<int32_t> values;
+    std::vector<int64_t> values;
     std::vector<std::wstring> shown;
     std::vector<bool> existedWhenShown;
     std::wstring classId;
 
-    void ShowDeletedBytes(int32_t bytes) override { values.push_back(bytes); }
+    void ShowDeletedBytes(int64_t bytes) override { values.push_back(bytes); }
     void ShowComplete() override { values.push_back(max); }
     void ShowFilePath(const std::wstring& path) override {
         shown.push_back(path);

@@ -11,6 +11,7 @@
 #include "platform/Twips.h"
 #include "support/PendingRestartList.h"
 #include "support/TestRegistry.h"
+#include "wizard/BarShare.h"
 #include "wizard/DelFinish.h"
 #include "wizard/RunOutcome.h"
 #include "wizard/Un_Start.h"
@@ -73,6 +74,24 @@ protected:
     }
 };
 using FinishPageTest = WizardTest;
+
+// A product of 3.4 GB: "ToTFile" is above 2^31, where a signed Max would turn negative. The bar
+// still runs from 0 to full, a quarter of the bytes shows as a quarter of it (to the accessible
+// value too), and a total below 2^31 goes to the bar as it is.
+TEST_F(ProgressPageTest, ABarPast2GBShowsTheTrueShareOfTheBytes) {
+    constexpr DWORD kTotal = 3435973836u;  // 3.2 GiB
+    ASSERT_TRUE(SetDword(HKEY_LOCAL_MACHINE, kProductKey, L"ToTFile", kTotal));
+    frmAutoFileDel& page = LoadPage<frmAutoFileDel>(run);
+    ASSERT_GT(page.ucProgressBar1.Max(), 0);
+    const BarShare share(kTotal);
+    EXPECT_EQ(page.ucProgressBar1.Max(), share.Max());
+    page.ucProgressBar1.Value(share.ValueOf(int64_t{kTotal} / 4));
+    EXPECT_NEAR(page.ucProgressBar1.Percent(), 25.0, 0.01);
+    page.ucProgressBar1.Value(share.ValueOf(kTotal));
+    EXPECT_NEAR(page.ucProgressBar1.Percent(), 100.0, 0.01);
+    EXPECT_EQ(BarShare(123456).Max(), 123456);
+    EXPECT_EQ(BarShare(123456).ValueOf(1000), 1000);
+}
 
 TEST_F(ProgressPageTest, LooksAsStored) {
     ASSERT_TRUE(SetDword(HKEY_LOCAL_MACHINE, kProductKey, L"ToTFile", 123456));
