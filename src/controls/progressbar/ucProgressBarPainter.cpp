@@ -26,24 +26,9 @@ COLORREF FillColor(OLE_COLOR color) {
     return color & 0x80000000u ? ::GetSysColor(static_cast<int>(color & 0x1F)) : color;
 }
 
-// A brush for an OLE colour: the system colour's own brush when the high bit is set (nothing to
-// release), otherwise a new solid brush released with this object.
-class ColorBrush {
-public:
-    explicit ColorBrush(OLE_COLOR color)
-        : owned_(color & 0x80000000u ? nullptr : ::CreateSolidBrush(color)),
-          brush_(color & 0x80000000u ? ::GetSysColorBrush(static_cast<int>(color & 0x1F))
-                                     : static_cast<HBRUSH>(owned_.get())) {}
-    HBRUSH get() const { return brush_; }
-
-private:
-    GdiObject owned_;
-    HBRUSH brush_;
-};
-
-void Fill(HDC target, const RECT& rect, OLE_COLOR color) {
-    ColorBrush brush(color);
-    ::FillRect(target, &rect, brush.get());
+void Fill(HDC target, const RECT& rect, COLORREF color) {
+    GdiObject brush(::CreateSolidBrush(color));
+    ::FillRect(target, &rect, static_cast<HBRUSH>(brush.get()));
 }
 
 // The visual-style service, from the system folder; without all of it the bar is drawn classic.
@@ -122,28 +107,31 @@ void ucProgressBar::DrawControl() noexcept {
         Compose(screen, client, horizontal);
         return;
     }
-    // Most assignments move the bar by less than a segment: the surface then already holds
-    // exactly what a new composition would draw.
-    std::optional<Inputs> inputs = PaintInputs(client, horizontal);
-    if (!inputs || inputs != m_shown) {
+    if (!Repeatable()) {
         m_shown.reset();
         Compose(offscreen, client, horizontal);
+    } else if (PaintInputs inputs = InputsAt(client, horizontal); inputs != m_shown) {
+        // Recomposed only when an input has changed: a new value that moves the bar by less than
+        // a segment leaves the surface holding exactly what a composition would draw. There is
+        // no Draw handler to raise.
+        m_shown.reset();
+        ComposeLayers(offscreen, inputs);
         m_shown = std::move(inputs);
     }
     m_memDC.Draw(screen, 0, 0, width, height, 0, 0);
 }
 
-std::optional<ucProgressBar::Inputs> ucProgressBar::PaintInputs(const RECT& client, bool horizontal) const {
+ucProgressBar::PaintInputs ucProgressBar::InputsAt(const RECT& client, bool horizontal) const {
     using namespace progressbar;
-    if (m_onDraw || m_xpStyle) return std::nullopt;
-    Inputs in;
-    in.width = std::abs(client.right - client.left);
-    in.height = std::abs(client.bottom - client.top);
+    PaintInputs in;
+    in.client = {client.left, client.top, client.right, client.bottom};
     in.horizontal = horizontal;
+    in.xpStyle = m_xpStyle;
+    const double fraction = BarFraction(m_min, m_max, m_value);
     const RECT inner = InnerRect(client, m_borderStyle, m_appearance, false);
-    const RECT bar = BarRect(inner, BarFraction(m_min, m_max, m_value), horizontal,
-                             m_segments ? ClassicSegmentation().Period() : 0);
+    const RECT bar = BarRect(inner, fraction, horizontal, m_segments ? ClassicSegmentation().Period() : 0);
     in.bar = {bar.left, bar.top, bar.right, bar.bottom};
+    in.styledFraction = m_xpStyle ? fraction : 0;
     in.segments = m_segments;
     in.borderStyle = m_borderStyle;
     in.appearance = m_appearance;
@@ -167,20 +155,12 @@ void ucProgressBar::DrawInto(HDC target, int32_t width, int32_t height) noexcept
     Compose(target, RECT{0, 0, width, height}, progressbar::IsHorizontal(width, height));
 }
 
-void ucProgressBar::DrawCaption(HDC target, const RECT& inner, UINT format, OLE_COLOR color) const {
-    SelectedObject font(target, FontHandle());
-    ::SetBkMode(target, TRANSPARENT);
-    ::SetTextColor(target, static_cast<COLORREF>(TranslateColor(color)));
-    const std::string caption = ToAnsi(L" " + m_text + L" ");
-    RECT r = inner;
-    ::DrawTextA(target, caption.c_str(), -1, &r, format);
-}
-
 // What one composition has found out so far, layer by layer.
 struct ucProgressBar::Layers {
+    explicit Layers(const PaintInputs& inputs) : in(inputs) {}
+    const PaintInputs& in;
     HDC target = nullptr;
     RECT client{};
-    bool horizontal = false;
     int32_t width = 0, height = 0;
     ThemeData theme;
     bool themed = false;  // the visual style has drawn the track
@@ -192,41 +172,53 @@ struct ucProgressBar::Layers {
     GdiObject clip;  // the bar's clip region while the bar and its caption are drawn
 };
 
+void ucProgressBar::DrawCaption(const Layers& layers, COLORREF color) {
+    SelectedObject font(layers.target, layers.in.font);
+    ::SetBkMode(layers.target, TRANSPARENT);
+    ::SetTextColor(layers.target, color);
+    const std::string caption = ToAnsi(L" " + layers.in.text + L" ");
+    RECT r = layers.inner;
+    ::DrawTextA(layers.target, caption.c_str(), -1, &r, layers.format);
+}
+
 void ucProgressBar::Compose(HDC target, const RECT& client, bool horizontal) noexcept {
+    if (!RaiseDraw(target, client)) return;
+    ComposeLayers(target, InputsAt(client, horizontal));
+}
+
+void ucProgressBar::ComposeLayers(HDC target, const PaintInputs& in) noexcept {
     using namespace progressbar;
-    Layers layers;
+    Layers layers(in);
     layers.target = target;
-    layers.client = client;
-    layers.horizontal = horizontal;
-    layers.width = std::abs(client.right - client.left);
-    layers.height = std::abs(client.bottom - client.top);
-    if (!RaiseDraw(layers)) return;
+    layers.client = RECT{in.client[0], in.client[1], in.client[2], in.client[3]};
+    layers.width = std::abs(layers.client.right - layers.client.left);
+    layers.height = std::abs(layers.client.bottom - layers.client.top);
 
     ComposeBackground(layers);
-    if (m_segments && !layers.themed) layers.seg = ClassicSegmentation();
-    layers.inner = InnerRect(client, m_borderStyle, m_appearance, layers.themed);
-    layers.caption = !m_text.empty() && m_showText;
-    layers.format = CaptionFormat(m_textAlignX, m_textAlignY);
+    if (in.segments && !layers.themed) layers.seg = ClassicSegmentation();
+    layers.inner = InnerRect(layers.client, in.borderStyle, in.appearance, layers.themed);
+    layers.caption = !in.text.empty() && in.showText;
+    layers.format = CaptionFormat(in.textAlignX, in.textAlignY);
     // The classic caption in ForeColor over the whole inner area; the bar covers it where it is.
-    if (layers.caption && !layers.themed)
-        Attempt(L"DrawCaption", [&] { DrawCaption(target, layers.inner, layers.format, m_foreColor); });
-    layers.bar = BarRect(layers.inner, BarFraction(m_min, m_max, m_value), horizontal,
-                         m_segments || layers.themed ? layers.seg.Period() : 0);
+    if (layers.caption && !layers.themed) Attempt(L"DrawCaption", [&] { DrawCaption(layers, in.fore); });
+    layers.bar = layers.themed ? BarRect(layers.inner, in.styledFraction, in.horizontal, layers.seg.Period())
+                               : RECT{in.bar[0], in.bar[1], in.bar[2], in.bar[3]};
     ComposeBar(layers);
     ComposeCaptionOverBar(layers);
     ComposeBorder(layers);
 }
 
-bool ucProgressBar::RaiseDraw(const Layers& layers) {
+bool ucProgressBar::RaiseDraw(HDC target, const RECT& client) {
     // A Draw handler that assigns a property would paint again from inside this paint, without
-    // end. The nested paint is left out: this one has not read any field yet, so it shows the
-    // new value anyway.
+    // end. The nested paint is left out: this one reads its inputs after the handler, so it
+    // shows the new value anyway.
     if (m_composing) return false;
     m_composing = true;
     bool doDefault = true;
     if (m_onDraw)
         Attempt(L"OnDraw", [&] {
-            m_onDraw(layers.target, layers.client.left, layers.client.top, layers.width, layers.height, doDefault);
+            m_onDraw(target, client.left, client.top, std::abs(client.right - client.left),
+                     std::abs(client.bottom - client.top), doDefault);
         });
     m_composing = false;
     return doDefault;
@@ -236,7 +228,7 @@ bool ucProgressBar::RaiseDraw(const Layers& layers) {
 void ucProgressBar::ComposeBackground(Layers& layers) {
     if (HasPicture(picBack)) {
         Attempt(L"DrawBackground", [&] {
-            if (m_backPictureMode == PictureTile)
+            if (layers.in.backPictureMode == PictureTile)
                 TileArea(layers.target, 0, 0, layers.width, layers.height, picBack.hdc(), picBack.Width(),
                          picBack.Height());
             else
@@ -244,7 +236,7 @@ void ucProgressBar::ComposeBackground(Layers& layers) {
         });
         return;
     }
-    if (m_xpStyle) {
+    if (layers.in.xpStyle) {
         layers.theme.Open(m_hWnd);
         int chunk = 0;
         int space = 0;
@@ -252,11 +244,11 @@ void ucProgressBar::ComposeBackground(Layers& layers) {
         if (theme && Themes().getInt(theme, 0, 0, kPropChunkSize, &chunk) == S_OK &&
             Themes().getInt(theme, 0, 0, kPropSpaceSize, &space) == S_OK) {
             layers.seg = progressbar::ThemedSegmentation(chunk, space);
-            layers.themed = Themes().drawBackground(theme, layers.target, layers.horizontal ? kPartBar : kPartBarVertical,
+            layers.themed = Themes().drawBackground(theme, layers.target, layers.in.horizontal ? kPartBar : kPartBarVertical,
                                                   0, &layers.client, &layers.client) == S_OK;
         }
     }
-    if (!layers.themed) Fill(layers.target, layers.client, m_backColor);
+    if (!layers.themed) Fill(layers.target, layers.client, layers.in.back);
 }
 
 // The bar: a picture, the visual style's chunks or the bar colour, then the classic segment gaps.
@@ -269,7 +261,7 @@ void ucProgressBar::ComposeBar(Layers& layers) {
     }
     Attempt(L"DrawBar", [&] {
         if (HasPicture(picBar)) {
-            if (m_barPictureMode == PictureTile)
+            if (layers.in.barPictureMode == PictureTile)
                 TileArea(layers.target, bar.left, bar.top, bar.right - bar.left, bar.bottom - bar.top, picBar.hdc(),
                          picBar.Width(), picBar.Height());
             else
@@ -277,15 +269,14 @@ void ucProgressBar::ComposeBar(Layers& layers) {
         } else if (layers.themed) {
             const RECT chunkRect = progressbar::ThemedChunkRect(bar);
             Themes().drawBackground(layers.theme.get(), layers.target,
-                                    layers.horizontal ? kPartChunk : kPartChunkVertical, 0, &chunkRect, &chunkRect);
+                                    layers.in.horizontal ? kPartChunk : kPartChunkVertical, 0, &chunkRect, &chunkRect);
         } else {
-            Fill(layers.target, bar, m_barColor);
+            Fill(layers.target, bar, layers.in.barColor);
         }
     });
-    if (m_segments && !layers.themed) {
-        ColorBrush gapBrush(m_backColor);
-        for (const RECT& gap : progressbar::SegmentGaps(layers.inner, bar, layers.horizontal, layers.seg))
-            ::FillRect(layers.target, &gap, gapBrush.get());
+    if (layers.in.segments && !layers.themed) {
+        for (const RECT& gap : progressbar::SegmentGaps(layers.inner, bar, layers.in.horizontal, layers.seg))
+            Fill(layers.target, gap, layers.in.back);
     }
 }
 
@@ -294,13 +285,14 @@ void ucProgressBar::ComposeCaptionOverBar(Layers& layers) {
     if (!layers.caption) return;
     Attempt(L"DrawCaption", [&] {
         if (!layers.themed) {
-            DrawCaption(layers.target, layers.inner, layers.format, m_barForeColor);
+            DrawCaption(layers, layers.in.barFore);
             return;
         }
-        SelectedObject font(layers.target, FontHandle());
+        SelectedObject font(layers.target, layers.in.font);
         RECT content{};
         if (Themes().contentRect(layers.theme.get(), layers.target, 0, 0, &layers.inner, &content) == S_OK)
-            Themes().drawText(layers.theme.get(), layers.target, 0, 0, m_text.c_str(), -1, layers.format, 0, &content);
+            Themes().drawText(layers.theme.get(), layers.target, 0, 0, layers.in.text.c_str(), -1, layers.format, 0,
+                              &content);
     });
 }
 
@@ -309,22 +301,24 @@ void ucProgressBar::ComposeBorder(Layers& layers) {
     if (layers.themed) return;
     ::SelectClipRgn(layers.target, nullptr);
     layers.clip.reset();
-    if (m_borderStyle == BorderInset || m_borderStyle == BorderRaised)
-        Attempt(L"DrawBorder", [&] { DrawBorder(layers.target, m_appearance, layers.client, m_borderStyle == BorderRaised); });
+    if (layers.in.borderStyle == BorderInset || layers.in.borderStyle == BorderRaised)
+        Attempt(L"DrawBorder", [&] { DrawBorder(layers); });
 }
 
-void ucProgressBar::DrawBorder(HDC target, int32_t appearance, const RECT& outer, bool raised) const {
+void ucProgressBar::DrawBorder(const Layers& layers) {
     using progressbar::BorderPen;
-    if (appearance == Appearance3D) {
-        RECT e = outer;
+    const HDC target = layers.target;
+    const bool raised = layers.in.borderStyle == BorderRaised;
+    if (layers.in.appearance == Appearance3D) {
+        RECT e = layers.client;
         ::DrawEdge(target, &e, progressbar::EdgeKind(raised), progressbar::kEdgeFlags);
         return;
     }
     GdiObject black(::CreatePen(PS_SOLID, 1, RGB(0, 0, 0)));
-    GdiObject shadow(::CreatePen(PS_SOLID, 1, ::GetSysColor(COLOR_BTNSHADOW)));
-    GdiObject highlight(::CreatePen(PS_SOLID, 1, ::GetSysColor(COLOR_BTNHIGHLIGHT)));
+    GdiObject shadow(::CreatePen(PS_SOLID, 1, layers.in.edges[0]));
+    GdiObject highlight(::CreatePen(PS_SOLID, 1, layers.in.edges[1]));
     const HGDIOBJ previous = ::GetCurrentObject(target, OBJ_PEN);
-    for (const auto& stroke : progressbar::BorderStrokes(appearance, outer, raised)) {
+    for (const auto& stroke : progressbar::BorderStrokes(layers.in.appearance, layers.client, raised)) {
         const GdiObject& pen = stroke.pen == BorderPen::Black ? black
                                : stroke.pen == BorderPen::Shadow ? shadow
                                                                  : highlight;
