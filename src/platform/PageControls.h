@@ -75,9 +75,8 @@ private:
 // A one-pixel line between two points.
 class LineShape {
 public:
-    LineShape(Page& page, COLORREF color) : page_(page), color_(color), pen_(::CreatePen(PS_SOLID, 1, color)) {}
+    LineShape(Page& page, COLORREF color) : page_(page), pen_(::CreatePen(PS_SOLID, 1, color)) {}
     void Move(int x1Twips, int y1Twips, int x2Twips, int y2Twips);
-    COLORREF Color() const noexcept { return color_; }
     // The end points in client pixels.
     POINT From() const noexcept;
     POINT To() const noexcept;
@@ -85,7 +84,6 @@ public:
 
 private:
     Page& page_;
-    COLORREF color_;
     GdiObject pen_;
     int x1_ = 0, y1_ = 0, x2_ = 0, y2_ = 0;
 };

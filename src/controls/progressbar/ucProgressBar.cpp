@@ -13,41 +13,6 @@ const wchar_t kClassName[] = L"TaProgressBar";
 
 }  // namespace
 
-const std::array<ucProgressBar::MemberInfo, 23>& ucProgressBar::Members() {
-    static const std::array<MemberInfo, 23> members{{
-        {L"Segments", L"Gets/sets whether the bar is split into segments.  Not applicable when XPStyle is set."},
-        {L"XpStyle",
-         L"Gets/sets whether the bar is displayed using XP Visual Styles.  Only valid on XP systems or above."},
-        {L"Text", L"Gets/sets the text to display when ShowText is set."},
-        {L"TextAlignX", L"Gets/sets the horizontal alignment of the text."},
-        {L"TextAlignY", L"Gets/sets the vertical alignment of the text."},
-        {L"ShowText", L"Gets/sets whether text is shown over the bar."},
-        {L"Percent", L"Gets the current progress bar percentage complete."},
-        {L"Min", L"Gets/sets the minimum value of the bar."},
-        {L"Max", L"Gets/sets the maximum value of the bar."},
-        {L"Value", L"Gets/sets the value of the bar."},
-        {L"BorderStyle", L"Gets/sets the border style of the control. Not applicable when using XPStyle."},
-        {L"Appearance", L"Gets/sets the border appearance of the control.  Not applicable when using XPStyle."},
-        {L"BackColor", L"Gets/sets the back colour of the control. Not applicable when using XPStyle."},
-        {L"ForeColor", L"Gets/sets the colour of text which is drawn over the background of the bar."},
-        {L"Font", L"Gets/sets the font used to draw text on the progress bar."},
-        {L"BarColor", L"Gets/sets the colour of the progress bar.  Not applicable when using XPStyle."},
-        {L"BarForeColor", L"Gets/sets the colour of text which is drawn over the bar."},
-        {L"ModifyBarPicture",
-         L"Applies image processing to the bar picture, allowing you to adjust the luminance or saturation of the "
-         L"image."},
-        {L"ModifyPicture",
-         L"Applies image processing to the background picture, allowing you to adjust the luminance or saturation "
-         L"of the image."},
-        {L"BarPicture", L"Gets/sets a picture to use as the bar in the progress bar."},
-        {L"BarPictureMode", L"Gets/sets the drawing mode (stretch or tile) applied when drawing the bar picture."},
-        {L"BackPictureMode",
-         L"Gets/sets the drawing mode (stretch or tile) applied when drawing the background picture."},
-        {L"Picture", L"Gets/sets the picture shown in the background of the progress bar control."},
-    }};
-    return members;
-}
-
 ucProgressBar::ucProgressBar() : m_font(MakeFont(PageFont())) {}
 
 ucProgressBar::~ucProgressBar() {

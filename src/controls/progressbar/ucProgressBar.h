@@ -43,13 +43,6 @@ public:
     // Any mode other than PictureTile draws stretched.
     enum EPictureMode : int32_t { PictureStretch = 0, PictureTile = 1 };
 
-    // The public members in slot order with the descriptions the control publishes for them.
-    struct MemberInfo {
-        const wchar_t* name;
-        const wchar_t* description;
-    };
-    static const std::array<MemberInfo, 23>& Members();
-
     ucProgressBar();
     virtual ~ucProgressBar();
     ucProgressBar(const ucProgressBar&) = delete;
