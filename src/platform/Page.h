@@ -13,6 +13,10 @@
 //
 // Geometry is kept in twips and laid out at the page's DPI: the DPI of its monitor when the page
 // is created, and again whenever the system moves it to a monitor of another DPI.
+//
+// This header brings what a page's author needs: the controls (platform/PageControls.h), the
+// composed painting (platform/PageCanvas.h), the list of pages (platform/PageList.h) and the
+// message loop (platform/MessageLoop.h).
 #include <windows.h>
 
 #include <memory>

@@ -20,8 +20,8 @@ void PlaceWindow(HWND hwnd, const RECT& rc) {
 // ---- Label -------------------------------------------------------------------------------
 
 void Label::Caption(const std::wstring& text) {
-    // The progress page shows the file being deleted at every display tick: one window text and
-    // one small repaint.
+    // The progress page shows the file being deleted at most once a tick of its display timer:
+    // one window text and one small repaint.
     caption_ = text;
     if (!hwnd_) {
         page_.InvalidatePixels(page_.PixelsOf(rect_), true);
