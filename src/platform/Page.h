@@ -13,149 +13,23 @@
 //
 // Geometry is kept in twips and laid out at the page's DPI: the DPI of its monitor when the page
 // is created, and again whenever the system moves it to a monitor of another DPI.
+//
+// This header brings what a page's author needs: the controls (platform/PageControls.h), the
+// composed painting (platform/PageCanvas.h), the list of pages (platform/PageList.h) and the
+// message loop (platform/MessageLoop.h).
 #include <windows.h>
 
 #include <memory>
-#include <utility>
 #include <string>
 #include <vector>
 
 #include "platform/Handles.h"
-#include "platform/Picture.h"
+#include "platform/MessageLoop.h"
+#include "platform/PageCanvas.h"
+#include "platform/PageControls.h"
+#include "platform/PageList.h"
 
 namespace ta {
-
-class Page;
-
-// A rectangle in twips, relative to the page's client area.
-struct TwipsRect {
-    int left = 0;
-    int top = 0;
-    int width = 0;
-    int height = 0;
-};
-
-// Pixels of a twips rectangle at dpi dots per inch.
-RECT TwipsRectToPixels(const TwipsRect& rect, int dpi) noexcept;
-
-enum class LabelFont { Normal, Bold };
-
-// A transparent, word-wrapping label: its text painted by its page, its window read by
-// assistive tools.
-class Label {
-public:
-    Label(Page& page, HWND hwnd, TwipsRect rect, std::wstring caption, LabelFont font, COLORREF color)
-        : page_(page), hwnd_(hwnd), rect_(rect), caption_(std::move(caption)), font_(font), color_(color) {}
-
-    HWND hWnd() const noexcept { return hwnd_; }
-    const std::wstring& Caption() const noexcept { return caption_; }
-    // Sets the caption and repaints the label at once.
-    void Caption(const std::wstring& text);
-    const TwipsRect& Rect() const noexcept { return rect_; }
-    LabelFont Font() const noexcept { return font_; }
-    COLORREF ForeColor() const noexcept { return color_; }
-    void Paint(HDC hdc, HFONT font) const;
-    // Puts the window at the label's place at the page's DPI.
-    void Place() const;
-
-private:
-    Page& page_;
-    HWND hwnd_;
-    TwipsRect rect_;
-    std::wstring caption_;
-    LabelFont font_;
-    COLORREF color_;
-};
-
-// A picture at a position, drawn at its own size.
-class ImageBox {
-public:
-    explicit ImageBox(Page& page) : page_(page) {}
-    const std::shared_ptr<Picture>& GetPicture() const noexcept { return picture_; }
-    void SetPicture(std::shared_ptr<Picture> picture);
-    void Move(int leftTwips, int topTwips);
-    // Where the picture lies, in client pixels; empty without a picture.
-    RECT Bounds() const noexcept;
-    void Paint(HDC hdc) const;
-
-private:
-    Page& page_;
-    std::shared_ptr<Picture> picture_;
-    int left_ = 0;
-    int top_ = 0;
-};
-
-// A one-pixel line between two points.
-class LineShape {
-public:
-    LineShape(Page& page, COLORREF color) : page_(page), color_(color), pen_(::CreatePen(PS_SOLID, 1, color)) {}
-    void Move(int x1Twips, int y1Twips, int x2Twips, int y2Twips);
-    COLORREF Color() const noexcept { return color_; }
-    // The end points in client pixels.
-    POINT From() const noexcept;
-    POINT To() const noexcept;
-    void Paint(HDC hdc) const;
-
-private:
-    Page& page_;
-    COLORREF color_;
-    GdiObject pen_;
-    int x1_ = 0, y1_ = 0, x2_ = 0, y2_ = 0;
-};
-
-// A push button; a member of the page's control array Command1.
-class Button {
-public:
-    Button(Page& page, HWND hwnd, int index, TwipsRect rect) noexcept
-        : page_(page), hwnd_(hwnd), index_(index), rect_(rect) {}
-    HWND hWnd() const noexcept { return hwnd_; }
-    int Index() const noexcept { return index_; }
-    std::wstring Caption() const;
-    void Caption(const std::wstring& text);
-    bool Enabled() const noexcept;
-    void Enabled(bool enabled);
-    // Moves the button, keeping its size.
-    void Move(int leftTwips, int topTwips);
-    void SetFocus();
-    void Place() const;
-
-private:
-    Page& page_;
-    HWND hwnd_;
-    int index_;
-    TwipsRect rect_;
-};
-
-// A single-line text box.
-class TextBox {
-public:
-    TextBox(Page& page, HWND hwnd, TwipsRect rect) noexcept : page_(page), hwnd_(hwnd), rect_(rect) {}
-    HWND hWnd() const noexcept { return hwnd_; }
-    std::wstring Text() const;
-    void Text(const std::wstring& text);
-    void Place() const;
-
-private:
-    Page& page_;
-    HWND hwnd_;
-    TwipsRect rect_;
-};
-
-// A timer of the page: while enabled, the page's OnTimer runs every interval.
-class Timer {
-public:
-    Timer(Page& page, UINT id, UINT intervalMs) noexcept : page_(page), id_(id), interval_(intervalMs) {}
-    UINT Id() const noexcept { return id_; }
-    UINT Interval() const noexcept { return interval_; }
-    bool Enabled() const noexcept { return enabled_; }
-    void Enabled(bool enabled);
-
-private:
-    Page& page_;
-    UINT id_;
-    UINT interval_;
-    bool enabled_ = false;
-};
 
 class Page {
 public:
@@ -252,43 +126,10 @@ private:
     std::vector<std::unique_ptr<TextBox>> textBoxes_;
     std::vector<std::unique_ptr<Timer>> timers_;
     std::vector<HostedControl> hosted_;
-    // The off-screen surface paints are composed on, kept between paints and grown on demand.
-    MemoryDC paintDC_;
-    GdiObject paintBitmap_;
-    SIZE paintSize_{};
+    PageCanvas canvas_;
 };
 
 // The first control id of the Command1 array; index i has id kCommand1BaseId + i.
 inline constexpr int kCommand1BaseId = 100;
-
-// Pages that are loaded, oldest first.
-std::vector<Page*> LoadedPages();
-// Takes ownership of a new page and loads it.
-void AdoptAndLoad(std::unique_ptr<Page> page);
-
-// Creates a page of class P from the arguments and loads it; answers it.
-template <typename P, typename... Args>
-P& LoadPage(Args&&... args) {
-    auto page = std::make_unique<P>(std::forward<Args>(args)...);
-    P& ref = *page;
-    AdoptAndLoad(std::move(page));
-    return ref;
-}
-
-// The loaded page of class P, or nullptr.
-template <typename P>
-P* FindPage() {
-    for (Page* page : LoadedPages())
-        if (auto* p = dynamic_cast<P*>(page)) return p;
-    return nullptr;
-}
-
-// The pages' keyboard: Tab and Shift+Tab move between enabled buttons, Enter presses the focused
-// one (Space is the button's own). Answers true when the message was consumed.
-bool TranslatePageKey(const MSG& msg);
-// Dispatches messages until the last page has been unloaded; answers the exit code.
-int RunMessageLoop();
-// Dispatches the messages waiting now, through the pages' keyboard handling.
-void DispatchPendingMessages();
 
 }  // namespace ta

@@ -1,8 +1,10 @@
 #pragma once
 // ucProgressBar: a self-drawn progress bar control. It keeps a range (Min, Max) and a position
-// (Value) and paints itself completely on every assignment: a background (colour or picture), a
+// (Value) and repaints itself completely on every assignment: a background (colour or picture), a
 // bar (colour, segments, picture or the visual style's chunks), an optional caption in two
-// colours and a border, composed off screen and copied to the window in one block.
+// colours and a border, composed off screen and copied to the window in one block. The surface
+// is composed again only when what it shows has changed (PaintInputs). A caller that moves the
+// bar often assigns at its own display pace, as the progress page does with its display timer.
 //
 // Hosting on a page:
 //     ucProgressBar bar;
@@ -40,13 +42,6 @@ public:
     enum EAppearance : int32_t { AppearanceFlat = 0, AppearanceThin3D = 1, Appearance3D = 2 };
     // Any mode other than PictureTile draws stretched.
     enum EPictureMode : int32_t { PictureStretch = 0, PictureTile = 1 };
-
-    // The public members in slot order with the descriptions the control publishes for them.
-    struct MemberInfo {
-        const wchar_t* name;
-        const wchar_t* description;
-    };
-    static const std::array<MemberInfo, 23>& Members();
 
     ucProgressBar();
     virtual ~ucProgressBar();
@@ -137,15 +132,19 @@ private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     // One composition, layer by layer: background, bar, caption, border.
     struct Layers;
+    struct PaintInputs;
+    // Raises Draw, then composes from the inputs read after it: the handler may have assigned a
+    // property.
     void Compose(HDC target, const RECT& client, bool horizontal) noexcept;
+    void ComposeLayers(HDC target, const PaintInputs& in) noexcept;
     // Raises Draw; false when the handler does the drawing itself.
-    bool RaiseDraw(const Layers& layers);
+    bool RaiseDraw(HDC target, const RECT& client);
     void ComposeBackground(Layers& layers);
     void ComposeBar(Layers& layers);
     void ComposeCaptionOverBar(Layers& layers);
     void ComposeBorder(Layers& layers);
-    void DrawBorder(HDC target, int32_t appearance, const RECT& outer, bool raised) const;
-    void DrawCaption(HDC target, const RECT& inner, UINT format, OLE_COLOR color) const;
+    static void DrawBorder(const Layers& layers);
+    static void DrawCaption(const Layers& layers, COLORREF color);
     void AssignPicture(PictureRef picture, PictureHolder& holder);
     static bool HasPicture(const PictureHolder& holder) { return holder.HasPicture(); }
     void ModifyHolderPicture(PictureHolder& holder, double fLuminance, double fSaturation);
@@ -160,12 +159,17 @@ private:
     void AnnounceValue();
     HFONT FontHandle() const;
 
-    // Everything the composed picture depends on, system colours resolved. Two paints with equal
-    // inputs compose the same pixels, so the surface still showing them is copied as it is.
-    struct Inputs {
-        int32_t width = 0, height = 0;
+    // Everything a composition draws from, system colours resolved; only the pictures are not
+    // here (assigning or modifying one forgets the surface). Two paints with equal inputs compose
+    // the same pixels, so the surface still showing them is copied as it is.
+    struct PaintInputs {
+        std::array<LONG, 4> client{};  // left, top, right, bottom
         bool horizontal = false;
-        std::array<LONG, 4> bar{};  // left, top, right, bottom
+        bool xpStyle = false;
+        std::array<LONG, 4> bar{};  // the classic bar, left, top, right, bottom
+        // The filled share, read only for the visual style's chunks: 0 for a classic bar, which
+        // `bar` holds whole, so that paints moving it by less than a segment compare equal.
+        double styledFraction = 0;
         bool segments = false;
         int32_t borderStyle = 0, appearance = 0;
         COLORREF back = 0, fore = 0, barColor = 0, barFore = 0;
@@ -175,16 +179,17 @@ private:
         int32_t textAlignX = 0, textAlignY = 0;
         HFONT font = nullptr;
         int32_t barPictureMode = 0, backPictureMode = 0;
-        bool operator==(const Inputs&) const = default;
+        bool operator==(const PaintInputs&) const = default;
     };
-    // The inputs of a paint at the client size; none when the paint cannot be repeated from them
-    // (a Draw handler draws what it likes, the visual style may change under us).
-    std::optional<Inputs> PaintInputs(const RECT& client, bool horizontal) const;
+    PaintInputs InputsAt(const RECT& client, bool horizontal) const;
+    // Whether a paint can be repeated from its inputs: not when a Draw handler draws what it
+    // likes, nor with the visual style, which may change under us.
+    bool Repeatable() const { return !m_onDraw && !m_xpStyle; }
 
     std::optional<WindowDC> m_windowDC;  // the class's own DC, held while the window lives
 
     pcMemDC m_memDC;
-    std::optional<Inputs> m_shown;  // what m_memDC holds composed; none when unknown
+    std::optional<PaintInputs> m_shown;  // what m_memDC holds composed; none when unknown
     HWND m_hWnd = nullptr;  // the control's window; 0 until sited and once destroyed
     int32_t m_appearance = AppearanceThin3D;
     int32_t m_borderStyle = BorderInset;
