@@ -253,6 +253,19 @@ void RunPage(const std::wstring& root, int64_t total, int files, Totals& totals)
     }
 }
 
+// Writes what the tree's building and the last removal left dirty to the disk, so that each
+// removal is timed alone and not with the write-back of what came before it.
+void Settle() {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    wchar_t command[] = L"Z:\\bin\\sync";
+    if (!::CreateProcessW(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) return;
+    ::WaitForSingleObject(process.hProcess, 120000);
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+}
+
 // Rounds of one case, the page and the bare loop each first in turn, so both see the same
 // caches and load.
 Totals RunCase(const TreeShape& shape, int rounds) {
@@ -263,6 +276,7 @@ Totals RunCase(const TreeShape& shape, int rounds) {
         BuildTree(bareRoot, shape);
         const int64_t total = BuildTree(pageRoot, shape);
         for (int turn = 0; turn < 2; ++turn) {
+            Settle();
             if ((round + turn) % 2 == 0) {
                 const double from = Now();
                 bench::BareRemove(bareRoot);
