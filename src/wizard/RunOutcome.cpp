@@ -145,9 +145,9 @@ std::string LogTotals(const RemovalRecord& record, int exitCode) {
 }
 
 // The removal log as the run writes it: opened once, never through a link, and fed the record's
-// lines as they come. They are gathered and written in pieces, at most a second apart, so that
-// a run of many files does not pay a write for every line and a log read meanwhile is never far
-// behind.
+// lines as they come. They are gathered and written in pieces (when a piece is full, or a line
+// comes a second or more after the last write), so that a run of many files does not pay a
+// write for every line and a log read meanwhile is not far behind.
 class RemovalLogFile : public RecordSink {
 public:
     explicit RemovalLogFile(FileHandle file) : file_(std::move(file)) {}
