@@ -3,7 +3,6 @@
 #include <optional>
 
 #include "platform/FinalPath.h"
-#include "platform/Handles.h"
 #include "platform/RemovalRecord.h"
 
 namespace ta {
@@ -38,9 +37,9 @@ std::optional<Rewrite> RefusalOf(HANDLE file, const std::wstring& longPath) {
 
 }  // namespace
 
-Rewrite RewriteFile(const std::wstring& path, std::string_view bytes) {
+OpenedRewrite OpenForRewrite(const std::wstring& path) {
     const std::wstring longPath = LongPathForm(path);
-    if (longPath.find_last_of(L'\\') == std::wstring::npos) return FailedWith(ERROR_INVALID_NAME);
+    if (longPath.find_last_of(L'\\') == std::wstring::npos) return {FailedWith(ERROR_INVALID_NAME), {}};
     constexpr DWORD kAccess = GENERIC_WRITE | FILE_READ_ATTRIBUTES;
     FileHandle file = Open(longPath, kAccess, OPEN_EXISTING);
     if (!file) {
@@ -52,28 +51,37 @@ Rewrite RewriteFile(const std::wstring& path, std::string_view bytes) {
             if (!file) {
                 const DWORD error = ::GetLastError();
                 if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)
-                    return RefusedAs(L"a link that leads nowhere");
-                return FailedWith(error);
+                    return {RefusedAs(L"a link that leads nowhere"), {}};
+                return {FailedWith(error), {}};
             }
         } else {
             // What keeps the file from being written may still be a link: that is then what to say.
             FileHandle look = Open(longPath, FILE_READ_ATTRIBUTES, OPEN_EXISTING);
             if (look)
-                if (auto refusal = RefusalOf(look.get(), longPath)) return *refusal;
-            return FailedWith(refused);
+                if (auto refusal = RefusalOf(look.get(), longPath)) return {*refusal, {}};
+            return {FailedWith(refused), {}};
         }
     } else if (auto refusal = RefusalOf(file.get(), longPath)) {
-        return *refusal;
+        return {*refusal, {}};
     }
     // Emptied only now, through the handle that was checked.
     LARGE_INTEGER start{};
     if (!::SetFilePointerEx(file.get(), start, nullptr, FILE_BEGIN) || !::SetEndOfFile(file.get()))
-        return FailedWith(::GetLastError());
+        return {FailedWith(::GetLastError()), {}};
+    return {{Rewrite::Written, 0, {}}, std::move(file)};
+}
+
+DWORD WriteAll(HANDLE file, std::string_view bytes) {
     DWORD written = 0;
-    if (!::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
-        return FailedWith(::GetLastError());
-    if (written != bytes.size()) return FailedWith(ERROR_WRITE_FAULT);
-    return {Rewrite::Written, 0, {}};
+    if (!::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) return ::GetLastError();
+    return written == bytes.size() ? ERROR_SUCCESS : ERROR_WRITE_FAULT;
+}
+
+Rewrite RewriteFile(const std::wstring& path, std::string_view bytes) {
+    OpenedRewrite opened = OpenForRewrite(path);
+    if (opened.rewrite.result != Rewrite::Written) return opened.rewrite;
+    if (const DWORD error = WriteAll(opened.file.get(), bytes); error != ERROR_SUCCESS) return FailedWith(error);
+    return opened.rewrite;
 }
 
 void RecordRefusedRewrite(const wchar_t* step, const std::wstring& path, const Rewrite& rewrite) {

@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/Handles.h"
+
 namespace ta {
 
 struct Rewrite {
@@ -22,6 +24,17 @@ struct Rewrite {
 // when the name is a link or reparse point, leads elsewhere, cannot be told apart from a link,
 // or is one of several names of one file; nothing is written then.
 Rewrite RewriteFile(const std::wstring& path, std::string_view bytes);
+
+// The same file opened, checked and emptied as RewriteFile does it, for writing it piece by
+// piece; file is open only when the result is Written. What is written through the handle goes
+// to the file that was checked, whatever is put at its name later.
+struct OpenedRewrite {
+    Rewrite rewrite;
+    FileHandle file;
+};
+OpenedRewrite OpenForRewrite(const std::wstring& path);
+// Appends bytes to a file OpenForRewrite opened; answers ERROR_SUCCESS or the Win32 error met.
+DWORD WriteAll(HANDLE file, std::string_view bytes);
 
 // Says in the current record, under step, that the file at path was not written and why: kept
 // as a link. Once per record and path, however often the file is refused.

@@ -13,11 +13,41 @@ namespace {
 std::atomic<RemovalRecord*> currentRecord{nullptr};
 thread_local const wchar_t* currentStep = nullptr;
 
+std::wstring ItemKey(const RecordEntry& entry) { return ItemKindName(entry.kind) + (L"\t" + ToLower(entry.item)); }
+
 }  // namespace
 
 void RemovalRecord::Add(RecordEntry entry) {
     std::lock_guard lock(mutex_);
-    entries_.push_back(std::move(entry));
+    const size_t outcome = static_cast<size_t>(entry.outcome);
+    if (outcome >= counts_.size()) counts_.resize(outcome + 1);
+    ++counts_[outcome];
+    if (sink_) sink_->Write(entry);
+    if (!streaming_ || KeepsWhileStreaming(entry)) entries_.push_back(std::move(entry));
+}
+
+bool RemovalRecord::KeepsWhileStreaming(const RecordEntry& entry) {
+    const bool failed = entry.outcome == Outcome::Failed;
+    if (!failed && entry.outcome != Outcome::PendingRestart && entry.outcome != Outcome::Kept) {
+        // What a later pass did to an item that failed decides whether it is still there.
+        if (failedItems_.empty()) return false;
+        return failedItems_.count(ItemKey(entry)) != 0;
+    }
+    if (failed) failedItems_.insert(ItemKey(entry));
+    return true;
+}
+
+void RemovalRecord::Stream(RecordSink* sink) {
+    std::lock_guard lock(mutex_);
+    sink_ = sink;
+    if (streaming_) return;
+    streaming_ = true;
+    std::vector<RecordEntry> kept;
+    for (RecordEntry& entry : entries_) {
+        if (sink_) sink_->Write(entry);
+        if (KeepsWhileStreaming(entry)) kept.push_back(std::move(entry));
+    }
+    entries_ = std::move(kept);
 }
 
 std::vector<RecordEntry> RemovalRecord::Entries() const {
@@ -35,13 +65,15 @@ std::optional<RecordEntry> RemovalRecord::Find(std::wstring_view item) const {
 
 size_t RemovalRecord::Count(Outcome outcome) const {
     std::lock_guard lock(mutex_);
-    return static_cast<size_t>(std::count_if(entries_.begin(), entries_.end(),
-                                             [outcome](const RecordEntry& entry) { return entry.outcome == outcome; }));
+    const size_t index = static_cast<size_t>(outcome);
+    return index < counts_.size() ? counts_[index] : 0;
 }
 
 void RemovalRecord::Clear() {
     std::lock_guard lock(mutex_);
     entries_.clear();
+    counts_.clear();
+    failedItems_.clear();
 }
 
 RecordingScope::RecordingScope(RemovalRecord& record) noexcept : previous_(currentRecord.exchange(&record)) {}

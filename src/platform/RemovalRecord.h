@@ -1,13 +1,15 @@
 #pragma once
 // The removal record: every step writes what it did to each item and how that ended, so that a
 // test, support or an administrator can tell what was removed, what stayed, and why. Any thread
-// may write to it; it stays in memory for the run.
+// may write to it. It keeps every entry in memory, unless it streams them (Stream): then each
+// goes to the removal log as it comes, and memory holds only what the run reads afterwards.
 #include <windows.h>
 
 #include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/SlimLock.h"
@@ -46,19 +48,40 @@ struct RecordEntry {
     ErrorKind errorKind = ErrorKind::Win32;
 };
 
+// Where a streaming record writes each entry, in the order they are added (under the record's
+// lock, so one at a time).
+class RecordSink {
+public:
+    virtual ~RecordSink() = default;
+    virtual void Write(const RecordEntry& entry) = 0;
+};
+
 class RemovalRecord {
 public:
     void Add(RecordEntry entry);
-    // A copy of every entry so far, in the order they were written.
+    // From now on every entry goes to sink as it comes (those so far go first; nullptr: nowhere),
+    // and the record keeps only what the run reads afterwards: the totals, every entry that
+    // failed, waits for the restart or was kept, and the later entries of an item that failed.
+    // Called again, it changes the sink; the record does not go back to keeping everything.
+    void Stream(RecordSink* sink);
+    // A copy of every entry so far, in the order they were written; while streaming, of those kept.
     std::vector<RecordEntry> Entries() const;
-    // The last entry for item (compared without letter case), if any.
+    // The last entry for item (compared without letter case), if any; while streaming, of those kept.
     std::optional<RecordEntry> Find(std::wstring_view item) const;
+    // Of every entry written, streamed or kept.
     size_t Count(Outcome outcome) const;
     void Clear();
 
 private:
+    // Whether a streaming record keeps the entry; notes an item that failed.
+    bool KeepsWhileStreaming(const RecordEntry& entry);
+
     mutable SlimMutex mutex_;
     std::vector<RecordEntry> entries_;
+    std::vector<size_t> counts_;  // by outcome
+    bool streaming_ = false;
+    RecordSink* sink_ = nullptr;
+    std::unordered_set<std::wstring> failedItems_;  // while streaming: kind and lower-case item of each failure
 };
 
 // The record of the current run: while a scope is alive, the steps of every thread write to its

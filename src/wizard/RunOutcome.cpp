@@ -4,12 +4,14 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <unordered_map>
 
 #include "platform/AppError.h"
 #include "platform/AppShell.h"
 #include "platform/ContinueOnError.h"
 #include "platform/FileRewrite.h"
+#include "platform/Handles.h"
 #include "platform/Text.h"
 #include "wizard/HandOver.h"
 
@@ -113,7 +115,9 @@ RunRequest& CurrentRequest() {
     return request;
 }
 
-std::string FormatRemovalLog(const std::vector<RecordEntry>& entries, int exitCode, const std::wstring& switches) {
+namespace {
+
+std::string LogHeader(const std::wstring& switches) {
     FILETIME now;
     ::GetSystemTimeAsFileTime(&now);
     std::wstring text = L"TaUnInst " + std::wstring(kProgramVersion) + L" removal log\r\n";
@@ -121,46 +125,127 @@ std::string FormatRemovalLog(const std::vector<RecordEntry>& entries, int exitCo
     text += L"windows: " + WindowsVersion() + L"\r\n";
     text += L"switches: " + (switches.empty() ? std::wstring(L"(none)") : switches) + L"\r\n";
     text += L"time\tstep\tkind\titem\toutcome\terror\r\n";
-    size_t counts[static_cast<int>(Outcome::Ended) + 1] = {};
-    for (const RecordEntry& entry : entries) {
-        ++counts[static_cast<int>(entry.outcome)];
-        text += TimeText(entry.time) + L"\t" + entry.step + L"\t" + ItemKindName(entry.kind) + L"\t" + entry.item +
-                L"\t" + OutcomeText(entry) + L"\t" + ErrorText(entry) + L"\r\n";
-    }
-    // Nothing of the product was met: nothing went, nothing waits, nothing of it stayed.
-    const bool nothing = counts[static_cast<int>(Outcome::Removed)] == 0 &&
-                         counts[static_cast<int>(Outcome::PendingRestart)] == 0 &&
-                         counts[static_cast<int>(Outcome::Closed)] == 0 && counts[static_cast<int>(Outcome::Ended)] == 0 &&
-                         !FootprintLeft(entries);
-    text += L"total: " + std::to_wstring(counts[static_cast<int>(Outcome::Removed)]) + L" removed, " +
-            std::to_wstring(counts[static_cast<int>(Outcome::PendingRestart)]) + L" pending restart, " +
-            std::to_wstring(counts[static_cast<int>(Outcome::Failed)]) + L" failed, " +
-            std::to_wstring(counts[static_cast<int>(Outcome::Kept)]) + L" kept, " +
-            std::to_wstring(counts[static_cast<int>(Outcome::Absent)]) + L" absent" +
-            (nothing ? L" (nothing to remove)" : L"") + L"; exit code " + std::to_wstring(exitCode) + L"\r\n";
     return ToUtf8(text);
+}
+
+std::string LogLine(const RecordEntry& entry) {
+    return ToUtf8(TimeText(entry.time) + L"\t" + entry.step + L"\t" + ItemKindName(entry.kind) + L"\t" + entry.item +
+                  L"\t" + OutcomeText(entry) + L"\t" + ErrorText(entry) + L"\r\n");
+}
+
+std::string LogTotals(const RemovalRecord& record, int exitCode) {
+    const auto count = [&](Outcome outcome) { return std::to_wstring(record.Count(outcome)); };
+    // Nothing of the product was met: nothing went, nothing waits, nothing of it stayed.
+    const bool nothing = record.Count(Outcome::Removed) == 0 && record.Count(Outcome::PendingRestart) == 0 &&
+                         record.Count(Outcome::Closed) == 0 && record.Count(Outcome::Ended) == 0 &&
+                         !FootprintLeft(record.Entries());
+    return ToUtf8(L"total: " + count(Outcome::Removed) + L" removed, " + count(Outcome::PendingRestart) +
+                  L" pending restart, " + count(Outcome::Failed) + L" failed, " + count(Outcome::Kept) + L" kept, " +
+                  count(Outcome::Absent) + L" absent" + (nothing ? L" (nothing to remove)" : L"") + L"; exit code " +
+                  std::to_wstring(exitCode) + L"\r\n");
+}
+
+// The removal log as the run writes it: opened once, never through a link, and fed the record's
+// lines as they come. They are gathered and written in pieces (when a piece is full, or a line
+// comes a second or more after the last write), so that a run of many files does not pay a
+// write for every line and a log read meanwhile is not far behind.
+class RemovalLogFile : public RecordSink {
+public:
+    explicit RemovalLogFile(FileHandle file) : file_(std::move(file)) {}
+
+    void Write(const RecordEntry& entry) override {
+        pending_ += LogLine(entry);
+        const ULONGLONG now = ::GetTickCount64();
+        if (pending_.size() >= kPieceBytes || now - lastWrite_ >= kMostMsBehind) Flush(now);
+    }
+    void Append(std::string_view text) { pending_ += text; }
+    // Writes what is gathered; answers ERROR_SUCCESS or the first error a write met.
+    DWORD Flush(ULONGLONG now = ::GetTickCount64()) {
+        lastWrite_ = now;
+        if (error_ == ERROR_SUCCESS && !pending_.empty()) error_ = WriteAll(file_.get(), pending_);
+        pending_.clear();
+        return error_;
+    }
+
+private:
+    static constexpr size_t kPieceBytes = 64 * 1024;
+    static constexpr ULONGLONG kMostMsBehind = 1000;
+    FileHandle file_;
+    std::string pending_;
+    ULONGLONG lastWrite_ = ::GetTickCount64();
+    DWORD error_ = ERROR_SUCCESS;
+};
+
+struct RunLog {
+    bool started = false;
+    std::wstring path;  // where it goes
+    std::unique_ptr<RemovalLogFile> file;
+};
+RunLog& TheRunLog() {
+    static RunLog log;
+    return log;
+}
+
+// The log at path, opened and begun; why it cannot be is recorded (as a link kept, or failed).
+std::unique_ptr<RemovalLogFile> OpenLog(const std::wstring& path, const std::wstring& switches, bool record) {
+    OpenedRewrite opened = OpenForRewrite(path);
+    if (opened.rewrite.result == Rewrite::Written) {
+        auto log = std::make_unique<RemovalLogFile>(std::move(opened.file));
+        log->Append(LogHeader(switches));
+        return log;
+    }
+    if (!record) return nullptr;
+    if (opened.rewrite.result == Rewrite::Refused)
+        RecordRefusedRewrite(L"WriteRemovalLog", path, opened.rewrite);
+    else
+        Record(ItemKind::Step, path, Outcome::Failed, opened.rewrite.error, KeptBy::None,
+               L"the log could not be written");
+    return nullptr;
+}
+
+}  // namespace
+
+void StartRemovalLog() {
+    RunLog& log = TheRunLog();
+    RemovalRecord* record = CurrentRecord();
+    if (log.started || !record) return;
+    log.started = true;
+    const RunRequest& request = CurrentRequest();
+    if (!request.logPath.empty()) {
+        log.path = request.logPath;
+        log.file = OpenLog(log.path, request.switches, true);
+        if (!log.file) {
+            // The log goes to the temporary folder instead, which the account that runs the
+            // removal can write, with a line saying why the path asked for was not written.
+            log.path = FallbackLogPath();
+            log.file = OpenLog(log.path, request.switches, false);
+        }
+    }
+    record->Stream(log.file.get());
 }
 
 void EndRun(int exitCode) {
     Attempt(L"HandOver", [] { ArrangePrivateFolderRemoval(); });
     Attempt(L"WriteRemovalLog", [&] {
-        const RunRequest& request = CurrentRequest();
-        if (request.logPath.empty()) return;
-        const auto text = [&] {
-            const RemovalRecord* record = CurrentRecord();
-            return FormatRemovalLog(record ? record->Entries() : std::vector<RecordEntry>{}, exitCode, request.switches);
-        };
-        // Never through a link: the log's folder may be anybody's.
-        const Rewrite rewrite = RewriteFile(request.logPath, text());
-        if (rewrite.result == Rewrite::Written) return;
-        if (rewrite.result == Rewrite::Refused)
-            RecordRefusedRewrite(L"WriteRemovalLog", request.logPath, rewrite);
-        else
-            Record(ItemKind::Step, request.logPath, Outcome::Failed, rewrite.error, KeptBy::None,
-                   L"the log could not be written");
-        // The log goes to the temporary folder instead, which the account that runs the removal
-        // can write, with a line saying why the path asked for was not written.
-        RewriteFile(FallbackLogPath(), text());
+        if (!CurrentRequest().logPath.empty()) StartRemovalLog();
+        RunLog& log = TheRunLog();
+        RemovalRecord* record = CurrentRecord();
+        const std::wstring path = log.path;
+        std::unique_ptr<RemovalLogFile> file = std::move(log.file);
+        log = RunLog{};
+        if (!file || !record) return;
+        record->Stream(nullptr);
+        file->Append(LogTotals(*record, exitCode));
+        const DWORD error = file->Flush();
+        if (error == ERROR_SUCCESS) return;
+        // A log that broke off (a full disk, a share gone): what the run kept goes to the
+        // temporary folder, with the reason.
+        Record(ItemKind::Step, path, Outcome::Failed, error, KeptBy::None, L"the log could not be written to its end");
+        if (auto fallback = OpenLog(FallbackLogPath(), CurrentRequest().switches, false)) {
+            for (const RecordEntry& entry : record->Entries()) fallback->Append(LogLine(entry));
+            fallback->Append(LogTotals(*record, exitCode));
+            fallback->Flush();
+        }
     });
     Shell().EndProgram(exitCode);
 }

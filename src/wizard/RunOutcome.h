@@ -1,6 +1,6 @@
 #pragma once
 // How a run ends: the exit codes deployment tools already read from installers, derived from
-// the removal record, and the removal log written on the way out when one was asked for.
+// the removal record, and the removal log, written as the run goes when one was asked for.
 #include <string>
 
 #include "platform/RemovalRecord.h"
@@ -30,13 +30,15 @@ struct RunRequest {
 };
 RunRequest& CurrentRequest();
 
-// The log as UTF-8 text: a header (version, time, Windows version, switches), one line per
-// entry, and the totals with the exit code.
-std::string FormatRemovalLog(const std::vector<RecordEntry>& entries, int exitCode, const std::wstring& switches);
+// Opens the log the run was asked for (CurrentRequest().logPath) and lets the current record
+// stream to it from now on: the header first, then each entry's line as it is written. Without
+// a log path the record streams nowhere, keeping only what the run reads afterwards. A log that
+// cannot be opened changes nothing of the run: the log, with a line saying why, goes to
+// FallbackLogPath instead. Once per run; EndRun calls it when nothing did before.
+void StartRemovalLog();
 
-// Writes the log when one was asked for, then ends the program at once with exitCode. A log that
-// cannot be written changes nothing of the run: the log, with a line saying why, goes to
-// FallbackLogPath instead.
+// Ends the log with the totals and exitCode (starting it first when it was asked for and not
+// started), then ends the program at once with exitCode.
 void EndRun(int exitCode);
 // "%TEMP%\TaUnInst removal.log".
 std::wstring FallbackLogPath();
