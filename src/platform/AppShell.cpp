@@ -61,6 +61,15 @@ std::wstring SystemFolder() {
     }
 }
 
+std::wstring TemporaryFolder() {
+    using GetTempPath2Fn = DWORD(WINAPI*)(DWORD, LPWSTR);
+    const auto getTempPath2 = reinterpret_cast<GetTempPath2Fn>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "GetTempPath2W")));
+    wchar_t buffer[MAX_PATH + 1];
+    const DWORD n = getTempPath2 ? getTempPath2(MAX_PATH + 1, buffer) : ::GetTempPathW(MAX_PATH + 1, buffer);
+    return n > 0 && n <= MAX_PATH ? std::wstring(buffer, n) : std::wstring();
+}
+
 std::wstring ProgramTitle() { return L"TaUnInst"; }
 
 bool AnotherInstanceRunning(const std::wstring& name) {

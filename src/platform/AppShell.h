@@ -44,6 +44,10 @@ std::wstring ExeFolder();
 std::wstring ExeName();
 // The system folder, without a trailing backslash; empty when it cannot be found.
 std::wstring SystemFolder();
+// The temporary folder, with its trailing backslash; empty when it cannot be found. Where the
+// system has a temporary folder of its own for the local system account, that one (only that
+// account and administrators can write there).
+std::wstring TemporaryFolder();
 // The program's title, as message boxes of its own show it.
 std::wstring ProgramTitle();
 

@@ -15,6 +15,7 @@
 #include "removal/TarnilSet.h"
 #include "wizard/FolderSweeper.h"
 #include "wizard/InstallGuard.h"
+#include "wizard/RunOutcome.h"
 
 namespace ta {
 namespace {
@@ -32,18 +33,6 @@ Original& HandedOverFrom() {
 }
 
 std::wstring FileNameOf(const std::wstring& path) { return path.substr(path.find_last_of(L"\\/") + 1); }
-
-// The temporary folder, with its trailing backslash. Where the system has a temporary folder of
-// its own for the local system account, that one (only that account and administrators can
-// write there).
-std::wstring TemporaryFolder() {
-    using GetTempPath2Fn = DWORD(WINAPI*)(DWORD, LPWSTR);
-    const auto getTempPath2 = reinterpret_cast<GetTempPath2Fn>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "GetTempPath2W")));
-    wchar_t buffer[MAX_PATH + 1];
-    const DWORD n = getTempPath2 ? getTempPath2(MAX_PATH + 1, buffer) : ::GetTempPathW(MAX_PATH + 1, buffer);
-    return n > 0 && n <= MAX_PATH ? std::wstring(buffer, n) : std::wstring();
-}
 
 // A fresh folder under the temporary folder that only the local system account and the
 // administrators may use, with a name nobody can guess; never one that was there before.
@@ -77,14 +66,14 @@ std::wstring CreatePrivateFolder(DWORD& error) {
     return error ? std::wstring() : folder;
 }
 
-// The copy's command line: its own name, the original's switches with a relative log path made
-// absolute (the copy runs in another folder), and the switch that names the original.
+// The copy's command line: its own name, the original's switches with the log path as start-up
+// made it absolute (the copy runs in another folder), and the switch that names the original.
 std::wstring CopyCommandLine(const std::wstring& copy, const std::vector<std::wstring>& arguments,
                              const std::wstring& original) {
     std::wstring line = QuoteArgument(copy);
     for (const std::wstring& argument : arguments) {
-        const CommandLine alone = ParseCommandLine({argument});
-        line += L" " + QuoteArgument(alone.logPath.empty() ? argument : L"/log=" + NormalisedPath(alone.logPath));
+        const bool isLog = !ParseCommandLine({argument}).logPath.empty();
+        line += L" " + QuoteArgument(isLog ? L"/log=" + CurrentRequest().logPath : argument);
     }
     return line + L" " + QuoteArgument(L"/original=" + std::to_wstring(::GetCurrentProcessId()) + L":" + original);
 }
@@ -147,11 +136,7 @@ std::optional<int> RunFromPrivateCopy(const std::vector<std::wstring>& arguments
         return std::nullopt;
     }
     ::SetFileAttributesW(copy.c_str(), FILE_ATTRIBUTE_NORMAL);  // the sweeper leaves a read-only file
-    const std::wstring commandLine = CopyCommandLine(copy, arguments, own);
-    // Nothing of the install folder may stay this process's current folder while the copy works.
-    const std::wstring system = SystemFolder();
-    if (!system.empty()) ::SetCurrentDirectoryW(system.c_str());
-    KernelHandle process = StartCopy(copy, commandLine, error);
+    KernelHandle process = StartCopy(copy, CopyCommandLine(copy, arguments, own), error);
     if (!process) {
         ::DeleteFileW(copy.c_str());
         ::RemoveDirectoryW(folder.c_str());
@@ -160,7 +145,7 @@ std::optional<int> RunFromPrivateCopy(const std::vector<std::wstring>& arguments
     }
     ::WaitForSingleObject(process.get(), INFINITE);
     DWORD code = 0;
-    if (!::GetExitCodeProcess(process.get(), &code)) code = 1603;
+    if (!::GetExitCodeProcess(process.get(), &code)) code = kExitFailed;
     return static_cast<int>(code);
 }
 

@@ -251,9 +251,8 @@ void EndRun(int exitCode) {
 }
 
 std::wstring FallbackLogPath() {
-    wchar_t folder[MAX_PATH + 1] = {};
-    const DWORD n = ::GetTempPathW(MAX_PATH + 1, folder);
-    return (n == 0 || n > MAX_PATH ? std::wstring(L"C:\\") : std::wstring(folder, n)) + L"TaUnInst removal.log";
+    const std::wstring folder = TemporaryFolder();
+    return (folder.empty() ? std::wstring(L"C:\\") : folder) + L"TaUnInst removal.log";
 }
 
 }  // namespace ta

@@ -70,6 +70,10 @@ int RunUninstaller(const std::wstring& arguments) {
         EndRun(kExitAnotherInstance);
         return kExitAnotherInstance;
     }
+    // A program that removes folders keeps none of them as its current one (the install folder,
+    // when it was opened from there); a relative log path still means where it was started.
+    if (!options.logPath.empty()) CurrentRequest().logPath = NormalisedPath(options.logPath);
+    if (const std::wstring system = SystemFolder(); !system.empty()) ::SetCurrentDirectoryW(system.c_str());
     if (!handedOver) {
         if (const std::optional<int> code = RunFromPrivateCopy(split)) {
             // The copy ran the whole run and wrote its log; this process only answers for it.
@@ -77,12 +81,8 @@ int RunUninstaller(const std::wstring& arguments) {
             return *code;
         }
     }
-    // A program that removes folders keeps none of them as its current one (the install folder,
-    // when it was opened from there); a relative log path still means where it was started.
-    if (!options.logPath.empty()) CurrentRequest().logPath = NormalisedPath(options.logPath);
     // From here the record streams: the log grows as the removal goes, and memory does not.
     Attempt(L"WriteRemovalLog", [] { StartRemovalLog(); });
-    if (const std::wstring system = SystemFolder(); !system.empty()) ::SetCurrentDirectoryW(system.c_str());
     Attempt(L"InitSystemPaths", [&] { InitSystemPaths(run); });
     if (options.silent) {
         const int code = RunSilentRemoval(run);
