@@ -9,21 +9,22 @@
 #include "platform/Handles.h"
 #include "platform/RemovalRecord.h"
 #include "platform/Text.h"
+#include "removal/mRegistery.h"
 
 namespace ta {
 namespace {
 
 constexpr wchar_t kClassesKey[] = L"SOFTWARE\\Classes";
 constexpr wchar_t kClassesName[] = L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\";
-// The component is a 32-bit one: its registration lives in the 32-bit view, whoever asks.
-constexpr REGSAM kView = KEY_WOW64_32KEY;
+// This program is 32-bit like the component, so SOFTWARE is the 32-bit view its registration
+// lives in.
 
 // The default value of Classes\subKey as text (REG_SZ or REG_EXPAND_SZ, unexpanded); empty when
 // there is none.
 std::wstring DefaultText(const std::wstring& subKey) {
     RegKey key;
     if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, (std::wstring(kClassesKey) + L"\\" + subKey).c_str(), 0,
-                        KEY_QUERY_VALUE | kView, key.put()) != ERROR_SUCCESS)
+                        KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
         return {};
     DWORD type = 0, bytes = 0;
     if (::RegQueryValueExW(key.get(), nullptr, nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS ||
@@ -40,20 +41,9 @@ std::wstring DefaultText(const std::wstring& subKey) {
     return text;
 }
 
-// The names of Classes\subKey's own subkeys; none when it cannot be opened.
+// The names of Classes\subKey's own subkeys, registry links left out; none when it cannot be opened.
 std::vector<std::wstring> SubKeyNames(const std::wstring& subKey) {
-    std::vector<std::wstring> names;
-    RegKey key;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, (std::wstring(kClassesKey) + L"\\" + subKey).c_str(), 0,
-                        KEY_ENUMERATE_SUB_KEYS | kView, key.put()) != ERROR_SUCCESS)
-        return names;
-    wchar_t name[256];
-    for (DWORD index = 0;; ++index) {
-        DWORD length = static_cast<DWORD>(std::size(name));
-        if (::RegEnumKeyExW(key.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-        names.emplace_back(name, length);
-    }
-    return names;
+    return mRegistery::EnumSubKeys(HKEY_LOCAL_MACHINE, std::wstring(kClassesKey) + L"\\" + subKey);
 }
 
 // Whether the type library key (TypeLib\{...}) describes nothing but the component: every file
@@ -117,19 +107,10 @@ std::wstring WithSystemFolder(const std::wstring& path) {
     return system + path.substr(wow.size());
 }
 
-// Deletes Classes\subKey with everything below it and records it.
+// Deletes Classes\subKey with everything below it, each key recorded; a registry link inside it
+// goes as a link, never followed. Answers whether the key is gone.
 bool DeleteClassesTree(const std::wstring& subKey) {
-    RegKey classes;
-    constexpr REGSAM access = KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | KEY_SET_VALUE | DELETE | kView;
-    LONG status = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kClassesKey, 0, access, classes.put());
-    if (status == ERROR_SUCCESS) status = ::RegDeleteTreeW(classes.get(), subKey.c_str());
-    // Where the tree's deletion leaves the key itself, it goes on its own.
-    if (status == ERROR_SUCCESS) {
-        const LONG key = ::RegDeleteKeyExW(classes.get(), subKey.c_str(), kView, 0);
-        if (key != ERROR_FILE_NOT_FOUND) status = key;
-    }
-    RecordStatus(ItemKind::Key, kClassesName + subKey, static_cast<DWORD>(status));
-    return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
+    return mRegistery::DeleteKeyTree(HKEY_LOCAL_MACHINE, std::wstring(kClassesKey) + L"\\" + subKey);
 }
 
 }  // namespace

@@ -80,12 +80,14 @@ void DeleteRegKey(HKEY root, const std::wstring& keyPath) {
     ta::RecordStatus(ta::ItemKind::Key, KeyName(root, keyPath), ::RegDeleteKeyW(root, keyPath.c_str()));
 }
 
-void DeleteKeyTree(HKEY root, const std::wstring& keyPath) {
+bool DeleteKeyTree(HKEY root, const std::wstring& keyPath) {
     const std::vector<std::wstring> keys = CollectKeyTree(root, keyPath);
     for (auto it = keys.rbegin(); it != keys.rend(); ++it) {
         DeleteLinksBelow(root, *it);
         DeleteRegKey(root, *it);
     }
+    ta::RegKey left;
+    return ::RegOpenKeyExW(root, keyPath.c_str(), 0, KEY_QUERY_VALUE, left.put()) == ERROR_FILE_NOT_FOUND;
 }
 
 }  // namespace mRegistery

@@ -16,6 +16,7 @@ std::vector<std::wstring> CollectKeyTree(HKEY root, const std::wstring& keyPath)
 void DeleteRegKey(HKEY root, const std::wstring& keyPath);
 // Deletes the whole tree, the list built completely first and walked from its last entry back.
 // A registry link inside it is deleted as a link, never followed: what it points at stays.
-void DeleteKeyTree(HKEY root, const std::wstring& keyPath);
+// Answers whether the key is gone (or was never there).
+bool DeleteKeyTree(HKEY root, const std::wstring& keyPath);
 
 }  // namespace mRegistery
