@@ -5,6 +5,7 @@
 #include "platform/AppError.h"
 #include "platform/AppShell.h"
 #include "platform/FileRewrite.h"
+#include "platform/RemovalRecord.h"
 #include "platform/Text.h"
 
 namespace Regset {
@@ -18,8 +19,7 @@ std::wstring TimeOfDay() {
 
 [[noreturn]] void LogFailed(DWORD error) {
     throw ta::AppError(ta::ErrorNumber::FileAccess, L"WriteDebugLog",
-                       L"taupdbg.dbg could not be written: error " + std::to_wstring(error) + L": " +
-                           ta::SystemMessageText(error));
+                       L"taupdbg.dbg could not be written: " + ta::StatusText(ta::ErrorKind::Win32, error));
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/ContinueOnError.h"
+#include "platform/RemovalRecord.h"
 #include "report/SoapClient.h"
 #include "report/SoapError.h"
 
@@ -28,22 +28,20 @@ void SendUninstallReport(const RemovalRun& run) {
     }
 
     // Whatever becomes of it is the report's own outcome: it never stands for the removal's.
-    Attempt(L"SendUninstallReport", [&run] {
-        try {
-            report::SoapClient client;
-            client.Initialize(run.MServerSetting + L"/webservice5/Ta_Login.asmx?wsdl", L"", L"", L"");
-            client.SetClientProperty(L"ServerHTTPRequest", true);
-            client.SetConnectorProperty(L"Timeout", 5000L);
-            std::vector<std::wstring> arguments(10);
-            arguments[0] = run.PidSetting;
-            arguments[8] = L"30";
-            client.Call(L"Ta_Logon", arguments);  // the answer is not used
-        } catch (const AppError& error) {
-            Record(ItemKind::Report, run.MServerSetting, Outcome::Failed, 0, KeptBy::None, FailureWords(error));
-            return;
-        }
-        Record(ItemKind::Report, run.MServerSetting, Outcome::Done, 0, KeptBy::None, L"sent");
-    });
+    try {
+        report::SoapClient client;
+        client.Initialize(run.MServerSetting + L"/webservice5/Ta_Login.asmx?wsdl", L"", L"", L"");
+        client.SetClientProperty(L"ServerHTTPRequest", true);
+        client.SetConnectorProperty(L"Timeout", 5000L);
+        std::vector<std::wstring> arguments(10);
+        arguments[0] = run.PidSetting;
+        arguments[8] = L"30";
+        client.Call(L"Ta_Logon", arguments);  // the answer is not used
+    } catch (const AppError& error) {
+        Record(ItemKind::Report, run.MServerSetting, Outcome::Failed, 0, KeptBy::None, FailureWords(error));
+        return;
+    }
+    Record(ItemKind::Report, run.MServerSetting, Outcome::Done, 0, KeptBy::None, L"sent");
 }
 
 }  // namespace ta

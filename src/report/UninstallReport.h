@@ -6,7 +6,8 @@
 namespace ta {
 
 // One SOAP call "Ta_Logon" to the run's MServerSetting with its PidSetting and the code "30";
-// best effort, silent on failure.
+// best effort: nothing is shown, and what became of it (sent, not sent, refused, and why) goes to
+// the record as the report's own line.
 void SendUninstallReport(const RemovalRun& run);
 
 }  // namespace ta

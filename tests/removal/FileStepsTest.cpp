@@ -3,10 +3,8 @@
 #include <algorithm>
 #include <limits>
 
-#include "platform/AppError.h"
 #include "platform/FinalPath.h"
 #include "platform/Text.h"
-#include "removal/DeletionPool.h"
 #include "removal/FileRemoval.h"
 #include "removal/FileTestKit.h"
 #include "removal/FixturePrograms.h"
@@ -159,7 +157,8 @@ TEST_F(FileStepsTest, FilesOtherProgramsHoldGoAtTheRestartWithTheFoldersThatKeep
 }
 
 // A file of the product that stays has its line with what kept it: an attribute the system would
-// not take off, a restart that would not take the file either, a deletion that broke off.
+// not take off, a restart that would not take the file either. (A deletion that breaks off:
+// DeletionPoolTest.)
 TEST_F(FileStepsTest, WhatKeepsAFileIsRecordedWithItsReason) {
     ta::test::PendingRestartList pendingList;  // put back as it was
     ScratchFolder root(L"Reasons");
@@ -194,25 +193,6 @@ TEST_F(FileStepsTest, WhatKeepsAFileIsRecordedWithItsReason) {
     EXPECT_EQ(heldEntry->error, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
     EXPECT_EQ(heldEntry->detail.rfind(L"the restart refused it too: error ", 0), 0u) << ta::ToUtf8(heldEntry->detail);
     EXPECT_EQ(record.Find(install + L"\\plain.dat")->outcome, ta::Outcome::Removed);
-
-    // A deletion that breaks off with an exception still gives its file one line.
-    MakeFile(install + L"\\a.dat", 1);
-    MakeFile(install + L"\\b.dat", 1);
-    ta::RemovalRecord broken;
-    {
-        ta::RecordingScope recording(broken);
-        ta::DeletionPool pool(2, [](const std::wstring&, const std::wstring&, const std::wstring& name) -> ta::Deletion {
-            if (name == L"b.dat") throw ta::AppError(ta::ErrorNumber::CannotPerform, L"", L"the disk went away");
-            return {ta::Outcome::Removed};
-        });
-        for (const wchar_t* name : {L"a.dat", L"b.dat"}) pool.Delete(install + L"\\", L"", name, install + L"\\" + name);
-    }
-    const auto entries = broken.Entries();
-    ASSERT_EQ(entries.size(), 2u);
-    const auto b = broken.Find(install + L"\\b.dat");
-    ASSERT_TRUE(b);
-    EXPECT_EQ(b->outcome, ta::Outcome::Failed);
-    EXPECT_EQ(b->detail, L"error 17: the disk went away");
 }
 
 // The final path of every file unreadable, as on a file system that cannot name its files; the
@@ -331,13 +311,12 @@ TEST_F(SystemFilesTest, DeletesOrdinaryTableFilesInOrderAndEndsFull) {
     MakeFile(folder_ / L"kernel32.dll", 8);
     MakeFile(folder_ / L"morlaset.ini.bak", 8);
     MakeFolders(folder_ / L"tamail.exe");
-    page.max = 1000;
 
     page.steps.DeleteSystemFiles();
 
     EXPECT_EQ(page.shown, (std::vector<std::wstring>{folder_ / L"tasuf.exe", folder_ / L"morla.dll",
                                                      folder_ / L"tasurfig.txt"}));
-    EXPECT_EQ(page.values, (std::vector<int64_t>{10, 10, 13, 1000}));
+    EXPECT_EQ(page.values, (std::vector<int64_t>{10, 10, 13, RecordingPage::kFull}));
     EXPECT_EQ(page.run.DeletedBytes, 13);
     for (const wchar_t* gone : {L"tasuf.exe", L"morla.dll", L"tasurfig.txt"}) EXPECT_FALSE(Exists(folder_ / gone));
     EXPECT_EQ(SizeOf(folder_ / L"vemo.dll"), 6);
@@ -347,15 +326,14 @@ TEST_F(SystemFilesTest, DeletesOrdinaryTableFilesInOrderAndEndsFull) {
     EXPECT_TRUE(IsFolder(folder_ / L"tamail.exe"));
 }
 
-TEST_F(SystemFilesTest, BarEndsAtMaxWhenMoreWasCounted) {
+// The bar is shown full after the last file, whatever was counted, also when nothing was there.
+TEST_F(SystemFilesTest, TheBarIsShownFullAfterTheLastFile) {
     MakeFile(folder_ / L"Tageturl.dll", 50);
-    page.max = 20;
     page.steps.DeleteSystemFiles();
-    EXPECT_EQ(page.values, (std::vector<int64_t>{50, 20}));
+    EXPECT_EQ(page.values, (std::vector<int64_t>{50, RecordingPage::kFull}));
     page.values.clear();
-    page.max = 0;
-    page.steps.DeleteSystemFiles();  // nothing left: only the final assignment
-    EXPECT_EQ(page.values, std::vector<int64_t>{0});
+    page.steps.DeleteSystemFiles();  // nothing left: only the bar shown full
+    EXPECT_EQ(page.values, std::vector<int64_t>{RecordingPage::kFull});
 }
 
 TEST_F(SystemFilesTest, UnknownSystemFolderTouchesNothing) {

@@ -74,14 +74,15 @@ class RecordingPage : public RemovalProgress {
 public:
     RemovalRun run;
     RemovalSteps steps{run, *this};
-    int32_t max = 0;
+    // What values holds where the steps said the bar is full; the page then shows its Max.
+    static constexpr int64_t kFull = -1;
     std::vector<int64_t> values;
     std::vector<std::wstring> shown;
     std::vector<bool> existedWhenShown;
     std::wstring classId;
 
     void ShowDeletedBytes(int64_t bytes) override { values.push_back(bytes); }
-    void ShowComplete() override { values.push_back(max); }
+    void ShowComplete() override { values.push_back(kFull); }
     void ShowFilePath(const std::wstring& path) override {
         shown.push_back(path);
         existedWhenShown.push_back(Exists(path));
