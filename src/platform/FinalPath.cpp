@@ -73,18 +73,38 @@ std::atomic<FinalPathQuery> finalPathQuery{&SystemFinalPath};
 
 }  // namespace
 
+std::wstring WithoutLongPathPrefix(const std::wstring& path) {
+    if (path.rfind(L"\\\\?\\", 0) != 0) return path;
+    std::wstring rest = path.substr(4);
+    if (rest.size() >= 4 && EndsWithNoCase(rest.substr(0, 4), L"UNC\\")) return L"\\\\" + rest.substr(4);
+    return rest;
+}
+
+std::wstring FullPathName(const std::wstring& path) {
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD n = ::GetFullPathNameW(path.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
+        if (n == 0) return {};
+        if (n < buffer.size()) return std::wstring(buffer.data(), n);
+        buffer.resize(n + 1);
+    }
+}
+
+std::wstring NormalisedPath(const std::wstring& path) {
+    const std::wstring full = FullPathName(WithoutLongPathPrefix(path));
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD n = ::GetLongPathNameW(full.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (n == 0) return full;
+        if (n < buffer.size()) return std::wstring(buffer.data(), n);
+        buffer.resize(n + 1);
+    }
+}
+
 std::wstring LongPathForm(const std::wstring& path) {
     if (path.empty() || StartsWith(path, kLongPrefix) || StartsWith(path, L"\\\\.\\")) return path;
-    std::wstring full(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = ::GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-        if (length == 0) return path;
-        if (length < full.size()) {
-            full.resize(length);
-            break;
-        }
-        full.resize(length);
-    }
+    const std::wstring full = FullPathName(path);
+    if (full.empty()) return path;
     if (StartsWith(full, L"\\\\")) return std::wstring(kLongPrefix) + L"UNC\\" + full.substr(2);
     return kLongPrefix + full;
 }

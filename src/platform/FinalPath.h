@@ -15,6 +15,16 @@ namespace ta {
 // paths and paths that cannot be resolved come back as they are.
 std::wstring LongPathForm(const std::wstring& path);
 
+// Takes the long-path prefix off: "\\?\X:\..." gives "X:\...", "\\?\UNC\server\share" gives
+// "\\server\share"; the system resolves neither "." nor ".." below such a prefix, so a path is
+// checked in its plain form.
+std::wstring WithoutLongPathPrefix(const std::wstring& path);
+// The path made full, "." and ".." resolved, as the system does it; empty when it cannot.
+std::wstring FullPathName(const std::wstring& path);
+// The full, long form of an existing path (short 8.3 names expanded, "." and ".." resolved, no
+// long-path prefix); a path that cannot be resolved comes back in its full form.
+std::wstring NormalisedPath(const std::wstring& path);
+
 // The final path of an open file or folder ("\\?\C:\..."); empty when the system cannot tell,
 // and then error holds why.
 std::wstring FinalPathOf(HANDLE handle, DWORD& error);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/Handles.h"
+#include "platform/FinalPath.h"
 #include "platform/RemovalRecord.h"
 #include "platform/Text.h"
 #include "removal/mRegistery.h"
@@ -64,7 +65,8 @@ bool IsOwnTypeLibrary(const std::wstring& libraryKey, const std::wstring& server
     return any;
 }
 
-// The path as one file has it: no blanks or quotes around it, variables expanded, made full.
+// The path as one file has it: no blanks or quotes around it, variables expanded, made full and
+// long.
 std::wstring NormalPath(std::wstring path) {
     path = TrimBlanks(path);
     if (path.size() >= 2 && path.front() == L'"' && path.back() == L'"') path = path.substr(1, path.size() - 2);
@@ -79,14 +81,8 @@ std::wstring NormalPath(std::wstring path) {
         }
         expanded.resize(n);
     }
-    std::wstring full(MAX_PATH, L'\0');
-    const DWORD n = ::GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-    if (n > 0 && n < full.size()) path.assign(full.data(), n);
     // A short (8.3) name of an existing file stands for its long one.
-    std::wstring longName(MAX_PATH, L'\0');
-    const DWORD m = ::GetLongPathNameW(path.c_str(), longName.data(), static_cast<DWORD>(longName.size()));
-    if (m > 0 && m < longName.size()) path.assign(longName.data(), m);
-    return path;
+    return NormalisedPath(path);
 }
 
 // The 32-bit system folder ("C:\Windows\SysWOW64") and the system folder the component's own

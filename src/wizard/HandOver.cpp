@@ -8,6 +8,7 @@
 
 #include "platform/AppShell.h"
 #include "platform/ContinueOnError.h"
+#include "platform/FinalPath.h"
 #include "platform/Handles.h"
 #include "platform/RemovalRecord.h"
 #include "platform/Text.h"

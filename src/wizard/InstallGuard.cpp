@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "platform/FinalPath.h"
 #include "platform/Text.h"
 
 namespace ta {
@@ -21,26 +22,6 @@ bool IsDrivePath(const std::wstring& path) {
 bool IsSharePath(const std::wstring& path) {
     return path.size() > 2 && IsSlash(path[0]) && IsSlash(path[1]) && path[2] != L'.' && path[2] != L'?' &&
            !IsSlash(path[2]);
-}
-
-// Takes the long-path prefix off: "\\?\X:\..." gives "X:\...", "\\?\UNC\server\share" gives
-// "\\server\share"; the system resolves neither "." nor ".." below such a prefix, so the path
-// is checked (and used) in its plain form.
-std::wstring WithoutLongPathPrefix(const std::wstring& path) {
-    if (path.rfind(L"\\\\?\\", 0) != 0) return path;
-    std::wstring rest = path.substr(4);
-    if (rest.size() >= 4 && EndsWithNoCase(rest.substr(0, 4), L"UNC\\")) return L"\\\\" + rest.substr(4);
-    return rest;
-}
-
-std::wstring FullPathName(const std::wstring& path) {
-    std::vector<wchar_t> buffer(MAX_PATH);
-    for (;;) {
-        const DWORD n = ::GetFullPathNameW(path.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
-        if (n == 0) return {};
-        if (n < buffer.size()) return std::wstring(buffer.data(), n);
-        buffer.resize(n + 1);
-    }
 }
 
 // True for "X:\" and for "\\server\share" with or without its trailing slash.
@@ -72,17 +53,6 @@ bool LiesInside(const std::wstring& path, const std::wstring& folder) {
     if (base.empty() || path.size() < base.size()) return false;
     if (!SameNameNoCase(std::wstring_view(path).substr(0, base.size()), base)) return false;
     return path.size() == base.size() || IsSlash(path[base.size()]);
-}
-
-std::wstring NormalisedPath(const std::wstring& path) {
-    const std::wstring full = FullPathName(WithoutLongPathPrefix(path));
-    std::vector<wchar_t> buffer(MAX_PATH);
-    for (;;) {
-        const DWORD n = ::GetLongPathNameW(full.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (n == 0) return full;
-        if (n < buffer.size()) return std::wstring(buffer.data(), n);
-        buffer.resize(n + 1);
-    }
 }
 
 bool InstallPathPassesGuard(const std::wstring& path) { return GuardedInstallPath(path).has_value(); }

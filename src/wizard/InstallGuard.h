@@ -15,9 +15,6 @@ std::optional<std::wstring> GuardedInstallPath(const std::wstring& path);
 // True when path names folder itself or anything below it. Both must be full paths in one form
 // (as NormalisedPath gives them); letter case and trailing separators do not count.
 bool LiesInside(const std::wstring& path, const std::wstring& folder);
-// The full, long form of an existing path (short 8.3 names expanded, "." and ".." resolved, no
-// long-path prefix); a path that cannot be resolved comes back in its full form.
-std::wstring NormalisedPath(const std::wstring& path);
 
 // True when the path passes the guard.
 bool InstallPathPassesGuard(const std::wstring& path);
