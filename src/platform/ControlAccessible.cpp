@@ -2,6 +2,10 @@
 
 #include "platform/SystemLibrary.h"
 
+// The interface's identifier is taken from its declaration, never as IID_IAccessible: the 64-bit
+// import library of oleacc names that symbol as a function, so the linker would hand out the
+// bytes of an import thunk as the identifier and every request for the object would fail.
+
 namespace ta {
 namespace {
 
@@ -20,7 +24,7 @@ bool IsSelf(const VARIANT& child) { return child.vt == VT_I4 && child.lVal == CH
 ComPtr<ControlAccessible> ControlAccessible::Create(HWND hwnd, long role, ValueSource value) {
     static const auto createStandard = TA_SYSTEM_FUNCTION(OleAcc, CreateStdAccessibleObject);
     ComPtr<IAccessible> standard;
-    if (!createStandard || FAILED(createStandard(hwnd, OBJID_CLIENT, IID_IAccessible, standard.put_void())) || !standard)
+    if (!createStandard || FAILED(createStandard(hwnd, OBJID_CLIENT, __uuidof(IAccessible), standard.put_void())) || !standard)
         return nullptr;
     return ComPtr<ControlAccessible>::Attach(new ControlAccessible(role, std::move(value), std::move(standard)));
 }
@@ -33,12 +37,12 @@ void ControlAccessible::Disconnect() noexcept {
 LRESULT ControlAccessible::AnswerGetObject(WPARAM wParam, LPARAM lParam) noexcept {
     static const auto answer = TA_SYSTEM_FUNCTION(OleAcc, LresultFromObject);
     if (static_cast<LONG>(lParam) != OBJID_CLIENT || !Standard() || !answer) return 0;
-    return answer(IID_IAccessible, wParam, static_cast<IAccessible*>(this));
+    return answer(__uuidof(IAccessible), wParam, static_cast<IAccessible*>(this));
 }
 
 HRESULT ControlAccessible::QueryInterface(REFIID iid, void** out) {
     if (!out) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID_IAccessible) {
+    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == __uuidof(IAccessible)) {
         *out = static_cast<IAccessible*>(this);
         AddRef();
         return S_OK;

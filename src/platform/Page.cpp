@@ -226,7 +226,7 @@ TextBox& Page::AddTextBox(const TwipsRect& rect) {
     return *textBoxes_.back();
 }
 
-Timer& Page::AddTimer(UINT id, UINT intervalMs) {
+Timer& Page::AddTimer(UINT_PTR id, UINT intervalMs) {
     timers_.push_back(std::make_unique<Timer>(*this, id, intervalMs));
     return *timers_.back();
 }
@@ -266,7 +266,7 @@ LRESULT Page::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_TIMER:
         for (const auto& timer : timers_) {
             if (timer->Id() == wParam) {
-                if (timer->Enabled()) Attempt(L"OnTimer", [&] { OnTimer(static_cast<UINT>(wParam)); });
+                if (timer->Enabled()) Attempt(L"OnTimer", [&] { OnTimer(wParam); });
                 return 0;
             }
         }

@@ -72,7 +72,7 @@ protected:
     virtual void OnActivate() {}
     virtual void OnUnload() {}
     virtual void OnCommand1Click(int /*index*/) {}
-    virtual void OnTimer(UINT /*timerId*/) {}
+    virtual void OnTimer(UINT_PTR /*timerId*/) {}
     // The close box, Alt+F4 or the system menu asks the page to close; answer false to stay.
     virtual bool OnQueryClose() { return true; }
     // A message of the page's own (WM_APP and above), posted from another thread.
@@ -88,7 +88,7 @@ protected:
     LineShape& AddLine(COLORREF color);
     Button& AddCommand1(int index, const std::wstring& caption, const TwipsRect& rect);
     TextBox& AddTextBox(const TwipsRect& rect);
-    Timer& AddTimer(UINT id, UINT intervalMs);
+    Timer& AddTimer(UINT_PTR id, UINT intervalMs);
     // A child window made elsewhere (a hosted control), kept at rect when the DPI changes.
     void HostControl(HWND child, const TwipsRect& rect);
     // The font labels and buttons use: "굴림" 9 points, Korean character set.

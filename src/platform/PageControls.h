@@ -129,15 +129,15 @@ private:
 // A timer of the page: while enabled, the page's OnTimer runs every interval.
 class Timer {
 public:
-    Timer(Page& page, UINT id, UINT intervalMs) noexcept : page_(page), id_(id), interval_(intervalMs) {}
-    UINT Id() const noexcept { return id_; }
+    Timer(Page& page, UINT_PTR id, UINT intervalMs) noexcept : page_(page), id_(id), interval_(intervalMs) {}
+    UINT_PTR Id() const noexcept { return id_; }
     UINT Interval() const noexcept { return interval_; }
     bool Enabled() const noexcept { return enabled_; }
     void Enabled(bool enabled);
 
 private:
     Page& page_;
-    UINT id_;
+    UINT_PTR id_;
     UINT interval_;
     bool enabled_ = false;
 };

@@ -24,38 +24,45 @@ struct Worker {
 
 constexpr DWORD kCrashedExitCode = 0xDEADDEAD;
 
-// The exception frame around the entry point, with the worker it reports to behind it.
-struct FaultFrame {
-    EXCEPTION_REGISTRATION_RECORD record;
-    Worker* worker;
-};
-
-// The handler of an exception frame around the entry point. A fault the component does not handle
-// itself reaches it before the thread's default handler, which would end the whole process: here
-// it ends only the worker thread. Exceptions the component handles never get this far.
-EXCEPTION_DISPOSITION NTAPI EndWorkerOnFault(EXCEPTION_RECORD* exception, PVOID establisher, CONTEXT*, PVOID) {
-    if (exception->ExceptionFlags & (EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND)) return ExceptionContinueSearch;
-    static_cast<FaultFrame*>(establisher)->worker->fault = exception->ExceptionCode;
-    ::ExitThread(kCrashedExitCode);
+// The worker that this thread runs, if it is one: a thread-local slot, read without allocating
+// while a fault is being dispatched.
+DWORD WorkerSlot() {
+    static const DWORD slot = ::TlsAlloc();
+    return slot;
 }
 
-// This thread's information block (fs:[0x18] on 32-bit Windows), where the frame chain starts.
-NT_TIB* ThreadInformationBlock() {
-    NT_TIB* tib = nullptr;
-    __asm__("movl %%fs:0x18, %0" : "=r"(tib));
-    return tib;
+// The filter that was in place before ours, which gets every fault that is not a worker's.
+std::atomic<LPTOP_LEVEL_EXCEPTION_FILTER> earlierFilter{nullptr};
+
+// The process's last word on a fault nobody handled. A fault in the component that it does not
+// handle itself reaches this filter instead of ending the whole process: on a worker thread it
+// ends only that thread. Exceptions the component handles never get this far, and a fault on any
+// other thread goes where it went before. The same on 32 and 64 bits, where exceptions are not
+// chained through the thread's frame list.
+LONG WINAPI EndWorkerOnFault(EXCEPTION_POINTERS* exception) {
+    if (auto* worker = static_cast<Worker*>(::TlsGetValue(WorkerSlot()))) {
+        worker->fault = exception->ExceptionRecord->ExceptionCode;
+        ::ExitThread(kCrashedExitCode);
+    }
+    const LPTOP_LEVEL_EXCEPTION_FILTER earlier = earlierFilter;
+    return earlier ? earlier(exception) : EXCEPTION_CONTINUE_SEARCH;
+}
+
+// Puts the filter in front again before each call: a component's DllMain may have set one of its
+// own, which the filter then passes on to.
+void GuardWorkerFaults() {
+    static SRWLOCK lock = SRWLOCK_INIT;
+    ::AcquireSRWLockExclusive(&lock);
+    const LPTOP_LEVEL_EXCEPTION_FILTER earlier = ::SetUnhandledExceptionFilter(EndWorkerOnFault);
+    if (earlier != EndWorkerOnFault) earlierFilter = earlier;
+    ::ReleaseSRWLockExclusive(&lock);
 }
 
 DWORD WINAPI RunEntryPoint(LPVOID parameter) {
     Worker& worker = *static_cast<Worker*>(parameter);
-    NT_TIB* const tib = ThreadInformationBlock();
-    // The frame lives on this thread's stack, innermost but for the component's own frames.
-    FaultFrame frame{{}, &worker};
-    frame.record.Next = tib->ExceptionList;
-    frame.record.Handler = EndWorkerOnFault;
-    tib->ExceptionList = &frame.record;
+    ::TlsSetValue(WorkerSlot(), &worker);
     const HRESULT result = worker.entry();
-    tib->ExceptionList = frame.record.Next;
+    ::TlsSetValue(WorkerSlot(), nullptr);
     worker.returned = true;
     return static_cast<DWORD>(result);
 }
@@ -79,6 +86,7 @@ EntryPointCall CallEntryPoint(const std::wstring& FileName, bool Unregister) {
         return call;
     }
 
+    GuardWorkerFaults();
     auto* worker = new Worker;
     worker->entry = reinterpret_cast<EntryPoint>(reinterpret_cast<void*>(entry));
     ta::KernelHandle thread(::CreateThread(nullptr, 0, RunEntryPoint, worker, 0, nullptr));

@@ -44,7 +44,7 @@ void frmAutoFileDel::OnLoad() {
                 [&] { Timer1->Enabled(true); });
 }
 
-void frmAutoFileDel::OnTimer(UINT timerId) {
+void frmAutoFileDel::OnTimer(UINT_PTR timerId) {
     if (timerId == kDisplayTimerId) {
         ShowLatestProgress();
         return;

@@ -42,7 +42,7 @@ public:
 
 protected:
     void OnLoad() override;
-    void OnTimer(UINT timerId) override;
+    void OnTimer(UINT_PTR timerId) override;
     void OnUnload() override;
     bool OnQueryClose() override;
     void OnPageMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;

@@ -52,7 +52,7 @@ std::vector<std::wstring> TextsFound(HWND page) {
 // The name a tool reads from the window's own accessible object.
 std::wstring AccessibleName(HWND hwnd) {
     ComPtr<IAccessible> accessible;
-    if (FAILED(::AccessibleObjectFromWindow(hwnd, OBJID_CLIENT, IID_IAccessible, accessible.put_void())) || !accessible)
+    if (FAILED(::AccessibleObjectFromWindow(hwnd, OBJID_CLIENT, __uuidof(IAccessible), accessible.put_void())) || !accessible)
         return L"(no object)";
     VARIANT self{};
     self.vt = VT_I4;

@@ -29,7 +29,7 @@ void PumpMessages() {
 
 ComPtr<IAccessible> AccessibleOf(HWND hwnd) {
     ComPtr<IAccessible> accessible;
-    ::AccessibleObjectFromWindow(hwnd, OBJID_CLIENT, IID_IAccessible, accessible.put_void());
+    ::AccessibleObjectFromWindow(hwnd, OBJID_CLIENT, __uuidof(IAccessible), accessible.put_void());
     return accessible;
 }
 
