@@ -23,8 +23,8 @@ struct ImportedLibrary {
     bool delayed = false;
 };
 
-// The libraries and functions a 32-bit PE image imports, directly and delay-loaded; nullopt
-// when the bytes are no such image.
+// The libraries and functions a PE image (PE32 or PE32+) imports, directly and delay-loaded;
+// nullopt when the bytes are no such image.
 class PeImage {
 public:
     explicit PeImage(std::vector<char> bytes) : bytes_(std::move(bytes)) {}
@@ -32,20 +32,28 @@ public:
     std::optional<std::vector<ImportedLibrary>> Imports() const {
         const auto dos = At<IMAGE_DOS_HEADER>(0);
         if (!dos || dos->e_magic != IMAGE_DOS_SIGNATURE) return std::nullopt;
-        const auto nt = At<IMAGE_NT_HEADERS32>(dos->e_lfanew);
-        if (!nt || nt->Signature != IMAGE_NT_SIGNATURE || nt->OptionalHeader.Magic != IMAGE_NT_OPTIONAL_HDR32_MAGIC)
-            return std::nullopt;
-        sectionsAt_ = dos->e_lfanew + offsetof(IMAGE_NT_HEADERS32, OptionalHeader) + nt->FileHeader.SizeOfOptionalHeader;
+        const auto magic = At<WORD>(dos->e_lfanew + offsetof(IMAGE_NT_HEADERS32, OptionalHeader.Magic));
+        if (magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC) return ImportsOf<IMAGE_NT_HEADERS32, DWORD>(dos->e_lfanew);
+        if (magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC) return ImportsOf<IMAGE_NT_HEADERS64, ULONGLONG>(dos->e_lfanew);
+        return std::nullopt;
+    }
+
+private:
+    // Headers and thunks differ between PE32 and PE32+ in their width only.
+    template <typename Headers, typename Thunk>
+    std::optional<std::vector<ImportedLibrary>> ImportsOf(LONG headersAt) const {
+        const auto nt = At<Headers>(headersAt);
+        if (!nt || nt->Signature != IMAGE_NT_SIGNATURE) return std::nullopt;
+        sectionsAt_ = headersAt + offsetof(Headers, OptionalHeader) + nt->FileHeader.SizeOfOptionalHeader;
         sectionCount_ = nt->FileHeader.NumberOfSections;
         const auto& directories = nt->OptionalHeader.DataDirectory;
         std::vector<ImportedLibrary> libraries;
-        if (!ReadDirect(directories[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress, libraries) ||
-            !ReadDelayed(directories[IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT].VirtualAddress, libraries))
+        if (!ReadDirect<Thunk>(directories[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress, libraries) ||
+            !ReadDelayed<Thunk>(directories[IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT].VirtualAddress, libraries))
             return std::nullopt;
         return libraries;
     }
 
-private:
     template <typename T>
     std::optional<T> At(size_t offset) const {
         if (offset + sizeof(T) > bytes_.size()) return std::nullopt;
@@ -75,24 +83,27 @@ private:
     }
 
     // A zero-ended array of thunks: ordinals, or the address of a hint and a name.
+    template <typename Thunk>
     bool ReadThunks(DWORD rva, std::vector<std::string>& functions) const {
-        for (;; rva += sizeof(DWORD)) {
+        constexpr Thunk kByOrdinal = Thunk{1} << (sizeof(Thunk) * 8 - 1);
+        for (;; rva += sizeof(Thunk)) {
             const auto offset = OffsetOf(rva);
-            const auto thunk = offset ? At<DWORD>(*offset) : std::nullopt;
+            const auto thunk = offset ? At<Thunk>(*offset) : std::nullopt;
             if (!thunk) return false;
             if (*thunk == 0) return true;
-            if (*thunk & IMAGE_ORDINAL_FLAG32) {
+            if (*thunk & kByOrdinal) {
                 std::string ordinal(1, '#');
                 ordinal.append(std::to_string(*thunk & 0xFFFF));
                 functions.push_back(std::move(ordinal));
             } else {
-                const auto name = TextAt(*thunk + sizeof(WORD));
+                const auto name = TextAt(static_cast<DWORD>(*thunk) + sizeof(WORD));
                 if (!name) return false;
                 functions.push_back(*name);
             }
         }
     }
 
+    template <typename Thunk>
     bool ReadDirect(DWORD rva, std::vector<ImportedLibrary>& libraries) const {
         if (rva == 0) return true;
         for (;; rva += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
@@ -103,12 +114,13 @@ private:
             ImportedLibrary library;
             const auto name = TextAt(entry->Name);
             const DWORD thunks = entry->OriginalFirstThunk ? entry->OriginalFirstThunk : entry->FirstThunk;
-            if (!name || !ReadThunks(thunks, library.functions)) return false;
+            if (!name || !ReadThunks<Thunk>(thunks, library.functions)) return false;
             library.name = *name;
             libraries.push_back(std::move(library));
         }
     }
 
+    template <typename Thunk>
     bool ReadDelayed(DWORD rva, std::vector<ImportedLibrary>& libraries) const {
         if (rva == 0) return true;
         for (;; rva += sizeof(IMAGE_DELAYLOAD_DESCRIPTOR)) {
@@ -119,7 +131,7 @@ private:
             ImportedLibrary library;
             library.delayed = true;
             const auto name = TextAt(entry->DllNameRVA);
-            if (!name || !ReadThunks(entry->ImportNameTableRVA, library.functions)) return false;
+            if (!name || !ReadThunks<Thunk>(entry->ImportNameTableRVA, library.functions)) return false;
             library.name = *name;
             libraries.push_back(std::move(library));
         }
@@ -167,11 +179,23 @@ std::vector<char> ReadBytes(const std::wstring& path) {
     return std::vector<char>(std::istreambuf_iterator<char>(in), {});
 }
 
-TEST(ImportTable, TheProgramImportsOnlyKnownSystemLibrariesAndNothingNewerThanWindows7) {
-    const std::vector<char> bytes = ReadBytes(ta::ExeFolder() + L"\\TaUnInst.exe");
-    ASSERT_FALSE(bytes.empty()) << "TaUnInst.exe beside the test program";
+WORD MachineOf(const std::vector<char>& bytes) {
+    IMAGE_DOS_HEADER dos{};
+    IMAGE_FILE_HEADER file{};
+    if (bytes.size() < sizeof dos) return 0;
+    std::memcpy(&dos, bytes.data(), sizeof dos);
+    const size_t at = static_cast<size_t>(dos.e_lfanew) + sizeof(DWORD);
+    if (dos.e_lfanew < 0 || at + sizeof file > bytes.size()) return 0;
+    std::memcpy(&file, bytes.data() + at, sizeof file);
+    return file.Machine;
+}
+
+void ExpectOnlyKnownSystemLibrariesAndNothingNewerThanWindows7(const std::wstring& program) {
+    SCOPED_TRACE(ta::ToUtf8(program));
+    const std::vector<char> bytes = ReadBytes(program);
+    ASSERT_FALSE(bytes.empty()) << "the program is built (scripts/build makes both)";
     const auto imports = PeImage(bytes).Imports();
-    ASSERT_TRUE(imports) << "a 32-bit PE image with a readable import table";
+    ASSERT_TRUE(imports) << "a PE image with a readable import table";
 
     bool sawCreateFile = false;
     for (const ImportedLibrary& library : *imports) {
@@ -185,6 +209,16 @@ TEST(ImportTable, TheProgramImportsOnlyKnownSystemLibrariesAndNothingNewerThanWi
         }
     }
     EXPECT_TRUE(sawCreateFile) << "the table was read: kernel32.dll!CreateFileW is in it";
+}
+
+// The program as it ships is the i686 build's, read as a file on every machine; a build for
+// another architecture checks its own program as well.
+TEST(ImportTable, TheProgramImportsOnlyKnownSystemLibrariesAndNothingNewerThanWindows7) {
+    const std::wstring shipped = TA_SHIPPED_PROGRAM;
+    EXPECT_EQ(MachineOf(ReadBytes(shipped)), IMAGE_FILE_MACHINE_I386) << ta::ToUtf8(shipped) << " is built for i686";
+    ExpectOnlyKnownSystemLibrariesAndNothingNewerThanWindows7(shipped);
+    if (sizeof(void*) != 4)
+        ExpectOnlyKnownSystemLibrariesAndNothingNewerThanWindows7(ta::ExeFolder() + L"\\TaUnInst.exe");
 }
 
 }  // namespace
