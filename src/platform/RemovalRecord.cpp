@@ -177,6 +177,7 @@ const wchar_t* ItemKindName(ItemKind kind) noexcept {
     case ItemKind::Tray: return L"tray";
     case ItemKind::Report: return L"report";
     case ItemKind::HandOver: return L"hand-over";
+    case ItemKind::Profile: return L"profile";
     }
     return L"";
 }

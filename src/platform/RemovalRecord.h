@@ -17,8 +17,9 @@
 namespace ta {
 
 // HandOver: the program's private copy and what it does to run the removal from outside the
-// install folder (not part of the product).
-enum class ItemKind { Step, File, Folder, Key, Value, Shortcut, Process, Component, Tray, Report, HandOver };
+// install folder (not part of the product). Profile: another person's profile, named by its folder,
+// whose shortcuts the removal looked for.
+enum class ItemKind { Step, File, Folder, Key, Value, Shortcut, Process, Component, Tray, Report, HandOver, Profile };
 
 enum class Outcome {
     Removed,         // deleted, ended, unregistered

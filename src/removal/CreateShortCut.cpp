@@ -1,11 +1,13 @@
 #include "removal/CreateShortCut.h"
 
+#include <functional>
 #include <string>
 
 #include "platform/ContinueOnError.h"
 #include "platform/OrdinaryFile.h"
 #include "registry/Regset.h"
 #include "removal/FileRemoval.h"
+#include "removal/UserProfiles.h"
 
 namespace CreateShortCut {
 namespace {
@@ -16,8 +18,11 @@ const wchar_t kShortcut[] = L"\\타르닐.lnk";
 const wchar_t kGroup[] = L"\\타르닐";
 const wchar_t* const kGroupShortcuts[] = {L"\\타르닐.lnk", L"\\타르닐 도움말.lnk", L"\\타르닐 업데이트.lnk"};
 
-// The current user's folder of that name; empty when it cannot be read. An empty location
-// would put the names below on the current drive's root, so it counts as unreadable too.
+// A person's folder of a name ("Startup", "Desktop", "Programs"); empty when it cannot be read.
+using FolderOf = std::function<std::wstring(const wchar_t* name)>;
+
+// The current user's folder of that name. An empty location would put the names below on the
+// current drive's root, so it counts as unreadable too.
 std::wstring UserFolder(const wchar_t* name) {
     std::wstring folder = Regset::GetStringValue(kShellFolders, name);
     if (folder == Regset::kReadError) folder.clear();
@@ -33,22 +38,48 @@ void DeleteShortcut(const std::wstring& path) {
         ta::Record(ta::ItemKind::Shortcut, path, ta::Outcome::Absent);
 }
 
-}  // namespace
-
-void RemoveShortcuts() {
+// The product's shortcuts in one person's Startup, Desktop and program group, and the group
+// folder when that is left empty.
+void RemoveShortcutsOf(const FolderOf& folderOf) {
     for (const wchar_t* location : {L"Startup", L"Desktop"}) {
         ta::Attempt(L"RemoveShortcuts", [&] {
-            const std::wstring folder = UserFolder(location);
+            const std::wstring folder = folderOf(location);
             if (!folder.empty()) DeleteShortcut(folder + kShortcut);
         });
     }
-    ta::Attempt(L"RemoveShortcuts", [] {
-        const std::wstring programs = UserFolder(L"Programs");
+    ta::Attempt(L"RemoveShortcuts", [&] {
+        const std::wstring programs = folderOf(L"Programs");
         if (programs.empty()) return;
         const std::wstring group = programs + kGroup;
         for (const wchar_t* name : kGroupShortcuts) ta::Attempt(L"RemoveShortcuts", [&] { DeleteShortcut(group + name); });
         ta::RecordDeletion(ta::ItemKind::Folder, group, ta::RemoveEmptyFolder(group));
     });
+}
+
+// Another person's shortcuts, found through their own hive. The profile's line says how its hive
+// was read, or why it could not be.
+void RemoveShortcutsOfProfile(const UserProfiles::Profile& profile) {
+    const UserProfiles::BorrowedHive hive(profile);
+    if (!hive.root()) {
+        const bool noHive = hive.error() == ERROR_FILE_NOT_FOUND || hive.error() == ERROR_PATH_NOT_FOUND;
+        // A profile without a hive has no shell folders of its own to hold shortcuts.
+        ta::Record(ta::ItemKind::Profile, profile.folder, noHive ? ta::Outcome::Absent : ta::Outcome::Failed,
+                   hive.error(), ta::KeptBy::None, noHive ? L"no NTUSER.DAT" : L"its hive NTUSER.DAT could not be loaded");
+        return;
+    }
+    ta::Record(ta::ItemKind::Profile, profile.folder, ta::Outcome::Done, 0, ta::KeptBy::None,
+               hive.signedIn() ? L"signed in: its loaded hive read" : L"its hive NTUSER.DAT borrowed");
+    RemoveShortcutsOf([&](const wchar_t* name) { return UserProfiles::ShellFolder(hive.root(), name, profile.folder); });
+}
+
+}  // namespace
+
+void RemoveShortcuts() {
+    RemoveShortcutsOf(UserFolder);
+    std::vector<UserProfiles::Profile> people;
+    ta::Attempt(L"RemoveShortcuts", [&] { people = UserProfiles::OtherPeople(); });
+    for (const UserProfiles::Profile& profile : people)
+        ta::Attempt(L"RemoveShortcuts", [&] { RemoveShortcutsOfProfile(profile); });
 }
 
 }  // namespace CreateShortCut

@@ -3,8 +3,11 @@
 
 #include <optional>
 
+#include "platform/RemovalRecord.h"
+#include "platform/Text.h"
 #include "removal/CreateShortCut.h"
 #include "removal/FileTestKit.h"
+#include "support/Profiles.h"
 #include "support/TestRegistry.h"
 
 namespace {
@@ -120,6 +123,57 @@ TEST_F(ShortcutsTest, AllUsersFoldersAreNotTouched) {
         ::DeleteFileW(path.c_str());
     }
     ::RemoveDirectoryW(shared[2].substr(0, shared[2].find_last_of(L'\\')).c_str());
+}
+
+// Another person's shortcuts, where that person's own hive says their folders are: the Desktop
+// moved out of the profile, the others below its %USERPROFILE%. A profile without a hive is named
+// with why, and no hive stays loaded.
+TEST_F(ShortcutsTest, EveryOtherPersonsShortcutsGoWhereTheirOwnHiveSaysAndNoHiveStaysLoaded) {
+    const std::wstring other = root_ / L"users\\다른 사람", moved = root_ / L"D\\옮긴 바탕 화면";
+    const std::wstring noHive = root_ / L"users\\떠난 사람";
+    const std::wstring otherSid = L"S-1-5-21-7-7-7-1001", noHiveSid = L"S-1-5-21-7-7-7-1002";
+    ta::test::MakeFolders(other);
+    ta::test::MakeFolders(noHive);
+    const std::wstring startMenu = L"\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs";
+    ASSERT_EQ(ta::test::LayProfile(otherSid, other,
+                                   {{L"Startup", L"%USERPROFILE%" + startMenu + L"\\Startup"},
+                                    {L"Desktop", moved},
+                                    {L"Programs", L"%UserProfile%" + startMenu}}),
+              L"");
+    ASSERT_EQ(ta::test::LayProfile(noHiveSid, noHive, {}, false), L"");
+    const std::wstring otherGroup = other + startMenu + L"\\타르닐";
+    const std::wstring product[] = {other + startMenu + L"\\Startup\\타르닐.lnk", moved + L"\\타르닐.lnk",
+                                    otherGroup + L"\\타르닐.lnk", otherGroup + L"\\타르닐 도움말.lnk",
+                                    otherGroup + L"\\타르닐 업데이트.lnk"};
+    for (const std::wstring& path : product) MakeFile(path, 80);
+    MakeFile(otherGroup + L"\\친구 모임.lnk", 80);
+    MakeFile(other + L"\\Desktop\\타르닐.lnk", 80);  // where the Desktop was before it moved
+    MakeFile(desktop() + L"\\타르닐.lnk", 80);
+
+    ta::RemovalRecord record;
+    {
+        ta::RecordingScope recording(record);
+        CreateShortCut::RemoveShortcuts();
+    }
+    ta::test::RemoveProfile(otherSid);
+    ta::test::RemoveProfile(noHiveSid);
+
+    EXPECT_FALSE(Exists(desktop() + L"\\타르닐.lnk")) << "the running account's go as before";
+    for (const std::wstring& path : product) EXPECT_FALSE(Exists(path)) << ta::ToUtf8(path);
+    EXPECT_TRUE(Exists(otherGroup + L"\\친구 모임.lnk"));
+    EXPECT_TRUE(IsFolder(otherGroup)) << "a foreign shortcut keeps the group";
+    EXPECT_TRUE(Exists(other + L"\\Desktop\\타르닐.lnk")) << "only the folder the hive names is looked at";
+    EXPECT_TRUE(ta::test::HivesLoadedAs(L"TaUnInst-").empty());
+    const auto seen = record.Find(other), missing = record.Find(noHive);
+    ASSERT_TRUE(seen && missing) << [&] {
+        std::string all;
+        for (const auto& e : record.Entries()) all += ta::ToUtf8(e.item + L" " + e.detail) + "\n";
+        return all;
+    }();
+    EXPECT_EQ(seen->outcome, ta::Outcome::Done);
+    EXPECT_EQ(missing->outcome, ta::Outcome::Absent);
+    EXPECT_EQ(missing->detail, L"no NTUSER.DAT");
+    EXPECT_EQ(record.Count(ta::Outcome::Failed), 0u);
 }
 
 }  // namespace

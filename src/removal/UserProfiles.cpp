@@ -1,0 +1,154 @@
+#include "removal/UserProfiles.h"
+
+#include <objbase.h>
+#include <sddl.h>
+
+#include <cwchar>
+
+#include "platform/RemovalRecord.h"
+#include "platform/Text.h"
+
+namespace UserProfiles {
+namespace {
+
+const wchar_t kProfileList[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
+const wchar_t kUserShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+const wchar_t kShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+
+// The local system, local service and network service accounts.
+const wchar_t* const kServiceProfiles[] = {L"S-1-5-18", L"S-1-5-19", L"S-1-5-20"};
+
+std::wstring RunningAccountSid() {
+    ta::KernelHandle token;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.put())) return {};
+    union {
+        TOKEN_USER user;
+        BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+    } buffer{};
+    DWORD size = 0;
+    if (!::GetTokenInformation(token.get(), TokenUser, &buffer, sizeof buffer, &size)) return {};
+    wchar_t* text = nullptr;
+    if (!::ConvertSidToStringSidW(buffer.user.User.Sid, &text)) return {};
+    std::wstring sid(text);
+    ::LocalFree(text);
+    return sid;
+}
+
+// A string value of key\subkey, expanded as the system expands it (REG_EXPAND_SZ with the
+// machine's own variables) unless raw; nullopt when it cannot be read.
+std::optional<std::wstring> StringValue(HKEY key, const wchar_t* subkey, const wchar_t* name, bool raw = false) {
+    // Expanding, RRF_RT_REG_SZ takes REG_EXPAND_SZ too; naming that type is for RRF_NOEXPAND only.
+    const DWORD flags = raw ? RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND : RRF_RT_REG_SZ;
+    DWORD size = 0;
+    if (::RegGetValueW(key, subkey, name, flags, nullptr, nullptr, &size) != ERROR_SUCCESS) return std::nullopt;
+    std::wstring value(size / sizeof(wchar_t) + 1, L'\0');
+    size = static_cast<DWORD>(value.size() * sizeof(wchar_t));
+    if (::RegGetValueW(key, subkey, name, flags, nullptr, value.data(), &size) != ERROR_SUCCESS) return std::nullopt;
+    value.resize(std::wcslen(value.c_str()));
+    return value;
+}
+
+// Loading and unloading another person's hive takes these two privileges, held by administrators
+// and the system but off until asked for.
+void EnableHivePrivileges() {
+    ta::KernelHandle token;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token.put())) return;
+    for (const wchar_t* name : {SE_RESTORE_NAME, SE_BACKUP_NAME}) {
+        TOKEN_PRIVILEGES privilege{1, {{{0, 0}, SE_PRIVILEGE_ENABLED}}};
+        if (::LookupPrivilegeValueW(nullptr, name, &privilege.Privileges[0].Luid))
+            ::AdjustTokenPrivileges(token.get(), FALSE, &privilege, 0, nullptr, nullptr);
+    }
+}
+
+std::wstring FreshHiveName() {
+    GUID random{};
+    if (FAILED(::CoCreateGuid(&random))) return {};
+    wchar_t name[48];
+    std::swprintf(name, 48, L"TaUnInst-%08lX%04X%04X%02X%02X", random.Data1, random.Data2, random.Data3,
+                  random.Data4[0], random.Data4[1]);
+    return name;
+}
+
+}  // namespace
+
+std::vector<Profile> OtherPeople() {
+    std::vector<Profile> people;
+    // The list is the same in both registry views; the 64-bit one is where Windows keeps it.
+    ta::RegKey list;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kProfileList, 0, KEY_READ | KEY_WOW64_64KEY, list.put()) != ERROR_SUCCESS)
+        return people;
+    const std::wstring self = ta::ToLower(RunningAccountSid());
+    for (DWORD index = 0;; ++index) {
+        wchar_t sid[256];
+        DWORD length = 256;
+        const LSTATUS status = ::RegEnumKeyExW(list.get(), index, sid, &length, nullptr, nullptr, nullptr, nullptr);
+        if (status == ERROR_NO_MORE_ITEMS) break;
+        if (status != ERROR_SUCCESS) continue;
+        const std::wstring lower = ta::ToLower(sid);
+        bool skip = lower == self || lower.size() < 4 || lower.compare(lower.size() - 4, 4, L".bak") == 0;
+        for (const wchar_t* service : kServiceProfiles) skip = skip || lower == ta::ToLower(service);
+        if (skip) continue;
+        const auto folder = StringValue(list.get(), sid, L"ProfileImagePath");
+        if (folder && !folder->empty()) people.push_back({sid, *folder});
+    }
+    return people;
+}
+
+BorrowedHive::BorrowedHive(const Profile& profile) {
+    // A person who is signed in has their hive loaded already: read it where it is.
+    if (::RegOpenKeyExW(HKEY_USERS, profile.sid.c_str(), 0, KEY_READ, root_.put()) == ERROR_SUCCESS) return;
+    root_.reset();
+    const std::wstring file = profile.folder + L"\\NTUSER.DAT";
+    if (::GetFileAttributesW(file.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        error_ = ::GetLastError();
+        return;
+    }
+    static const bool privileged = (EnableHivePrivileges(), true);
+    (void)privileged;
+    const std::wstring name = FreshHiveName();
+    if (name.empty()) {
+        error_ = ERROR_GEN_FAILURE;
+        return;
+    }
+    error_ = static_cast<DWORD>(::RegLoadKeyW(HKEY_USERS, name.c_str(), file.c_str()));
+    if (error_ != ERROR_SUCCESS) return;
+    loadedAs_ = name;
+    error_ = static_cast<DWORD>(::RegOpenKeyExW(HKEY_USERS, name.c_str(), 0, KEY_READ, root_.put()));
+    if (error_ != ERROR_SUCCESS) root_.reset();
+}
+
+BorrowedHive::~BorrowedHive() {
+    root_.reset();  // no key of the hive may stay open, or it cannot be unloaded
+    if (loadedAs_.empty()) return;
+    const LSTATUS status = ::RegUnLoadKeyW(HKEY_USERS, loadedAs_.c_str());
+    if (status == ERROR_SUCCESS) return;
+    try {
+        ta::Record(ta::ItemKind::Key, L"HKEY_USERS\\" + loadedAs_, ta::Outcome::Failed, static_cast<DWORD>(status),
+                   ta::KeptBy::None, L"a borrowed hive could not be unloaded");
+    } catch (...) {
+        // Out of memory while recording: the hive goes with the next restart all the same.
+    }
+}
+
+std::optional<std::wstring> ExpandForProfile(const std::wstring& value, const std::wstring& profileFolder) {
+    static const std::wstring variable = L"%userprofile%";
+    std::wstring expanded;
+    const std::wstring lower = ta::ToLower(value);
+    size_t from = 0;
+    for (size_t at; (at = lower.find(variable, from)) != std::wstring::npos; from = at + variable.size())
+        expanded.append(value, from, at - from).append(profileFolder);
+    expanded.append(value, from, std::wstring::npos);
+    if (expanded.find(L'%') != std::wstring::npos) return std::nullopt;
+    return expanded;
+}
+
+std::wstring ShellFolder(HKEY hive, const wchar_t* name, const std::wstring& profileFolder) {
+    for (const wchar_t* key : {kUserShellFolders, kShellFolders}) {
+        const auto value = StringValue(hive, key, name, true);
+        if (!value) continue;
+        if (auto expanded = ExpandForProfile(*value, profileFolder); expanded && !expanded->empty()) return *expanded;
+    }
+    return {};
+}
+
+}  // namespace UserProfiles
