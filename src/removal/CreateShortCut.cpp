@@ -4,7 +4,9 @@
 #include <string>
 
 #include "platform/ContinueOnError.h"
+#include "platform/FinalPath.h"
 #include "platform/OrdinaryFile.h"
+#include "platform/Text.h"
 #include "registry/Regset.h"
 #include "removal/FileRemoval.h"
 #include "removal/UserProfiles.h"
@@ -56,6 +58,28 @@ void RemoveShortcutsOf(const FolderOf& folderOf) {
     });
 }
 
+// Whether an existing folder is where its path says, with no link on the way there.
+bool IsItself(const std::wstring& folder) {
+    auto trimmed = [](std::wstring path) {
+        while (path.size() > 7 && path.back() == L'\\') path.pop_back();
+        return ta::ToLower(path);
+    };
+    const std::wstring path = trimmed(ta::LongPathForm(ta::NormalisedPath(folder)));
+    const std::wstring final = trimmed(ta::FinalFolderPath(path));
+    return !final.empty() && final == path;
+}
+
+// Another person's folder as their hive names it, unless a link leads there: that person may have
+// put one in place of a folder of theirs, and this run's rights are not theirs to point.
+std::wstring OwnFolderOf(HKEY hive, const UserProfiles::Profile& profile, const wchar_t* name) {
+    const std::wstring folder = UserProfiles::ShellFolder(hive, name, profile.folder);
+    if (folder.empty() || ::GetFileAttributesW(ta::LongPathForm(folder).c_str()) == INVALID_FILE_ATTRIBUTES ||
+        IsItself(folder))
+        return folder;
+    ta::RecordKept(ta::ItemKind::Folder, folder, ta::KeptBy::Link);
+    return {};
+}
+
 // Another person's shortcuts, found through their own hive. The profile's line says how its hive
 // was read, or why it could not be.
 void RemoveShortcutsOfProfile(const UserProfiles::Profile& profile) {
@@ -69,7 +93,7 @@ void RemoveShortcutsOfProfile(const UserProfiles::Profile& profile) {
     }
     ta::Record(ta::ItemKind::Profile, profile.folder, ta::Outcome::Done, 0, ta::KeptBy::None,
                hive.signedIn() ? L"signed in: its loaded hive read" : L"its hive NTUSER.DAT borrowed");
-    RemoveShortcutsOf([&](const wchar_t* name) { return UserProfiles::ShellFolder(hive.root(), name, profile.folder); });
+    RemoveShortcutsOf([&](const wchar_t* name) { return OwnFolderOf(hive.root(), profile, name); });
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "removal/FileTestKit.h"
 #include "support/Profiles.h"
 #include "support/TestRegistry.h"
+#include "support/UnixLinks.h"
 
 namespace {
 
@@ -126,8 +127,9 @@ TEST_F(ShortcutsTest, AllUsersFoldersAreNotTouched) {
 }
 
 // Another person's shortcuts, where that person's own hive says their folders are: the Desktop
-// moved out of the profile, the others below its %USERPROFILE%. A profile without a hive is named
-// with why, and no hive stays loaded.
+// moved out of the profile, the others below its %USERPROFILE%; a folder of theirs that is a link
+// to somewhere else is not followed. A profile without a hive is named with why, and no hive stays
+// loaded.
 TEST_F(ShortcutsTest, EveryOtherPersonsShortcutsGoWhereTheirOwnHiveSaysAndNoHiveStaysLoaded) {
     const std::wstring other = root_ / L"users\\다른 사람", moved = root_ / L"D\\옮긴 바탕 화면";
     const std::wstring noHive = root_ / L"users\\떠난 사람";
@@ -135,6 +137,10 @@ TEST_F(ShortcutsTest, EveryOtherPersonsShortcutsGoWhereTheirOwnHiveSaysAndNoHive
     ta::test::MakeFolders(other);
     ta::test::MakeFolders(noHive);
     const std::wstring startMenu = L"\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs";
+    const std::wstring linked = other + startMenu + L"\\Startup", victim = root_ / L"victim";
+    ta::test::MakeFolders(other + startMenu);
+    MakeFile(victim + L"\\타르닐.lnk", 80);
+    ASSERT_TRUE(ta::test::MakeUnixLink(victim, linked));
     ASSERT_EQ(ta::test::LayProfile(otherSid, other,
                                    {{L"Startup", L"%USERPROFILE%" + startMenu + L"\\Startup"},
                                     {L"Desktop", moved},
@@ -142,8 +148,7 @@ TEST_F(ShortcutsTest, EveryOtherPersonsShortcutsGoWhereTheirOwnHiveSaysAndNoHive
               L"");
     ASSERT_EQ(ta::test::LayProfile(noHiveSid, noHive, {}, false), L"");
     const std::wstring otherGroup = other + startMenu + L"\\타르닐";
-    const std::wstring product[] = {other + startMenu + L"\\Startup\\타르닐.lnk", moved + L"\\타르닐.lnk",
-                                    otherGroup + L"\\타르닐.lnk", otherGroup + L"\\타르닐 도움말.lnk",
+    const std::wstring product[] = {moved + L"\\타르닐.lnk", otherGroup + L"\\타르닐.lnk", otherGroup + L"\\타르닐 도움말.lnk",
                                     otherGroup + L"\\타르닐 업데이트.lnk"};
     for (const std::wstring& path : product) MakeFile(path, 80);
     MakeFile(otherGroup + L"\\친구 모임.lnk", 80);
@@ -163,6 +168,9 @@ TEST_F(ShortcutsTest, EveryOtherPersonsShortcutsGoWhereTheirOwnHiveSaysAndNoHive
     EXPECT_TRUE(Exists(otherGroup + L"\\친구 모임.lnk"));
     EXPECT_TRUE(IsFolder(otherGroup)) << "a foreign shortcut keeps the group";
     EXPECT_TRUE(Exists(other + L"\\Desktop\\타르닐.lnk")) << "only the folder the hive names is looked at";
+    EXPECT_TRUE(Exists(victim + L"\\타르닐.lnk")) << "their Startup is a link to somebody else's folder";
+    const auto link = record.Find(linked);
+    EXPECT_TRUE(link && link->outcome == ta::Outcome::Kept && link->keptBy == ta::KeptBy::Link);
     EXPECT_TRUE(ta::test::HivesLoadedAs(L"TaUnInst-").empty());
     const auto seen = record.Find(other), missing = record.Find(noHive);
     ASSERT_TRUE(seen && missing) << [&] {
