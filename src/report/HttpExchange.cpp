@@ -121,6 +121,16 @@ UrlParts CrackUrl(const std::wstring& url) {
     return parts;
 }
 
+// Where a redirect points, as the server wrote it (never followed).
+std::wstring Location(HINTERNET request) {
+    wchar_t location[512] = L"";
+    DWORD size = sizeof location;
+    if (!Http().QueryHeaders(request, WINHTTP_QUERY_LOCATION, WINHTTP_HEADER_NAME_BY_INDEX, location, &size,
+                             WINHTTP_NO_HEADER_INDEX))
+        return L"(no address given)";
+    return location;
+}
+
 }  // namespace
 
 HttpResponse HttpExchange(const HttpRequest& request) {
@@ -140,6 +150,11 @@ HttpResponse HttpExchange(const HttpRequest& request) {
                                              nullptr, WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
                                              url.secure ? WINHTTP_FLAG_SECURE : 0));
     if (!handle) RaiseTransportError(L"request", deadline);
+    // A redirect is answered, never followed: the report goes only to the address it was given.
+    DWORD never = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
+    Http().SetOption(handle.get(), WINHTTP_OPTION_REDIRECT_POLICY, &never, sizeof never);
+    DWORD noRedirects = WINHTTP_DISABLE_REDIRECTS;
+    Http().SetOption(handle.get(), WINHTTP_OPTION_DISABLE_FEATURE, &noRedirects, sizeof noRedirects);
 
     deadline.applyTo(handle.get());
     const DWORD bodySize = static_cast<DWORD>(request.body.size());
@@ -160,6 +175,7 @@ HttpResponse HttpExchange(const HttpRequest& request) {
         RaiseTransportError(L"status", deadline);
     }
     response.status = status;
+    if (status >= 300 && status < 400) RaiseSoapError(L"redirect to " + Location(handle.get()), SoapFailure::Refused);
 
     for (;;) {
         deadline.applyTo(handle.get());

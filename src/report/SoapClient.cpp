@@ -74,6 +74,12 @@ void SoapClient::SetConnectorProperty(const std::wstring& name, const PropertyVa
 std::wstring SoapClient::Call(const std::wstring& operation, const std::vector<std::wstring>& arguments) {
     if (!description_) RaiseSoapError(L"The client has not been initialised.");
     const SoapOperation call = description_->find(operation, serviceName_, portName_);
+    // The action goes into a header line: a line break there would add header lines of the
+    // description's choosing.
+    for (const wchar_t c : call.soapAction) {
+        if (c < 0x20 || c == 0x7F)
+            RaiseSoapError(L"the service description's soapAction holds control characters", SoapFailure::Refused);
+    }
 
     HttpRequest request;
     request.method = L"POST";

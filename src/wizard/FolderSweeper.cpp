@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "platform/AppShell.h"
+#include "platform/ChildEnvironment.h"
 #include "platform/Handles.h"
 #include "wizard/CommandLine.h"
 
@@ -19,10 +20,13 @@ bool IsPlainName(const std::wstring& name) {
 
 // The sweeper's command: wait for the end of its input, remove the folder, and once more after
 // about two seconds when something in it was still held. It runs in the folder's parent and
-// names the folder by its plain name, so no path goes through the command processor's parsing.
-std::wstring SweeperCommand(const std::wstring& commandProcessor, const std::wstring& name) {
-    return QuoteArgument(commandProcessor) + L" /d /q /c \"set /p ended= & rd /s /q " + name + L" & if exist " + name +
-           L" (ping -n 3 127.0.0.1 >nul & rd /s /q " + name + L")\"";
+// names the folder by its plain name, so no path of the temporary folder goes through the command
+// processor's parsing. The one program it starts, for the pause, is named by its full path in the
+// system folder: the parent is a folder others may write to, where a program of the same name
+// could wait.
+std::wstring SweeperCommand(const std::wstring& system, const std::wstring& name) {
+    return QuoteArgument(system + L"\\cmd.exe") + L" /d /q /c \"set /p ended= & rd /s /q " + name + L" & if exist " +
+           name + L" (" + QuoteArgument(system + L"\\PING.EXE") + L" -n 3 127.0.0.1 >nul & rd /s /q " + name + L")\"";
 }
 
 // Starts the command with exactly the handles given as its input, output and error.
@@ -40,7 +44,8 @@ DWORD StartWithHandles(const std::wstring& program, std::wstring command, const 
     ::InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
     std::vector<unsigned char> attributes(size);
     auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(attributes.data());
-    DWORD flags = CREATE_NO_WINDOW;
+    DWORD flags = CREATE_NO_WINDOW | CREATE_UNICODE_ENVIRONMENT;
+    std::wstring environment = ChildEnvironment();
     if (size && ::InitializeProcThreadAttributeList(list, 1, 0, &size)) {
         if (::UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited, sizeof inherited,
                                         nullptr, nullptr)) {
@@ -53,8 +58,8 @@ DWORD StartWithHandles(const std::wstring& program, std::wstring command, const 
     // Out of the caller's job when the job allows it: a tool that ends its job when its program
     // ends would end the sweeper too.
     for (const DWORD breakaway : {static_cast<DWORD>(CREATE_BREAKAWAY_FROM_JOB), 0ul}) {
-        if (::CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, TRUE, flags | breakaway, nullptr,
-                             folder.c_str(), &startup.StartupInfo, &started)) {
+        if (::CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, TRUE, flags | breakaway,
+                             environment.data(), folder.c_str(), &startup.StartupInfo, &started)) {
             error = 0;
             break;
         }
@@ -92,7 +97,7 @@ DWORD StartFolderSweeper(const std::wstring& folder, HANDLE holder) {
     }
     const std::wstring program = system + L"\\cmd.exe";
     const std::wstring name = folder.substr(slash + 1);
-    if (const DWORD error = StartWithHandles(program, SweeperCommand(program, name), parent, input.get(), nothing.get()))
+    if (const DWORD error = StartWithHandles(program, SweeperCommand(system, name), parent, input.get(), nothing.get()))
         return error;
     // This process's end is kept open for the rest of its life; the system closes it at the end.
     held.release();

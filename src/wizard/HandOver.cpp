@@ -7,6 +7,7 @@
 #include <cwchar>
 
 #include "platform/AppShell.h"
+#include "platform/ChildEnvironment.h"
 #include "platform/ContinueOnError.h"
 #include "platform/FinalPath.h"
 #include "platform/Handles.h"
@@ -93,8 +94,9 @@ KernelHandle StartCopy(const std::wstring& copy, std::wstring commandLine, DWORD
     }
     PROCESS_INFORMATION started{};
     const std::wstring system = SystemFolder();
-    if (!::CreateProcessW(copy.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                          system.empty() ? nullptr : system.c_str(), &startup, &started)) {
+    std::wstring environment = ChildEnvironment();
+    if (!::CreateProcessW(copy.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+                          environment.data(), system.empty() ? nullptr : system.c_str(), &startup, &started)) {
         error = ::GetLastError();
         return {};
     }

@@ -1,6 +1,9 @@
 // The uninstaller end to end: the real TaUnInst.exe in the prefix, driven as a person would.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <tlhelp32.h>
+
 #include <algorithm>
 #include <string>
 
@@ -420,6 +423,82 @@ TEST(UnattendedRemoval, AHandOverThatCannotBeMadeRunsInPlaceAndSaysSo) {
     EXPECT_TRUE(AnyLine(lines, inside, L"pending restart"));
     EXPECT_EQ(product.FilesLeft(), 0);
     ::DeleteFileW(inside.c_str());
+}
+
+// Ends every process whose program is the file path; answers how many there were.
+int EndProcessesRunning(const std::wstring& path) {
+    int found = 0;
+    KernelHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more; more = ::Process32NextW(snapshot.get(), &entry)) {
+        KernelHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE, FALSE, entry.th32ProcessID));
+        wchar_t image[MAX_PATH];
+        DWORD size = MAX_PATH;
+        if (!process || !::QueryFullProcessImageNameW(process.get(), 0, image, &size)) continue;
+        if (ta::ToLower(image) != ta::ToLower(path)) continue;
+        ++found;
+        ::TerminateProcess(process.get(), 1);
+    }
+    return found;
+}
+
+// The copy's folder is swept from the temporary folder, where anybody may have left a program
+// named as one the sweeper needs. With a file of the private folder still held when the copy
+// ends, the sweeper pauses and tries again: nothing planted runs, and the folder goes.
+TEST(UnattendedRemoval, TheSweeperRunsNothingPlantedInTheTemporaryFolder) {
+    InstalledProduct product;
+    LogFolder logs;
+    const std::wstring temp = logs.File(L"temp"), marker = logs.File(L"planted ran.txt");
+    ASSERT_TRUE(::CreateDirectoryW(temp.c_str(), nullptr));
+    ASSERT_TRUE(::CopyFileW((ExeFolder() + L"\\ta_idle.exe").c_str(), (temp + L"\\ping.exe").c_str(), FALSE));
+    {
+        const std::string script = "@echo ran > \"" + ta::ToUtf8(marker) + "\"\r\n";
+        HANDLE file = ::CreateFileW((temp + L"\\ping.bat").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        DWORD written = 0;
+        ::WriteFile(file, script.data(), static_cast<DWORD>(script.size()), &written, nullptr);
+        ::CloseHandle(file);
+    }
+    const std::wstring inside = product.Folder() + L"\\TaUnInst.exe";
+    ASSERT_TRUE(::CopyFileW((ExeFolder() + L"\\TaUnInst.exe").c_str(), inside.c_str(), FALSE));
+    wchar_t saved[MAX_PATH] = {};
+    ::GetEnvironmentVariableW(L"TMP", saved, MAX_PATH);
+    ::SetEnvironmentVariableW(L"TMP", temp.c_str());
+    Uninstaller program(L"/S /log=\"" + logs.Log() + L"\"", false, L"\"" + inside + L"\"");
+    ::SetEnvironmentVariableW(L"TMP", saved[0] ? saved : nullptr);
+    ASSERT_TRUE(program.Started());
+
+    // Once the copy's folder appears, a file in it is held until the run has ended.
+    std::wstring privateFolder;
+    HANDLE held = INVALID_HANDLE_VALUE;
+    DWORD code = STILL_ACTIVE;
+    for (DWORD waited = 0; code == STILL_ACTIVE && waited < 60000; waited += 10) {
+        if (privateFolder.empty()) {
+            WIN32_FIND_DATAW found;
+            HANDLE search = ::FindFirstFileW((temp + L"\\TaUnInst-*").c_str(), &found);
+            if (search != INVALID_HANDLE_VALUE) {
+                ::FindClose(search);
+                privateFolder = temp + L"\\" + found.cFileName;
+                held = ::CreateFileW((privateFolder + L"\\held.dat").c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                     CREATE_ALWAYS, 0, nullptr);
+            }
+        }
+        code = program.WaitForExit(10);
+    }
+    EXPECT_EQ(code, 0u);
+    ASSERT_FALSE(privateFolder.empty()) << "the run was handed over";
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    ::Sleep(500);  // the sweeper's first try has met the held file
+    ::CloseHandle(held);
+    bool gone = false;
+    for (int i = 0; i < 100 && !gone; ++i, ::Sleep(100))
+        gone = ::GetFileAttributesW(privateFolder.c_str()) == INVALID_FILE_ATTRIBUTES;
+    EXPECT_TRUE(gone) << "the sweeper tried again after its pause";
+    EXPECT_EQ(::GetFileAttributesW(marker.c_str()), INVALID_FILE_ATTRIBUTES) << "ping.bat ran";
+    EXPECT_EQ(EndProcessesRunning(temp + L"\\ping.exe"), 0) << "ping.exe ran";
+    for (const wchar_t* name : {L"ping.exe", L"ping.bat"}) ::DeleteFileW((temp + L"\\" + name).c_str());
+    ::DeleteFileW(marker.c_str());
+    ::RemoveDirectoryW(temp.c_str());
 }
 
 // The product's browser helper in the system folder, broken: damaged (no loadable library), or

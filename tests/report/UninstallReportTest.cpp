@@ -144,6 +144,25 @@ TEST_F(UninstallReport, FailuresEndSilentlyAndTheRecordSaysWhy) {
     EXPECT_EQ(r.requests[4].path, L"/broken/webservice5/Ta_Login.asmx?wsdl");
 }
 
+// The report goes only where it was decided to go, with only the headers it wrote: a description
+// whose soapAction would add header lines, and a service that sends it elsewhere, are refused.
+TEST_F(UninstallReport, AnInjectedHeaderOrARedirectIsRefusedAndNothingGoesElsewhere) {
+    const std::pair<const wchar_t*, const wchar_t*> modes[] = {
+        {L"crlf", L"refused: the service description's soapAction holds control characters"},
+        {L"redirect", L"refused: redirect to http://"},
+        {L"redirectcall", L"refused: redirect to http://"}};
+    for (const auto& [mode, words] : modes) {
+        ScopedSettings settings(L"1234", service.base(mode));
+        const ta::RecordEntry entry = SendAndRecord(settings);
+        EXPECT_EQ(entry.outcome, ta::Outcome::Failed) << mode;
+        EXPECT_EQ(entry.detail.rfind(words, 0), 0u) << mode << ": " << ta::ToUtf8(entry.detail);
+    }
+    const Record r = record();
+    ASSERT_EQ(r.requests.size(), 4u) << "the descriptions, and the one call that was redirected";
+    EXPECT_EQ(r.requests[3].path, L"/redirectcall/webservice5/Ta_Login.asmx");
+    for (const auto& request : r.requests) EXPECT_EQ(request.path.find(L"/elsewhere/"), std::wstring::npos);
+}
+
 TEST_F(UninstallReport, UnreachableServerEndsSilentlyAsNotSent) {
     const std::wstring address = service.base();
     service.stop();  // nothing listens on its port any more
