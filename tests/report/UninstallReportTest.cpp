@@ -43,6 +43,15 @@ class UninstallReport : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(service.running()) << "the local report service did not start"; }
     Record record() const { return ReadRecord(service.record()); }
+    // Sends the report to each mode of the service: each fails, and says so in its words.
+    void ExpectFailures(std::initializer_list<std::pair<const wchar_t*, const wchar_t*>> modes) const {
+        for (const auto& [mode, words] : modes) {
+            ScopedSettings settings(L"1234", service.base(mode));
+            const ta::RecordEntry entry = SendAndRecord(settings);
+            EXPECT_EQ(entry.outcome, ta::Outcome::Failed) << mode;
+            EXPECT_EQ(entry.detail.rfind(words, 0), 0u) << mode << ": " << ta::ToUtf8(entry.detail);
+        }
+    }
 
     ReportService service;
 };
@@ -125,17 +134,10 @@ TEST_F(UninstallReport, MissingSettingsTouchNoNetwork) {
 
 TEST_F(UninstallReport, FailuresEndSilentlyAndTheRecordSaysWhy) {
     // Each returns; nothing escapes, and the record says why it did not go through.
-    const std::pair<const wchar_t*, const wchar_t*> modes[] = {
-        {L"fault", L"refused: SOAP fault: "},
-        {L"notxml", L"not sent: "},
-        {L"noop", L"not sent: The service description offers no operation Ta_Logon"},
-        {L"broken", L"refused: HTTP 500"}};
-    for (const auto& [mode, words] : modes) {
-        ScopedSettings settings(L"1234", service.base(mode));
-        const ta::RecordEntry entry = SendAndRecord(settings);
-        EXPECT_EQ(entry.outcome, ta::Outcome::Failed) << mode;
-        EXPECT_EQ(entry.detail.rfind(words, 0), 0u) << mode << ": " << ta::ToUtf8(entry.detail);
-    }
+    ExpectFailures({{L"fault", L"refused: SOAP fault: "},
+                    {L"notxml", L"not sent: "},
+                    {L"noop", L"not sent: The service description offers no operation Ta_Logon"},
+                    {L"broken", L"refused: HTTP 500"}});
     const Record r = record();
     ASSERT_EQ(r.requests.size(), 5u) << "the fault's call is sent; the others stop at the description";
     EXPECT_EQ(r.requests[1].path, L"/fault/webservice5/Ta_Login.asmx");
@@ -147,16 +149,9 @@ TEST_F(UninstallReport, FailuresEndSilentlyAndTheRecordSaysWhy) {
 // The report goes only where it was decided to go, with only the headers it wrote: a description
 // whose soapAction would add header lines, and a service that sends it elsewhere, are refused.
 TEST_F(UninstallReport, AnInjectedHeaderOrARedirectIsRefusedAndNothingGoesElsewhere) {
-    const std::pair<const wchar_t*, const wchar_t*> modes[] = {
-        {L"crlf", L"refused: the service description's soapAction holds control characters"},
-        {L"redirect", L"refused: redirect to http://"},
-        {L"redirectcall", L"refused: redirect to http://"}};
-    for (const auto& [mode, words] : modes) {
-        ScopedSettings settings(L"1234", service.base(mode));
-        const ta::RecordEntry entry = SendAndRecord(settings);
-        EXPECT_EQ(entry.outcome, ta::Outcome::Failed) << mode;
-        EXPECT_EQ(entry.detail.rfind(words, 0), 0u) << mode << ": " << ta::ToUtf8(entry.detail);
-    }
+    ExpectFailures({{L"crlf", L"refused: the service description's soapAction holds control characters"},
+                    {L"redirect", L"refused: redirect to http://"},
+                    {L"redirectcall", L"refused: redirect to http://"}});
     const Record r = record();
     ASSERT_EQ(r.requests.size(), 4u) << "the descriptions, and the one call that was redirected";
     EXPECT_EQ(r.requests[3].path, L"/redirectcall/webservice5/Ta_Login.asmx");
