@@ -73,12 +73,15 @@ std::wstring TemporaryFolder() {
 std::wstring ProgramTitle() { return L"TaUnInst"; }
 
 bool AnotherInstanceRunning(const std::wstring& name) {
-    // The mutex stays open until the process ends, marking this instance as running.
-    const std::wstring mutexName = L"Local\\" + name + L".Instance";
-    HANDLE mutex = ::CreateMutexW(nullptr, FALSE, mutexName.c_str());
-    const bool existed = ::GetLastError() == ERROR_ALREADY_EXISTS;
-    if (existed && mutex) ::CloseHandle(mutex);
-    return existed;
+    // One name for the whole machine: a run in another session (a deployment tool's, as the local
+    // system account) is as much a run as one in this session. The mutex stays open until the
+    // process ends, also when the name was claimed already: a private copy that a run was handed
+    // to keeps the instance when its original is gone.
+    const std::wstring mutexName = L"Global\\" + name + L".Instance";
+    const HANDLE mutex = ::CreateMutexW(nullptr, FALSE, mutexName.c_str());
+    const DWORD status = ::GetLastError();
+    // Refused access to the name: another account's run holds it.
+    return status == ERROR_ALREADY_EXISTS || (!mutex && status == ERROR_ACCESS_DENIED);
 }
 
 }  // namespace ta

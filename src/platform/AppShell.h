@@ -51,8 +51,9 @@ std::wstring TemporaryFolder();
 // The program's title, as message boxes of its own show it.
 std::wstring ProgramTitle();
 
-// The previous-instance test: claims the name for the rest of the process's life and answers
-// true when another running process had already claimed it.
+// The previous-instance test, for the whole machine: claims the name for the rest of the process's
+// life (also when it was claimed already) and answers true when another running process had
+// already claimed it.
 bool AnotherInstanceRunning(const std::wstring& name);
 
 }  // namespace ta

@@ -280,6 +280,34 @@ TEST_F(WizardDriverTest, SecondInstanceEndsSilently) {
     EXPECT_EQ(program.WaitForExit(kWait), kCancelled);
 }
 
+// The private copy holds the instance for its whole run: a deployment tool that killed the
+// original on a time-out and starts again meets the copy's run, not a machine to itself.
+TEST(SingleInstance, ASecondStartWhileTheCopyRunsEndsAtOnceWithTheOriginalGone) {
+    InstalledProduct product;
+    const std::wstring inside = product.Folder() + L"\\TaUnInst.exe";
+    ASSERT_TRUE(::CopyFileW((ExeFolder() + L"\\TaUnInst.exe").c_str(), inside.c_str(), FALSE));
+    Uninstaller original({}, false, L"\"" + inside + L"\"");
+    ASSERT_TRUE(original.Started());
+    const HWND page = WaitForPage(original.Pid(), L"다음 >", kWait);
+    ASSERT_NE(page, nullptr);
+    DWORD copyPid = 0;
+    ::GetWindowThreadProcessId(page, &copyPid);
+    ASSERT_NE(copyPid, original.Pid()) << "the run was handed to the copy";
+    KernelHandle copy(::OpenProcess(SYNCHRONIZE, FALSE, copyPid));
+    {
+        KernelHandle killed(::OpenProcess(PROCESS_TERMINATE, FALSE, original.Pid()));
+        ASSERT_TRUE(::TerminateProcess(killed.get(), 1));
+    }
+    EXPECT_EQ(original.WaitForExit(kWait), 1u);
+
+    Uninstaller second(L"/S", false);
+    EXPECT_EQ(second.WaitForExit(kWait), 1618u);
+    EXPECT_TRUE(product.Untouched());
+    ::PostMessageW(page, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_EQ(::WaitForSingleObject(copy.get(), kWait), WAIT_OBJECT_0);
+    ::DeleteFileW(inside.c_str());
+}
+
 // ---- Unattended removal ------------------------------------------------------------------
 
 // Runs the program with the arguments, watching its windows until it ends; answers its code.
