@@ -23,12 +23,16 @@ bool IsSystemProcess(std::wstring_view exeName) {
     return false;
 }
 
-// Calls visit(processId) for every process whose executable name matches name, in the order
-// the system lists them, until visit answers false. Answers false when no list could be taken.
+// Calls visit(processId, listedAt) for every process whose executable name matches name, in the
+// order the system lists them, until visit answers false; listedAt is when the list was taken.
+// Answers false when no list could be taken.
 template <typename Visit>
 bool ForEachMatch(const std::wstring& name, Visit visit, bool sparesSystem = false) {
     ta::KernelHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     if (!snapshot) return false;
+    // Every process of the list was created before this moment.
+    FILETIME listedAt{};
+    ::GetSystemTimeAsFileTime(&listedAt);
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof(entry);
     for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more;
@@ -41,17 +45,18 @@ bool ForEachMatch(const std::wstring& name, Visit visit, bool sparesSystem = fal
             ta::RecordKept(ta::ItemKind::Process, std::wstring(exeName), ta::KeptBy::Guard);
             continue;
         }
-        if (!visit(entry.th32ProcessID)) break;
+        if (!visit(entry.th32ProcessID, listedAt)) break;
     }
     return true;
 }
 
-// Ends the process, passing it its own exit code (STILL_ACTIVE for a live one); answers the
-// system's status.
+// The exit code of a process this program ends: a failure, and never STILL_ACTIVE (259), which
+// whoever polls the code would take for a process still running.
+constexpr UINT kEndedExitCode = 1;
+
+// Ends the process; answers the system's status.
 DWORD Terminate(HANDLE process) {
-    DWORD exitCode = STILL_ACTIVE;
-    ::GetExitCodeProcess(process, &exitCode);
-    return ::TerminateProcess(process, exitCode) ? ERROR_SUCCESS : ::GetLastError();
+    return ::TerminateProcess(process, kEndedExitCode) ? ERROR_SUCCESS : ::GetLastError();
 }
 
 bool HasEnded(HANDLE process, DWORD waitMs = 0) { return ::WaitForSingleObject(process, waitMs) == WAIT_OBJECT_0; }
@@ -60,6 +65,15 @@ bool HasEnded(HANDLE process, DWORD waitMs = 0) { return ::WaitForSingleObject(p
 
 bool NameMatches(std::wstring_view exeName, std::wstring_view name) {
     return ta::EndsWithNoCase(exeName, name);
+}
+
+bool IsTheProcessListed(HANDLE process, std::wstring_view name, const FILETIME& listedAt) {
+    wchar_t image[MAX_PATH * 2];
+    DWORD size = static_cast<DWORD>(std::size(image));
+    if (!::QueryFullProcessImageNameW(process, 0, image, &size) || !NameMatches(std::wstring_view(image, size), name))
+        return false;
+    FILETIME created{}, exited{}, kernel{}, user{};
+    return ::GetProcessTimes(process, &created, &exited, &kernel, &user) && ::CompareFileTime(&created, &listedAt) <= 0;
 }
 
 ShutdownRound::ShutdownRound(ULONGLONG deadline)
@@ -72,7 +86,7 @@ bool ShutdownRound::Stop(const std::wstring& name) {
     const DWORD self = ::GetCurrentProcessId();
     const auto windows = CloseRequest::TopLevelWindowsByProcess();
     bool matched = false;
-    const bool listed = ForEachMatch(name, [&](DWORD processId) {
+    const bool listed = ForEachMatch(name, [&](DWORD processId, const FILETIME& listedAt) {
         if (processId == self) return true;
         matched = true;
         // Named twice in one round: it is already being asked.
@@ -83,6 +97,13 @@ bool ShutdownRound::Stop(const std::wstring& name) {
             ::OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION | SYNCHRONIZE, FALSE, processId));
         if (!process) {
             ta::RecordStatus(ta::ItemKind::Process, item, ::GetLastError());
+            return true;
+        }
+        // The list was taken a while ago (earlier programs were asked meanwhile): the number may
+        // name another program by now, which is not ours to end.
+        if (!IsTheProcessListed(process.get(), name, listedAt)) {
+            ta::Record(ta::ItemKind::Process, item, ta::Outcome::Absent, 0, ta::KeptBy::None,
+                       L"ended before it was stopped; its number names another process now");
             return true;
         }
         const auto found = windows.find(processId);
@@ -131,7 +152,7 @@ bool KillProcessByName(const std::wstring& name) {
 
 bool ProcessNotRunning(const std::wstring& name) {
     bool found = false;
-    ForEachMatch(name, [&found](DWORD) {
+    ForEachMatch(name, [&found](DWORD, const FILETIME&) {
         found = true;
         return false;
     });

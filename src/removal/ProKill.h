@@ -25,6 +25,11 @@ inline constexpr DWORD kRoundBoundMs = 15000;
 // Whether a reported executable name ends with the searched name (case-insensitive).
 bool NameMatches(std::wstring_view exeName, std::wstring_view name);
 
+// Whether the open process is still the one a process list taken at listedAt named: its program
+// matches name and it was created before the list. A process number is reused once its process
+// has ended, so a number read from a list names another program when that one is gone.
+bool IsTheProcessListed(HANDLE process, std::wstring_view name, const FILETIME& listedAt);
+
 // One round of stopping: every program of the round is asked first, then all of them are given
 // the same time to end, so that several programs cost the wait of one. Our own process and the
 // processes Windows cannot run without (smss, csrss, wininit, winlogon, services, lsass) are

@@ -41,6 +41,31 @@ TEST(ProKill, KillsEveryProcessWhoseNameEndsWithTheName) {
     EXPECT_FALSE(other.Ended(kSurviveWaitMs));
 }
 
+// A number from a process list names another program once its own has ended: only a process
+// that ran under the listed name when the list was taken is ended, and with a failure code.
+TEST(ProKill, OnlyTheProcessTheListNamedIsEndedAndItsCodeSaysItWasEnded) {
+    ScratchFolder folder(CurrentTestFolderName()), later(CurrentTestFolderName() + L"-later");
+    RunningCopy listed(folder, L"tasuf.exe");
+    ASSERT_TRUE(listed.Started());
+    FILETIME listedAt{};
+    ::GetSystemTimeAsFileTime(&listedAt);
+    ::Sleep(50);
+    RunningCopy reused(later, L"tasuf.exe");
+    ASSERT_TRUE(reused.Started());
+    const ta::KernelHandle first(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, listed.id()));
+    const ta::KernelHandle second(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, reused.id()));
+    EXPECT_TRUE(ProKill::IsTheProcessListed(first.get(), L"tasuf.exe", listedAt));
+    EXPECT_FALSE(ProKill::IsTheProcessListed(second.get(), L"tasuf.exe", listedAt)) << "started after the list";
+    EXPECT_FALSE(ProKill::IsTheProcessListed(first.get(), L"taagent.exe", listedAt)) << "another program";
+
+    EXPECT_TRUE(ProKill::KillProcessByName(L"tasuf.exe"));
+    ASSERT_TRUE(listed.Ended(kEndWaitMs));
+    DWORD code = 0;
+    EXPECT_TRUE(::GetExitCodeProcess(first.get(), &code));
+    EXPECT_NE(code, static_cast<DWORD>(STILL_ACTIVE));
+    EXPECT_NE(code, 0u);
+}
+
 TEST(ProKill, OneCallEndsEveryInstance) {
     ScratchFolder folder(CurrentTestFolderName());
     std::vector<std::unique_ptr<RunningCopy>> instances;
