@@ -68,6 +68,33 @@ std::wstring CreatePrivateFolder(DWORD& error) {
     return error ? std::wstring() : folder;
 }
 
+// The private folder, opened as itself (never through a link) and held so that it cannot be
+// renamed or removed while the handle lives; empty when it is not the folder that was made.
+FileHandle HoldFolder(const std::wstring& folder, DWORD& error) {
+    FileHandle held(::CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!held) {
+        error = ::GetLastError();
+        return held;
+    }
+    const std::wstring final = FinalPathOf(held.get(), error);
+    if (final.empty() || !SameNameNoCase(WithoutLongPathPrefix(final), NormalisedPath(folder))) {
+        if (!error) error = ERROR_FILE_INVALID;
+        held.reset();
+    }
+    return held;
+}
+
+// Whether path, opened afresh, is the very file that is held open: the same volume and index.
+bool PathLeadsTo(const std::wstring& path, HANDLE held) {
+    FileHandle fresh(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    BY_HANDLE_FILE_INFORMATION a{}, b{};
+    return fresh && ::GetFileInformationByHandle(fresh.get(), &a) && ::GetFileInformationByHandle(held, &b) &&
+           a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+           a.nFileIndexLow == b.nFileIndexLow;
+}
+
 // The copy's command line: its own name, the original's switches with the log path as start-up
 // made it absolute (the copy runs in another folder), and the switch that names the original.
 std::wstring CopyCommandLine(const std::wstring& copy, const std::vector<std::wstring>& arguments,
@@ -131,15 +158,43 @@ std::optional<int> RunFromPrivateCopy(const std::vector<std::wstring>& arguments
         RecordInPlace(TemporaryFolder(), error, L"no private folder");
         return std::nullopt;
     }
+    // From here until the copy runs, the folder is held open without sharing its deletion: nobody
+    // can rename it and put a folder of theirs in its place. Its access list keeps others out of
+    // it, not out of the temporary folder it lies in.
+    FileHandle held = HoldFolder(folder, error);
+    if (!held) {
+        ::RemoveDirectoryW(folder.c_str());
+        RecordInPlace(folder, error, L"the private folder could not be held");
+        return std::nullopt;
+    }
     const std::wstring copy = folder + L"\\" + FileNameOf(own);
     if (!::CopyFileW(own.c_str(), copy.c_str(), TRUE)) {
         error = ::GetLastError();
+        held.reset();
         ::RemoveDirectoryW(folder.c_str());
         RecordInPlace(copy, error, L"not copied");
         return std::nullopt;
     }
     ::SetFileAttributesW(copy.c_str(), FILE_ATTRIBUTE_NORMAL);  // the sweeper leaves a read-only file
-    KernelHandle process = StartCopy(copy, CopyCommandLine(copy, arguments, own), error);
+    // The copy is held too, readable but neither writable nor removable, and its path must still
+    // lead to it when it is started.
+    FileHandle copied(::CreateFileW(copy.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    KernelHandle process;
+    if (!copied || !PathLeadsTo(copy, copied.get()))
+        error = copied ? ERROR_FILE_INVALID : ::GetLastError();
+    else
+        process = StartCopy(copy, CopyCommandLine(copy, arguments, own), error);
+    // The program that started must be the copy, where the held folder says it is.
+    if (process && !SameNameNoCase(NormalisedPath(ImagePathOf(process.get())), NormalisedPath(copy))) {
+        ::TerminateProcess(process.get(), kExitFailed);
+        ::WaitForSingleObject(process.get(), 5000);
+        process.reset();
+        error = ERROR_FILE_INVALID;
+    }
+    // The copy runs: its folder is its own to change, and the sweeper's to remove.
+    copied.reset();
+    held.reset();
     if (!process) {
         ::DeleteFileW(copy.c_str());
         ::RemoveDirectoryW(folder.c_str());
