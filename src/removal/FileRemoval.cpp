@@ -164,13 +164,25 @@ Deletion RemoveEmptyFolder(const std::wstring& path) {
     // With a trailing "\" the name would be looked up through a link, not as the link.
     while (folder.size() > 7 && folder.back() == L'\\') folder.pop_back();
     if (folder.empty()) return {Outcome::Failed, ERROR_INVALID_NAME};
-    // A link in the folder's place leads to somebody else's folder; under Wine removing it would
-    // remove that folder and leave the link.
-    const DWORD attributes = ::GetFileAttributesW(folder.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) return FromStatus(::GetLastError());
-    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return {Outcome::Kept, 0, KeptBy::Link};
-    if (::RemoveDirectoryW(folder.c_str())) return {Outcome::Removed};
-    const DWORD refused = ::GetLastError();
+    // Opened as itself, and removed through that very handle once it is known to be the folder
+    // the path names: a link in its place, or on the way to it, leads to somebody else's folder,
+    // which stays (under Wine, removing a link to a folder would remove that folder).
+    FileHandle handle(::CreateFileW(folder.c_str(), DELETE | FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!handle) return FromStatus(::GetLastError());
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!::GetFileInformationByHandle(handle.get(), &information)) return FromStatus(::GetLastError());
+    if (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return {Outcome::Kept, 0, KeptBy::Link};
+    if (!(information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return FromStatus(ERROR_DIRECTORY);
+    DWORD error = 0;
+    const std::wstring final = FinalPathOf(handle.get(), error);
+    if (final.empty()) return {Outcome::Failed, error};
+    if (!SameNameNoCase(WithoutLongPathPrefix(final), NormalisedPath(WithoutLongPathPrefix(folder))))
+        return {Outcome::Kept, 0, KeptBy::Link};
+    const DWORD refused = DisposeOf(handle.get());
+    if (refused == ERROR_SUCCESS) return {Outcome::Removed};
+    handle.reset();
     // What keeps the folder goes at the restart; the folder goes right after it.
     if (refused == ERROR_DIR_NOT_EMPTY && HoldsOnlyPendingDeletions(folder)) return AtRestart(folder, refused);
     return FromStatus(refused);

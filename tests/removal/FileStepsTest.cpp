@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "platform/FinalPath.h"
+#include "platform/RemovalRecord.h"
 #include "platform/Text.h"
 #include "removal/FileRemoval.h"
 #include "removal/FileTestKit.h"
@@ -408,6 +409,46 @@ TEST_F(GuardedRemovalTest, LinkedFoldersKeepEveryFileBehindThem) {
     for (const std::wstring& path : page.shown) EXPECT_EQ(path.find(L"photo"), std::wstring::npos);
     EXPECT_LE(page.run.DeletedBytes, 3 + 11);
     EXPECT_TRUE(IsFolder(root / L"Tarnil"));
+}
+
+// The subfolder the walk is about to enter, and the folder a link put in its place leads to.
+std::wstring swappedFolder, swapTarget;
+
+// As a user who can write to the install folder could do while the walk runs: the subfolder is
+// renamed and a link to another folder takes its name.
+void SwapForALink(const std::wstring& longFolder) {
+    std::wstring folder = ta::WithoutLongPathPrefix(longFolder);
+    while (!folder.empty() && folder.back() == L'\\') folder.pop_back();
+    if (!ta::SameNameNoCase(folder, swappedFolder)) return;
+    ::MoveFileW(folder.c_str(), (folder + L".moved").c_str());
+    ta::test::MakeUnixLink(swapTarget, folder);
+}
+
+TEST_F(GuardedRemovalTest, AFolderSwappedForALinkDuringTheWalkKeepsEverythingBehindIt) {
+    MakeFile(root / L"Tarnil\\tasuf.exe", 10);
+    MakeFile(root / L"Tarnil\\sub\\part.dat", 20);
+    MakeFile(root / L"Victim\\v1.txt", 300);
+    MakeFile(root / L"Victim\\v2.txt", 400);
+    MakeFile(root / L"Victim\\sub\\s.txt", 500);
+    swappedFolder = root / L"Tarnil\\sub";
+    swapTarget = root / L"Victim";
+    ta::RemovalRecord record;
+    const auto previous = ta::RemovalSteps::SetEnterFolderHook(SwapForALink);
+    {
+        ta::RecordingScope recording(record);
+        RemoveGuarded(root / L"Tarnil");
+    }
+    ta::RemovalSteps::SetEnterFolderHook(previous);
+
+    EXPECT_EQ(SizeOf(root / L"Victim\\v1.txt"), 300);
+    EXPECT_EQ(SizeOf(root / L"Victim\\v2.txt"), 400);
+    EXPECT_EQ(SizeOf(root / L"Victim\\sub\\s.txt"), 500);
+    EXPECT_TRUE(IsFolder(root / L"Victim\\sub"));
+    const auto swapped = record.Find(swappedFolder);
+    ASSERT_TRUE(swapped);
+    EXPECT_EQ(swapped->outcome, ta::Outcome::Kept);
+    EXPECT_EQ(swapped->keptBy, ta::KeptBy::Link);
+    EXPECT_FALSE(Exists(root / L"Tarnil\\tasuf.exe")) << "the rest of the removal goes on";
 }
 
 TEST_F(GuardedRemovalTest, AKnownSubfolderThatIsALinkKeepsTheUsersEmptyFolder) {
