@@ -12,6 +12,17 @@ constexpr const wchar_t* kFileNames[] = {L"winhttp.dll", L"uxtheme.dll", L"msimg
 
 std::atomic<HMODULE> loaded[std::size(kFileNames)];
 
+// The libraries that the system's own libraries load for this program as it runs (the report's
+// crypt32, bcrypt and msxml among them), found with the loader's trace of whole runs, in the
+// wizard and unattended. Under a search that looks beside the program first, as Wine's does for a
+// library's own imports, each would be looked for in the program's folder. Loaded here from the
+// system folder, in the order the trace met them (a library's own imports before it), they are in
+// the process before anyone asks for them by name. One the system lacks is passed over.
+constexpr const wchar_t* kLoadedOnOurBehalf[] = {
+    L"ws2_32.dll",  L"jsproxy.dll", L"msacm32.dll", L"winmm.dll",  L"propsys.dll",
+    L"windowscodecs.dll", L"bcrypt.dll", L"crypt32.dll", L"mpr.dll", L"wininet.dll",
+    L"urlmon.dll",  L"msxml3.dll",  L"msxml6.dll"};
+
 // Present exactly where the LOAD_LIBRARY_SEARCH_* flags are understood.
 bool SearchFlagsUnderstood() noexcept {
     static const bool understood =
@@ -42,6 +53,8 @@ bool RestrictLibrarySearchToSystemFolder() noexcept {
 }
 
 void LoadSystemLibraries() noexcept {
+    // Kept for the run, like the libraries the program calls itself.
+    for (const wchar_t* name : kLoadedOnOurBehalf) LoadFromSystemFolder(name);
     for (size_t i = 0; i < std::size(kFileNames); ++i) LoadSystemLibrary(static_cast<SystemLibrary>(i));
 }
 

@@ -22,7 +22,8 @@ enum class SystemLibrary {
 // and the libraries above are loaded by their full path.
 bool RestrictLibrarySearchToSystemFolder() noexcept;
 
-// Loads every library above from the system folder at once, right after the search is restricted.
+// Loads every library above from the system folder at once, right after the search is restricted,
+// and before them the libraries the system's own libraries load for the program later.
 // A library already in the process answers every later load of its name, so nothing that asks
 // for one by name finds another copy: neither a component of the system that searches beside
 // the program all the same (Wine's common controls load msimg32 so), nor a system without the
