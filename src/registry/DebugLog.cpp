@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include "platform/AppError.h"
 #include "platform/AppShell.h"
 #include "platform/FileRewrite.h"
 #include "platform/RemovalRecord.h"
@@ -17,9 +16,15 @@ std::wstring TimeOfDay() {
     return buffer;
 }
 
-[[noreturn]] void LogFailed(DWORD error) {
-    throw ta::AppError(ta::ErrorNumber::FileAccess, L"WriteDebugLog",
-                       L"taupdbg.dbg could not be written: " + ta::StatusText(ta::ErrorKind::Win32, error));
+// A trace that cannot be written (a read-only folder, a file another program holds, a full disk)
+// costs the registry operation nothing: it goes on without it, and the run's record says once why.
+void RecordUnwritten(const std::wstring& path, DWORD error) {
+    const ta::RemovalRecord* record = ta::CurrentRecord();
+    if (!record) return;
+    if (const auto said = record->Find(path); said && said->outcome == ta::Outcome::Failed) return;
+    ta::StepScope scope(L"WriteDebugLog");
+    ta::Record(ta::ItemKind::File, path, ta::Outcome::Failed, error, ta::KeptBy::None,
+               L"the registry trace could not be written; the registry operations go on without it");
 }
 
 }  // namespace
@@ -32,7 +37,7 @@ void WriteDebugLog(const std::wstring& message) {
     // written through, and the registry operation goes on without its trace.
     const std::wstring path = DebugLogPath();
     const ta::Rewrite rewrite = ta::RewriteFile(path, line);
-    if (rewrite.result == ta::Rewrite::Failed) LogFailed(rewrite.error);
+    if (rewrite.result == ta::Rewrite::Failed) RecordUnwritten(path, rewrite.error);
     if (rewrite.result == ta::Rewrite::Refused) ta::RecordRefusedRewrite(L"WriteDebugLog", path, rewrite);
 }
 

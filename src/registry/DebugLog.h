@@ -5,9 +5,9 @@
 
 namespace Regset {
 
-// Rewrites the log with the single line "TaTra:" time ":" message, in the ANSI code page.
-// Throws ta::AppError (FileAccess) when the file cannot be created or written. A log that is a
-// link or one of several names of a file is left as it is, and the current record says so.
+// Rewrites the log with the single line "TaTra:" time ":" message, in the ANSI code page. Best
+// effort: a log that cannot be created or written, or that is a link or one of several names of a
+// file, is left as it is; the current record says so once, and the caller goes on.
 void WriteDebugLog(const std::wstring& message);
 
 // Where the log lives: the executable's folder + "\taupdbg.dbg".

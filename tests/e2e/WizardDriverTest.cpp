@@ -681,5 +681,38 @@ TEST(UnattendedRemoval, NeitherLogIsWrittenThroughALinkAndTheRemovalIsWhole) {
     ::DeleteFileW(sentinel.c_str());
 }
 
+// A viewer, a backup or a scanner holds the debug log: the removal is whole all the same, in the
+// wizard and unattended, and the log says why the trace is missing.
+TEST(UnattendedRemoval, ADebugLogHeldByAnotherProgramCostsTheRemovalNothing) {
+    LogFolder logs;
+    FileHandle held(::CreateFileW((ExeFolder() + L"\\taupdbg.dbg").c_str(), GENERIC_READ, 0, nullptr, OPEN_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(held);
+    {
+        InstalledProduct product;
+        bool showedWindow = true;
+        EXPECT_EQ(RunUnattended(L"/S /log=\"" + logs.Log() + L"\"", showedWindow), 0u);
+        EXPECT_EQ(product.FilesLeft(), 0);
+        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kProductKey));
+        EXPECT_TRUE(AnyLine(LogLines(logs.Log()), L"WriteDebugLog\tfile\t", L"failed\terror 32"));
+    }
+    {
+        InstalledProduct product;
+        Uninstaller program;
+        ASSERT_TRUE(program.Started());
+        const HWND start = WaitForPage(program.Pid(), L"다음 >", kWait);
+        ASSERT_NE(start, nullptr) << "the wizard shows its start page";
+        Press(FindChild(start, L"다음 >"));
+        const HWND box = WaitForMessageBox(program.Pid(), L"타르닐 제거", kWait);
+        ASSERT_NE(box, nullptr);
+        Press(::GetDlgItem(box, IDYES));
+        const HWND finish = WaitForPage(program.Pid(), L"완료", 60000);
+        ASSERT_NE(finish, nullptr) << "the removal ran to its finish page";
+        Press(FindChild(finish, L"완료"));
+        EXPECT_EQ(program.WaitForExit(kWait), 0u);
+        EXPECT_EQ(product.FilesLeft(), 0);
+    }
+}
+
 }  // namespace
 }  // namespace ta::e2e

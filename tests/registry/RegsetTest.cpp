@@ -5,6 +5,7 @@
 
 #include "platform/AppError.h"
 #include "platform/Handles.h"
+#include "platform/RemovalRecord.h"
 #include "platform/Text.h"
 #include "registry/DebugLog.h"
 #include "registry/Regset.h"
@@ -187,23 +188,28 @@ TEST(DebugLog, HoldsOnlyTheLastMessage) {
     EXPECT_EQ(ReadLogBytes(), before);
 }
 
-TEST(DebugLog, UnwritableLogStopsTheOperationBeforeTheRegistry) {
+// A trace that cannot be written costs the registry nothing: every operation goes through, and
+// the record says once why the trace is missing.
+TEST(DebugLog, AnUnwritableLogLeavesEveryOperationWholeAndIsRecordedOnce) {
     ScratchKey scratch(HKEY_LOCAL_MACHINE, L"LockedLog");
     ta::FileHandle lock(::CreateFileW(Regset::DebugLogPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_ALWAYS,
                                       FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(lock);
-    EXPECT_THROW(Regset::SetStringValue(scratch.fullPath(), L"v", L"x"), ta::AppError);
-    EXPECT_THROW(Regset::SetDwordValue(scratch.fullPath(), L"d", 1), ta::AppError);
-    EXPECT_THROW(Regset::GetStringValue(scratch.fullPath(), L"v"), ta::AppError);
-    try {
-        Regset::GetDwordValue(scratch.fullPath(), L"d");
-        ADD_FAILURE() << "the log was written";
-    } catch (const ta::AppError& error) {  // says which file and why, with the system's error
-        EXPECT_EQ(error.description().rfind(L"taupdbg.dbg could not be written: error 32", 0), 0u);
+    ta::RemovalRecord record;
+    {
+        ta::RecordingScope recording(record);
+        EXPECT_EQ(Regset::SetStringValue(scratch.fullPath(), L"v", L"x"), ERROR_SUCCESS);
+        EXPECT_EQ(Regset::SetDwordValue(scratch.fullPath(), L"d", 7), ERROR_SUCCESS);
+        EXPECT_EQ(Regset::GetStringValue(scratch.fullPath(), L"v"), L"x");
+        EXPECT_EQ(Regset::GetDwordValue(scratch.fullPath(), L"d"), 7);
     }
     lock.reset();
-    EXPECT_FALSE(ta::test::ReadValue(HKEY_LOCAL_MACHINE, scratch.path(), L"v"));
-    EXPECT_FALSE(ta::test::ReadValue(HKEY_LOCAL_MACHINE, scratch.path(), L"d"));
+    const auto entries = record.Entries();
+    ASSERT_EQ(entries.size(), 1u) << "said once";
+    EXPECT_EQ(entries[0].item, Regset::DebugLogPath());
+    EXPECT_EQ(entries[0].step, L"WriteDebugLog");
+    EXPECT_EQ(entries[0].outcome, ta::Outcome::Failed);
+    EXPECT_EQ(entries[0].error, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
 }
 
 }  // namespace
