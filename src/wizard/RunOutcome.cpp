@@ -12,6 +12,7 @@
 #include "platform/ContinueOnError.h"
 #include "platform/FileRewrite.h"
 #include "platform/Handles.h"
+#include "platform/SlimLock.h"
 #include "platform/Text.h"
 #include "wizard/HandOver.h"
 
@@ -146,34 +147,61 @@ std::string LogTotals(const RemovalRecord& record, int exitCode) {
 }
 
 // The removal log as the run writes it: opened once, never through a link, and fed the record's
-// lines as they come. They are gathered and written in pieces (when a piece is full, or a line
-// comes a second or more after the last write), so that a run of many files does not pay a
-// write for every line and a log read meanwhile is not far behind.
+// lines as they come. They are gathered and written in pieces (when a piece is full, when a step
+// begins, and at least once a second while lines wait), so that a run of many files does not pay
+// a write for every line, and a run that hangs or is killed (a deployment tool's time-out) leaves
+// on disk what it did up to a second before, the step it was in among it.
 class RemovalLogFile : public RecordSink {
 public:
-    explicit RemovalLogFile(FileHandle file) : file_(std::move(file)) {}
+    explicit RemovalLogFile(FileHandle file) : file_(std::move(file)) {
+        ::CreateTimerQueueTimer(&timer_, nullptr, FlushWaiting, this, kMostMsBehind, kMostMsBehind,
+                                WT_EXECUTEDEFAULT);
+    }
+    ~RemovalLogFile() override {
+        // Waits for a flush under way; none comes after.
+        if (timer_) ::DeleteTimerQueueTimer(nullptr, timer_, INVALID_HANDLE_VALUE);
+    }
+    RemovalLogFile(const RemovalLogFile&) = delete;
+    RemovalLogFile& operator=(const RemovalLogFile&) = delete;
 
     void Write(const RecordEntry& entry) override {
+        std::lock_guard lock(mutex_);
+        // A new step: what the one before did goes to disk first.
+        if (entry.step != lastStep_) {
+            FlushLocked();
+            lastStep_ = entry.step;
+        }
         pending_ += LogLine(entry);
-        const ULONGLONG now = ::GetTickCount64();
-        if (pending_.size() >= kPieceBytes || now - lastWrite_ >= kMostMsBehind) Flush(now);
+        if (pending_.size() >= kPieceBytes) FlushLocked();
     }
-    void Append(std::string_view text) { pending_ += text; }
+    void Append(std::string_view text) {
+        std::lock_guard lock(mutex_);
+        pending_ += text;
+    }
     // Writes what is gathered; answers ERROR_SUCCESS or the first error a write met.
-    DWORD Flush(ULONGLONG now = ::GetTickCount64()) {
-        lastWrite_ = now;
+    DWORD Flush() {
+        std::lock_guard lock(mutex_);
+        return FlushLocked();
+    }
+
+private:
+    static constexpr size_t kPieceBytes = 64 * 1024;
+    static constexpr DWORD kMostMsBehind = 1000;
+
+    static void CALLBACK FlushWaiting(PVOID self, BOOLEAN) { static_cast<RemovalLogFile*>(self)->Flush(); }
+
+    DWORD FlushLocked() {
         if (error_ == ERROR_SUCCESS && !pending_.empty()) error_ = WriteAll(file_.get(), pending_);
         pending_.clear();
         return error_;
     }
 
-private:
-    static constexpr size_t kPieceBytes = 64 * 1024;
-    static constexpr ULONGLONG kMostMsBehind = 1000;
+    SlimMutex mutex_;
     FileHandle file_;
     std::string pending_;
-    ULONGLONG lastWrite_ = ::GetTickCount64();
+    std::wstring lastStep_;
     DWORD error_ = ERROR_SUCCESS;
+    HANDLE timer_ = nullptr;
 };
 
 struct RunLog {

@@ -681,6 +681,27 @@ TEST(UnattendedRemoval, NeitherLogIsWrittenThroughALinkAndTheRemovalIsWhole) {
     ::DeleteFileW(sentinel.c_str());
 }
 
+// A deployment tool kills a run that hangs in a component's entry point: the log on disk already
+// names the step that was running.
+TEST(UnattendedRemoval, ARunKilledWhileAComponentHangsLeavesItsStepInTheLog) {
+    InstalledProduct product;
+    DamagedHelper helper(L"ta_regdll_block.dll");
+    LogFolder logs;
+    Uninstaller program(L"/S /log=\"" + logs.Log() + L"\"", false);
+    ASSERT_TRUE(program.Started());
+    bool hanging = false;
+    for (int i = 0; i < 200 && !hanging; ++i, ::Sleep(50))
+        hanging = Contents(helper.File() + L".log").find("DllUnregisterServer") != std::string::npos;
+    ASSERT_TRUE(hanging) << "the entry point was called";
+    ::Sleep(2000);
+    {
+        KernelHandle killed(::OpenProcess(PROCESS_TERMINATE, FALSE, program.Pid()));
+        ASSERT_TRUE(::TerminateProcess(killed.get(), 1));
+    }
+    EXPECT_EQ(program.WaitForExit(kWait), 1u);
+    EXPECT_TRUE(AnyLine(LogLines(logs.Log()), L"\tRemoveBrowserHelper\t"));
+}
+
 // A viewer, a backup or a scanner holds the debug log: the removal is whole all the same, in the
 // wizard and unattended, and the log says why the trace is missing.
 TEST(UnattendedRemoval, ADebugLogHeldByAnotherProgramCostsTheRemovalNothing) {
