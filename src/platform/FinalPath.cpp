@@ -136,6 +136,28 @@ EntryCheck CheckEntry(HANDLE file, const std::wstring& folderFinal, const std::w
     return {SameNameNoCase(fileFinal, expected) ? EntryIs::Itself : EntryIs::Elsewhere};
 }
 
+FileHandle OpenFolderItself(const std::wstring& path, DWORD access, DWORD share) {
+    return FileHandle(::CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+}
+
+EntryCheck CheckFolder(HANDLE folder, const std::wstring& expectedFinal) {
+    if (expectedFinal.empty()) return {EntryIs::Unknown, ERROR_CANT_RESOLVE_FILENAME};
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!::GetFileInformationByHandle(folder, &information)) return {EntryIs::Unknown, ::GetLastError()};
+    if (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return {EntryIs::Elsewhere};
+    if (!(information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return {EntryIs::Unknown, ERROR_DIRECTORY};
+    DWORD error = 0;
+    const std::wstring final = FinalPathOf(folder, error);
+    if (final.empty()) return {EntryIs::Unknown, error};
+    const auto plain = [](const std::wstring& path) {
+        std::wstring form = WithoutLongPathPrefix(path);
+        while (form.size() > 3 && form.back() == L'\\') form.pop_back();
+        return form;
+    };
+    return {SameNameNoCase(plain(final), plain(expectedFinal)) ? EntryIs::Itself : EntryIs::Elsewhere};
+}
+
 FinalPathQuery SetFinalPathQuery(FinalPathQuery query) noexcept {
     return finalPathQuery.exchange(query ? query : &SystemFinalPath);
 }

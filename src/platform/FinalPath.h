@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include "platform/Handles.h"
+
 namespace ta {
 
 // The full form of path with "." and ".." resolved, prefixed "\\?\" (or "\\?\UNC\") so that
@@ -44,6 +46,16 @@ struct EntryCheck {
 };
 // What the open file is against the entry name of the folder whose final path is folderFinal.
 EntryCheck CheckEntry(HANDLE file, const std::wstring& folderFinal, const std::wstring& name);
+
+// The folder at path opened as itself: a link in its place opens as the link and is never
+// followed. Empty (with the system's error) when it cannot be opened.
+FileHandle OpenFolderItself(const std::wstring& path, DWORD access, DWORD share);
+
+// What the folder opened as itself is against where it must be, expectedFinal (a final path, or
+// the full, long form of a plain one): Itself when it is a real folder whose final path is that,
+// Elsewhere when it is a link or a link on the way leads elsewhere, Unknown (with the error) when
+// it is no folder or its final path cannot be read.
+EntryCheck CheckFolder(HANDLE folder, const std::wstring& expectedFinal);
 
 // The question FinalPathOf asks the system. A test puts one in its place that fails as a file
 // system that cannot name its files would; answers the one replaced (nullptr puts the system's

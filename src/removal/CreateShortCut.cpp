@@ -6,7 +6,6 @@
 #include "platform/ContinueOnError.h"
 #include "platform/FinalPath.h"
 #include "platform/OrdinaryFile.h"
-#include "platform/Text.h"
 #include "registry/Regset.h"
 #include "removal/FileRemoval.h"
 #include "removal/UserProfiles.h"
@@ -58,24 +57,15 @@ void RemoveShortcutsOf(const FolderOf& folderOf) {
     });
 }
 
-// Whether an existing folder is where its path says, with no link on the way there.
-bool IsItself(const std::wstring& folder) {
-    auto trimmed = [](std::wstring path) {
-        while (path.size() > 7 && path.back() == L'\\') path.pop_back();
-        return ta::ToLower(path);
-    };
-    const std::wstring path = trimmed(ta::LongPathForm(ta::NormalisedPath(folder)));
-    const std::wstring final = trimmed(ta::FinalFolderPath(path));
-    return !final.empty() && final == path;
-}
-
 // Another person's folder as their hive names it, unless a link leads there: that person may have
 // put one in place of a folder of theirs, and this run's rights are not theirs to point.
 std::wstring OwnFolderOf(HKEY hive, const UserProfiles::Profile& profile, const wchar_t* name) {
     const std::wstring folder = UserProfiles::ShellFolder(hive, name, profile.folder);
-    if (folder.empty() || ::GetFileAttributesW(ta::LongPathForm(folder).c_str()) == INVALID_FILE_ATTRIBUTES ||
-        IsItself(folder))
-        return folder;
+    if (folder.empty()) return folder;
+    const ta::FileHandle handle = ta::OpenFolderItself(ta::LongPathForm(folder), FILE_READ_ATTRIBUTES,
+                                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+    // A folder that is not there holds no shortcut to find.
+    if (!handle || ta::CheckFolder(handle.get(), ta::NormalisedPath(folder)).is == ta::EntryIs::Itself) return folder;
     ta::RecordKept(ta::ItemKind::Folder, folder, ta::KeptBy::Link);
     return {};
 }

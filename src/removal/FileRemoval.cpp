@@ -167,19 +167,12 @@ Deletion RemoveEmptyFolder(const std::wstring& path) {
     // Opened as itself, and removed through that very handle once it is known to be the folder
     // the path names: a link in its place, or on the way to it, leads to somebody else's folder,
     // which stays (under Wine, removing a link to a folder would remove that folder).
-    FileHandle handle(::CreateFileW(folder.c_str(), DELETE | FILE_READ_ATTRIBUTES,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    FileHandle handle = OpenFolderItself(folder, DELETE | FILE_READ_ATTRIBUTES,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
     if (!handle) return FromStatus(::GetLastError());
-    BY_HANDLE_FILE_INFORMATION information{};
-    if (!::GetFileInformationByHandle(handle.get(), &information)) return FromStatus(::GetLastError());
-    if (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return {Outcome::Kept, 0, KeptBy::Link};
-    if (!(information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return FromStatus(ERROR_DIRECTORY);
-    DWORD error = 0;
-    const std::wstring final = FinalPathOf(handle.get(), error);
-    if (final.empty()) return {Outcome::Failed, error};
-    if (!SameNameNoCase(WithoutLongPathPrefix(final), NormalisedPath(WithoutLongPathPrefix(folder))))
-        return {Outcome::Kept, 0, KeptBy::Link};
+    const EntryCheck itself = CheckFolder(handle.get(), NormalisedPath(WithoutLongPathPrefix(folder)));
+    if (itself.is == EntryIs::Elsewhere) return {Outcome::Kept, 0, KeptBy::Link};
+    if (itself.is == EntryIs::Unknown) return FromStatus(itself.error);
     const DWORD refused = DisposeOf(handle.get());
     if (refused == ERROR_SUCCESS) return {Outcome::Removed};
     handle.reset();

@@ -108,30 +108,6 @@ std::wstring WithoutTrailingSeparators(std::wstring path) {
     return path;
 }
 
-// What a folder opened for the walk turned out to be.
-struct WalkedFolder {
-    std::wstring final;  // its final path, when it is the folder it must be
-    Outcome outcome = Outcome::Done;
-    KeptBy keptBy = KeptBy::None;
-    DWORD error = 0;
-};
-
-// The open folder, checked: a real folder (no link, which the open did not follow) whose final
-// path is the one expected (a link anywhere on the way leads elsewhere). What cannot be told
-// apart from a link is not walked either.
-WalkedFolder CheckWalkedFolder(HANDLE folder, const std::wstring& expectedFinal) {
-    BY_HANDLE_FILE_INFORMATION information{};
-    if (!::GetFileInformationByHandle(folder, &information)) return {{}, Outcome::Failed, KeptBy::None, ::GetLastError()};
-    if (!(information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
-        (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
-        return {{}, Outcome::Kept, KeptBy::Link};
-    DWORD error = 0;
-    std::wstring final = WithoutTrailingSeparators(FinalPathOf(folder, error));
-    if (final.empty()) return {{}, Outcome::Failed, KeptBy::None, error};
-    if (!expectedFinal.empty() && !SameNameNoCase(final, expectedFinal)) return {{}, Outcome::Kept, KeptBy::Link};
-    return {std::move(final)};
-}
-
 // A pattern every name fits: the walk for subfolders then finds the files too.
 bool MatchesEveryName(const std::wstring& pattern) { return pattern == L"*" || pattern == L"*.*"; }
 
@@ -160,8 +136,10 @@ int32_t RemovalSteps::FindFilesAPI(std::wstring& path, const std::wstring& Searc
     int32_t counted = 0;
     foldersWalked_.assign(1, path.substr(0, path.size() - 1));
     DeletionPool deletions;  // every deletion is done when it goes
-    AddUnlessOverflow(counted,
-                      RemoveFilesBelow(path, LongPathForm(path), std::wstring(), SearchStr, FileCount, DirCount, deletions));
+    // The folder the walk starts from is where it really is; each below it must be there too.
+    const std::wstring longPath = LongPathForm(path);
+    AddUnlessOverflow(counted, RemoveFilesBelow(path, longPath, FinalFolderPath(longPath), SearchStr, FileCount, DirCount,
+                                                deletions));
     return counted;
 }
 
@@ -173,22 +151,23 @@ int64_t RemovalSteps::RemoveFilesBelow(const std::wstring& shownDir, const std::
                                        const std::wstring& expectedFinal, const std::wstring& SearchStr,
                                        int16_t& FileCount, int16_t& DirCount, DeletionPool& deletions) {
     int64_t counted = 0;
-    if (!expectedFinal.empty())
-        if (const EnterFolderHook hook = enterFolderHook) hook(longDir);
+    if (const EnterFolderHook hook = enterFolderHook) hook(longDir);
     // The folder is opened once, as itself, and held while it is walked and its files go: shared
     // for reading and writing but not for deletion, so that nobody can rename it and put a link in
     // its place meanwhile. Every file is deleted only where this folder's final path says it is.
-    const FileHandle held(::CreateFileW(longDir.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    const WalkedFolder checked = held ? CheckWalkedFolder(held.get(), expectedFinal)
-                                      : WalkedFolder{{}, Outcome::Failed, KeptBy::None, ::GetLastError()};
-    if (checked.final.empty()) {
-        Record(ItemKind::Folder, WithoutTrailingSeparators(shownDir), checked.outcome, checked.error, checked.keptBy,
-               checked.outcome == Outcome::Failed ? L"the folder could not be opened as itself to be walked" : L"");
+    const FileHandle held =
+        OpenFolderItself(longDir, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE);
+    const EntryCheck checked = held ? CheckFolder(held.get(), expectedFinal) : EntryCheck{EntryIs::Unknown, ::GetLastError()};
+    if (checked.is == EntryIs::Elsewhere) {
+        RecordKept(ItemKind::Folder, WithoutTrailingSeparators(shownDir), KeptBy::Link);
         return 0;
     }
-    const std::wstring& folderFinal = checked.final;
+    if (checked.is == EntryIs::Unknown) {
+        Record(ItemKind::Folder, WithoutTrailingSeparators(shownDir), Outcome::Failed, checked.error, KeptBy::None,
+               L"the folder could not be opened as itself to be walked");
+        return 0;
+    }
+    const std::wstring& folderFinal = expectedFinal;
     // Each file is counted and shown before its deletion is tried.
     const auto removeFile = [&](const std::wstring& name, const WIN32_FIND_DATAW& entry) {
         AddUnlessOverflow(FileCount, 1);

@@ -39,7 +39,7 @@ public:
     // Copies the zero-terminated text at address into buffer (at most 256 units, each below 256).
     static void TextFromPointer(const wchar_t* address, std::wstring& buffer);
 
-    // For tests: called with a subfolder's long path as the walk is about to enter it, so that a
+    // For tests: called with a folder's long path as the walk is about to enter it, so that a
     // test can change the tree at that moment (nullptr: nothing). Answers the hook it replaced.
     using EnterFolderHook = void (*)(const std::wstring& longFolder);
     static EnterFolderHook SetEnterFolderHook(EnterFolderHook hook) noexcept;
@@ -47,8 +47,8 @@ public:
 private:
     // One folder of FindFilesAPI: shownDir is the caller's form (ending in "\"), longDir the same
     // folder in the long-path form, expectedFinal where it must really be (its parent's final path
-    // and its name; empty for the folder the walk starts from). Answers the bytes counted in it
-    // and below.
+    // and its name; for the folder the walk starts from, its own final path). Answers the bytes
+    // counted in it and below.
     int64_t RemoveFilesBelow(const std::wstring& shownDir, const std::wstring& longDir,
                              const std::wstring& expectedFinal, const std::wstring& SearchStr, int16_t& FileCount,
                              int16_t& DirCount, DeletionPool& deletions);

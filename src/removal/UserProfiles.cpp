@@ -5,6 +5,7 @@
 
 #include <cwchar>
 
+#include "platform/Privileges.h"
 #include "platform/RemovalRecord.h"
 #include "platform/Text.h"
 
@@ -46,18 +47,6 @@ std::optional<std::wstring> StringValue(HKEY key, const wchar_t* subkey, const w
     if (::RegGetValueW(key, subkey, name, flags, nullptr, value.data(), &size) != ERROR_SUCCESS) return std::nullopt;
     value.resize(std::wcslen(value.c_str()));
     return value;
-}
-
-// Loading and unloading another person's hive takes these two privileges, held by administrators
-// and the system but off until asked for.
-void EnableHivePrivileges() {
-    ta::KernelHandle token;
-    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token.put())) return;
-    for (const wchar_t* name : {SE_RESTORE_NAME, SE_BACKUP_NAME}) {
-        TOKEN_PRIVILEGES privilege{1, {{{0, 0}, SE_PRIVILEGE_ENABLED}}};
-        if (::LookupPrivilegeValueW(nullptr, name, &privilege.Privileges[0].Luid))
-            ::AdjustTokenPrivileges(token.get(), FALSE, &privilege, 0, nullptr, nullptr);
-    }
 }
 
 std::wstring FreshHiveName() {
@@ -103,7 +92,9 @@ BorrowedHive::BorrowedHive(const Profile& profile) {
         error_ = ::GetLastError();
         return;
     }
-    static const bool privileged = (EnableHivePrivileges(), true);
+    // Loading and unloading another person's hive takes these two privileges, held by
+    // administrators and the system but off until asked for.
+    static const bool privileged = ta::EnablePrivilege(SE_RESTORE_NAME) && ta::EnablePrivilege(SE_BACKUP_NAME);
     (void)privileged;
     const std::wstring name = FreshHiveName();
     if (name.empty()) {

@@ -71,15 +71,14 @@ std::wstring CreatePrivateFolder(DWORD& error) {
 // The private folder, opened as itself (never through a link) and held so that it cannot be
 // renamed or removed while the handle lives; empty when it is not the folder that was made.
 FileHandle HoldFolder(const std::wstring& folder, DWORD& error) {
-    FileHandle held(::CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    FileHandle held = OpenFolderItself(folder, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE);
     if (!held) {
         error = ::GetLastError();
         return held;
     }
-    const std::wstring final = FinalPathOf(held.get(), error);
-    if (final.empty() || !SameNameNoCase(WithoutLongPathPrefix(final), NormalisedPath(folder))) {
-        if (!error) error = ERROR_FILE_INVALID;
+    const EntryCheck itself = CheckFolder(held.get(), NormalisedPath(folder));
+    if (itself.is != EntryIs::Itself) {
+        error = itself.error ? itself.error : ERROR_FILE_INVALID;
         held.reset();
     }
     return held;

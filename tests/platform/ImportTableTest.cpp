@@ -38,6 +38,13 @@ public:
         return std::nullopt;
     }
 
+    // The processor the image is built for; 0 when the bytes are no PE image.
+    WORD Machine() const {
+        const auto dos = At<IMAGE_DOS_HEADER>(0);
+        const auto file = dos ? At<IMAGE_FILE_HEADER>(dos->e_lfanew + sizeof(DWORD)) : std::nullopt;
+        return file ? file->Machine : 0;
+    }
+
 private:
     // Headers and thunks differ between PE32 and PE32+ in their width only.
     template <typename Headers, typename Thunk>
@@ -56,7 +63,7 @@ private:
 
     template <typename T>
     std::optional<T> At(size_t offset) const {
-        if (offset + sizeof(T) > bytes_.size()) return std::nullopt;
+        if (offset > bytes_.size() || sizeof(T) > bytes_.size() - offset) return std::nullopt;  // no wrap-around
         T value;
         std::memcpy(&value, bytes_.data() + offset, sizeof(T));
         return value;
@@ -179,17 +186,6 @@ std::vector<char> ReadBytes(const std::wstring& path) {
     return std::vector<char>(std::istreambuf_iterator<char>(in), {});
 }
 
-WORD MachineOf(const std::vector<char>& bytes) {
-    IMAGE_DOS_HEADER dos{};
-    IMAGE_FILE_HEADER file{};
-    if (bytes.size() < sizeof dos) return 0;
-    std::memcpy(&dos, bytes.data(), sizeof dos);
-    const size_t at = static_cast<size_t>(dos.e_lfanew) + sizeof(DWORD);
-    if (dos.e_lfanew < 0 || at + sizeof file > bytes.size()) return 0;
-    std::memcpy(&file, bytes.data() + at, sizeof file);
-    return file.Machine;
-}
-
 void ExpectOnlyKnownSystemLibrariesAndNothingNewerThanWindows7(const std::wstring& program) {
     SCOPED_TRACE(ta::ToUtf8(program));
     const std::vector<char> bytes = ReadBytes(program);
@@ -215,7 +211,7 @@ void ExpectOnlyKnownSystemLibrariesAndNothingNewerThanWindows7(const std::wstrin
 // another architecture checks its own program as well.
 TEST(ImportTable, TheProgramImportsOnlyKnownSystemLibrariesAndNothingNewerThanWindows7) {
     const std::wstring shipped = TA_SHIPPED_PROGRAM;
-    EXPECT_EQ(MachineOf(ReadBytes(shipped)), IMAGE_FILE_MACHINE_I386) << ta::ToUtf8(shipped) << " is built for i686";
+    EXPECT_EQ(PeImage(ReadBytes(shipped)).Machine(), IMAGE_FILE_MACHINE_I386) << ta::ToUtf8(shipped) << " is built for i686";
     ExpectOnlyKnownSystemLibrariesAndNothingNewerThanWindows7(shipped);
     if (sizeof(void*) != 4)
         ExpectOnlyKnownSystemLibrariesAndNothingNewerThanWindows7(ta::ExeFolder() + L"\\TaUnInst.exe");

@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/Handles.h"
+#include "platform/Privileges.h"
+
 namespace ta::test {
 
 inline constexpr wchar_t kProfileList[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
@@ -17,50 +20,39 @@ struct ShellFolderValue {
     std::wstring value;  // stored as REG_EXPAND_SZ, as Windows stores them
 };
 
-inline bool EnablePrivilege(const wchar_t* name) {
-    HANDLE token = nullptr;
-    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) return false;
-    TOKEN_PRIVILEGES privilege{1, {{{0, 0}, SE_PRIVILEGE_ENABLED}}};
-    const bool ok = ::LookupPrivilegeValueW(nullptr, name, &privilege.Privileges[0].Luid) &&
-                    ::AdjustTokenPrivileges(token, FALSE, &privilege, 0, nullptr, nullptr);
-    ::CloseHandle(token);
-    return ok;
-}
-
 // Lays the profile sid at folder (which must exist) with these shell folders in its hive, or with
 // no hive at all when withHive is false. Answers what failed, empty on success.
 inline std::wstring LayProfile(const std::wstring& sid, const std::wstring& folder,
                                const std::vector<ShellFolderValue>& shellFolders, bool withHive = true) {
     const std::wstring entry = std::wstring(kProfileList) + L"\\" + sid;
-    HKEY key = nullptr;
-    if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, entry.c_str(), 0, nullptr, 0, KEY_WRITE | KEY_WOW64_64KEY, nullptr, &key,
-                          nullptr) != ERROR_SUCCESS)
+    ta::RegKey key;
+    if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, entry.c_str(), 0, nullptr, 0, KEY_WRITE | KEY_WOW64_64KEY, nullptr,
+                          key.put(), nullptr) != ERROR_SUCCESS)
         return L"cannot write the profile list entry " + sid;
     const auto size = static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t));
-    const LSTATUS written = ::RegSetValueExW(key, L"ProfileImagePath", 0, REG_EXPAND_SZ,
-                                             reinterpret_cast<const BYTE*>(folder.c_str()), size);
-    ::RegCloseKey(key);
-    if (written != ERROR_SUCCESS) return L"cannot write ProfileImagePath of " + sid;
+    if (::RegSetValueExW(key.get(), L"ProfileImagePath", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
+                         size) != ERROR_SUCCESS)
+        return L"cannot write ProfileImagePath of " + sid;
 
     const std::wstring hive = folder + L"\\NTUSER.DAT";
     ::DeleteFileW(hive.c_str());
     if (!withHive) return {};
     // The hive is made as a key of our own, saved to the file, and the key removed again.
     const std::wstring scratch = L"SOFTWARE\\TaUnInstTests\\hive-" + sid;
-    HKEY root = nullptr;
-    if (::RegCreateKeyExW(HKEY_CURRENT_USER, scratch.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &root,
+    ta::RegKey root;
+    if (::RegCreateKeyExW(HKEY_CURRENT_USER, scratch.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, root.put(),
                           nullptr) != ERROR_SUCCESS)
         return L"cannot make the hive's key";
     std::wstring failed;
     for (const ShellFolderValue& folderValue : shellFolders) {
         const auto bytes = static_cast<DWORD>((folderValue.value.size() + 1) * sizeof(wchar_t));
-        if (::RegSetKeyValueW(root, kUserShellFolders, folderValue.name.c_str(), REG_EXPAND_SZ,
+        if (::RegSetKeyValueW(root.get(), kUserShellFolders, folderValue.name.c_str(), REG_EXPAND_SZ,
                               folderValue.value.c_str(), bytes) != ERROR_SUCCESS)
             failed = L"cannot write " + folderValue.name;
     }
-    EnablePrivilege(SE_BACKUP_NAME);
-    if (failed.empty() && ::RegSaveKeyW(root, hive.c_str(), nullptr) != ERROR_SUCCESS) failed = L"cannot save " + hive;
-    ::RegCloseKey(root);
+    ta::EnablePrivilege(SE_BACKUP_NAME);
+    if (failed.empty() && ::RegSaveKeyW(root.get(), hive.c_str(), nullptr) != ERROR_SUCCESS) failed = L"cannot save " + hive;
+    root.reset();
     ::RegDeleteTreeW(HKEY_CURRENT_USER, scratch.c_str());
     ::RegDeleteKeyW(HKEY_CURRENT_USER, scratch.c_str());
     return failed;
