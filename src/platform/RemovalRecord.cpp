@@ -160,6 +160,7 @@ const wchar_t* KeptByName(KeptBy keptBy) noexcept {
     case KeptBy::Guard: return L"guard";
     case KeptBy::Link: return L"link";
     case KeptBy::Foreign: return L"foreign";
+    case KeptBy::InUse: return L"in use";
     }
     return L"";
 }

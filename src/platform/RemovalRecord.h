@@ -32,7 +32,9 @@ enum class Outcome {
     Ended,           // a program that was terminated
 };
 
-enum class KeptBy { None, Guard, Link, Foreign };
+// InUse: a file of the product that another program holds open, so that it can neither go now nor
+// be moved where the restart could safely delete it; it is still there.
+enum class KeptBy { None, Guard, Link, Foreign, InUse };
 
 // Which system's status an entry's error number is.
 enum class ErrorKind { Win32, HResult, NtStatus };

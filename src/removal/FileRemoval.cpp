@@ -24,15 +24,6 @@ bool IsHeldOpen(DWORD error) { return error == ERROR_SHARING_VIOLATION || error 
 // answers "access denied" (its image is mapped), a mapped view "user-mapped file".
 bool IsHeldMapped(DWORD error) { return error == ERROR_ACCESS_DENIED || error == ERROR_USER_MAPPED_FILE; }
 
-// A file that resists because another program holds it goes at the next restart.
-Deletion AtRestart(const std::wstring& longPath, DWORD refused) {
-    const DWORD scheduled = ScheduleDeletionAtRestart(longPath);
-    if (scheduled == ERROR_SUCCESS) return {Outcome::PendingRestart, refused};
-    Deletion deletion = FromStatus(refused);
-    deletion.detail = L"the restart refused it too: " + StatusText(ErrorKind::Win32, scheduled);
-    return deletion;
-}
-
 // A handle that is not the folder's entry name itself is not deleted through: a link leads to
 // something that is not ours, and a name whose final path cannot be read might.
 std::optional<Deletion> RefusalOf(HANDLE file, const std::wstring& folderFinal, const std::wstring& name) {
@@ -85,18 +76,34 @@ DWORD DisposeOfReadOnly(HANDLE file, std::wstring& why) {
     return refused;
 }
 
-// A held file goes at the restart. The restart deletes no read-only file, so with clearReadOnly
-// the attribute goes first (and comes back should the system not take the file).
-Deletion FileAtRestart(HANDLE file, const std::wstring& longPath, DWORD refused, bool clearReadOnly) {
+// A file another program holds goes at the restart, from a private folder it is moved into
+// first (MoveAsideForRestart). The restart deletes no read-only file, so with clearReadOnly the
+// attribute goes first (and comes back should the file not be taken).
+Deletion FileAtRestart(HANDLE file, DWORD refused, bool clearReadOnly) {
     FILE_BASIC_INFO before{};
     const DWORD dropped = clearReadOnly ? DropReadOnly(file, before) : ERROR_INVALID_FUNCTION;
-    Deletion deletion = AtRestart(longPath, refused);
-    if (dropped == ERROR_SUCCESS && deletion.outcome != Outcome::PendingRestart)
-        ::SetFileInformationByHandle(file, FileBasicInfo, &before, sizeof before);
-    // A read-only file the restart would pass over.
-    if (dropped != ERROR_SUCCESS && dropped != ERROR_INVALID_FUNCTION && deletion.outcome == Outcome::PendingRestart)
-        deletion.detail = AttributeStayed(dropped);
+    const RestartMove move = MoveAsideForRestart(file);
+    if (move.error == ERROR_SUCCESS) {
+        Deletion deletion{Outcome::PendingRestart, refused};
+        deletion.detail = L"moved to " + move.movedTo + L" for the restart";
+        // A read-only file the restart would pass over.
+        if (dropped != ERROR_SUCCESS && dropped != ERROR_INVALID_FUNCTION)
+            deletion.detail += L"; " + AttributeStayed(dropped);
+        return deletion;
+    }
+    if (dropped == ERROR_SUCCESS) ::SetFileInformationByHandle(file, FileBasicInfo, &before, sizeof before);
+    Deletion deletion = FromStatus(refused);
+    deletion.detail = (move.moved ? L"the restart refused it too: " : L"it could not be moved out of its folder for the restart: ") +
+                      StatusText(ErrorKind::Win32, move.error);
+    if (!move.movedTo.empty()) deletion.detail += L"; it stays in " + move.movedTo;
     return deletion;
+}
+
+// A file another program keeps open without sharing its deletion cannot be moved either; it is
+// never left for the restart where it is, since others may change that folder meanwhile.
+Deletion KeptInUse(DWORD refused) {
+    return {Outcome::Kept, refused, KeptBy::InUse,
+            L"another program holds it open, so it can be neither deleted nor moved out of its folder for the restart"};
 }
 
 }  // namespace
@@ -126,12 +133,11 @@ Deletion DeleteFileInFolder(const std::wstring& longPath, const std::wstring& fo
     if (!file) {
         const DWORD refused = ::GetLastError();
         if (!rules.laterWhenHeld || !IsHeldOpen(refused)) return FromStatus(refused);
-        // Whoever holds the file does not keep us from its name and attributes: the restart must
-        // not delete what a link leads to either.
-        FileHandle attributesOnly = openForRules(FILE_READ_ATTRIBUTES);
+        // Whoever holds the file does not keep us from its name: a link in its place stays a link.
+        FileHandle attributesOnly = open(FILE_READ_ATTRIBUTES);
         if (!attributesOnly) return FromStatus(refused);
         if (const auto refusal = RefusalOf(attributesOnly.get(), folderFinal, name)) return *refusal;
-        return FileAtRestart(attributesOnly.get(), longPath, refused, rules.clearReadOnly);
+        return KeptInUse(refused);
     }
     // Deleting through the handle of a link would delete the target.
     if (const auto refusal = RefusalOf(file.get(), folderFinal, name)) return *refusal;
@@ -148,7 +154,7 @@ Deletion DeleteFileInFolder(const std::wstring& longPath, const std::wstring& fo
     }
     if (refused == ERROR_SUCCESS) return {Outcome::Removed};
     if (!rules.laterWhenHeld || !IsHeldMapped(refused)) return FromStatus(refused);
-    return FileAtRestart(file.get(), longPath, refused, rules.clearReadOnly);
+    return FileAtRestart(file.get(), refused, rules.clearReadOnly);
 }
 
 Deletion DeleteFileItself(const std::wstring& path, FileRules rules) {
@@ -173,12 +179,8 @@ Deletion RemoveEmptyFolder(const std::wstring& path) {
     const EntryCheck itself = CheckFolder(handle.get(), NormalisedPath(WithoutLongPathPrefix(folder)));
     if (itself.is == EntryIs::Elsewhere) return {Outcome::Kept, 0, KeptBy::Link};
     if (itself.is == EntryIs::Unknown) return FromStatus(itself.error);
-    const DWORD refused = DisposeOf(handle.get());
-    if (refused == ERROR_SUCCESS) return {Outcome::Removed};
-    handle.reset();
-    // What keeps the folder goes at the restart; the folder goes right after it.
-    if (refused == ERROR_DIR_NOT_EMPTY && HoldsOnlyPendingDeletions(folder)) return AtRestart(folder, refused);
-    return FromStatus(refused);
+    // A held file in it has been moved out for the restart; the folder itself goes now.
+    return FromStatus(DisposeOf(handle.get()));
 }
 
 }  // namespace ta

@@ -27,8 +27,9 @@ void RecordDeletion(ItemKind kind, const std::wstring& item, const Deletion& del
 struct FileRules {
     // A read-only file loses the attribute and goes (it is put back when the file stays all the same).
     bool clearReadOnly = false;
-    // A file another program holds (open without sharing deletion, locked, or a running program
-    // or loaded module) goes at the next restart: PendingRestart, with the error met.
+    // A file that is a running program or a loaded module (its image mapped) goes at the next
+    // restart, moved into a private folder first: PendingRestart, with the error met. A file
+    // another program keeps open without sharing its deletion, or locked, stays: Kept (InUse).
     bool laterWhenHeld = false;
 };
 inline constexpr FileRules kProductFileRules{true, true};
@@ -44,8 +45,7 @@ Deletion DeleteFileInFolder(const std::wstring& longPath, const std::wstring& fo
 Deletion DeleteFileItself(const std::wstring& path, FileRules rules = {});
 
 // Removes a folder when it is empty and a real folder: a link in its place stays (Kept by Link),
-// and so does what it points at. A folder that holds nothing but what already waits for the
-// restart is scheduled after it (PendingRestart).
+// and so does what it points at.
 Deletion RemoveEmptyFolder(const std::wstring& path);
 
 }  // namespace ta

@@ -1,8 +1,11 @@
 #include "removal/RestartDeletions.h"
 
 #include <algorithm>
+#include <cstring>
 
+#include "platform/FinalPath.h"
 #include "platform/Handles.h"
+#include "platform/PrivateFolder.h"
 #include "platform/Text.h"
 
 namespace ta {
@@ -10,6 +13,22 @@ namespace {
 
 const wchar_t kSessionManagerKey[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
 const wchar_t kPendingOperations[] = L"PendingFileRenameOperations";
+
+// Renames the open file to path ("C:\..."), replacing nothing.
+DWORD RenameOpenFile(HANDLE file, const std::wstring& path) {
+    // The system's own form of the name: "\??\C:\..." or "\??\UNC\server\...".
+    std::wstring target = LongPathForm(path);
+    if (target.rfind(L"\\\\?\\", 0) == 0) target[1] = L'?';
+    std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + target.size() * sizeof(wchar_t));
+    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    rename->ReplaceIfExists = FALSE;
+    rename->RootDirectory = nullptr;
+    rename->FileNameLength = static_cast<DWORD>(target.size() * sizeof(wchar_t));
+    std::memcpy(rename->FileName, target.data(), rename->FileNameLength);
+    return ::SetFileInformationByHandle(file, FileRenameInfo, rename, static_cast<DWORD>(buffer.size()))
+               ? ERROR_SUCCESS
+               : ::GetLastError();
+}
 
 // A path without its "\\?\" or "\??\" prefix, as both forms name the same file.
 std::wstring WithoutPrefix(const std::wstring& path) {
@@ -62,25 +81,33 @@ std::vector<std::wstring> DeletionsPendingRestart() {
     return deletions;
 }
 
-bool HoldsOnlyPendingDeletions(const std::wstring& longPath) {
-    const std::vector<std::wstring> pending = DeletionsPendingRestart();
-    if (pending.empty()) return false;
-    std::wstring folder = WithoutPrefix(longPath);
-    if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
-    WIN32_FIND_DATAW entry;
-    FindHandle search(::FindFirstFileExW((longPath + L"\\*").c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch,
-                                         nullptr, 0));
-    if (!search) return false;
-    bool anything = false;
-    do {
-        const std::wstring name = entry.cFileName;
-        if (name == L"." || name == L"..") continue;
-        const std::wstring path = folder + name;
-        if (std::none_of(pending.begin(), pending.end(), [&](const std::wstring& p) { return SameNameNoCase(p, path); }))
-            return false;
-        anything = true;
-    } while (::FindNextFileW(search.get(), &entry));
-    return anything;
+RestartMove MoveAsideForRestart(HANDLE file) {
+    RestartMove move;
+    const std::wstring where = WithoutLongPathPrefix(FinalPathOf(file, move.error));
+    if (where.empty()) return move;
+    wchar_t volume[MAX_PATH + 1];
+    if (!::GetVolumePathNameW(where.c_str(), volume, MAX_PATH + 1)) {
+        move.error = ::GetLastError();
+        return move;
+    }
+    const std::wstring folder = CreatePrivateFolder(volume, move.error);
+    if (folder.empty()) return move;
+    const std::wstring moved = folder + where.substr(where.find_last_of(L'\\'));
+    move.error = RenameOpenFile(file, moved);
+    if (move.error) {
+        ::RemoveDirectoryW(folder.c_str());
+        return move;
+    }
+    move.moved = true;
+    move.movedTo = moved;
+    // The file first, then its folder, which is empty by then.
+    move.error = ScheduleDeletionAtRestart(LongPathForm(moved));
+    if (!move.error) move.error = ScheduleDeletionAtRestart(LongPathForm(folder));
+    if (move.error && RenameOpenFile(file, where) == ERROR_SUCCESS) {
+        ::RemoveDirectoryW(folder.c_str());
+        move.movedTo.clear();
+    }
+    return move;
 }
 
 }  // namespace ta

@@ -1,10 +1,10 @@
 #include "removal/UserProfiles.h"
 
-#include <objbase.h>
 #include <sddl.h>
 
 #include <cwchar>
 
+#include "platform/PrivateFolder.h"
 #include "platform/Privileges.h"
 #include "platform/RemovalRecord.h"
 #include "platform/Text.h"
@@ -49,15 +49,6 @@ std::optional<std::wstring> StringValue(HKEY key, const wchar_t* subkey, const w
     return value;
 }
 
-std::wstring FreshHiveName() {
-    GUID random{};
-    if (FAILED(::CoCreateGuid(&random))) return {};
-    wchar_t name[48];
-    std::swprintf(name, 48, L"TaUnInst-%08lX%04X%04X%02X%02X", random.Data1, random.Data2, random.Data3,
-                  random.Data4[0], random.Data4[1]);
-    return name;
-}
-
 }  // namespace
 
 std::vector<Profile> OtherPeople() {
@@ -96,7 +87,7 @@ BorrowedHive::BorrowedHive(const Profile& profile) {
     // administrators and the system but off until asked for.
     static const bool privileged = ta::EnablePrivilege(SE_RESTORE_NAME) && ta::EnablePrivilege(SE_BACKUP_NAME);
     (void)privileged;
-    const std::wstring name = FreshHiveName();
+    const std::wstring name = ta::FreshName();
     if (name.empty()) {
         error_ = ERROR_GEN_FAILURE;
         return;

@@ -104,26 +104,4 @@ DWORD StartFolderSweeper(const std::wstring& folder, HANDLE holder) {
     return 0;
 }
 
-DWORD ScheduleFolderForRestart(const std::wstring& folder) {
-    DWORD first = 0;
-    const auto note = [&first](BOOL done) {
-        if (!done && !first) first = ::GetLastError();
-    };
-    WIN32_FIND_DATAW entry;
-    FindHandle search(::FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch,
-                                         nullptr, 0));
-    if (search) {
-        do {
-            const std::wstring name = entry.cFileName;
-            if (name == L"." || name == L".." || (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
-            const std::wstring path = folder + L"\\" + name;
-            // The restart leaves a read-only file in place.
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_READONLY) ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-            note(::MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
-        } while (::FindNextFileW(search.get(), &entry));
-    }
-    note(::MoveFileExW(folder.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
-    return first;
-}
-
 }  // namespace ta

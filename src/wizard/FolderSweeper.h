@@ -15,8 +15,4 @@ namespace ta {
 // file was still held. Answers 0, or the Win32 error that kept the sweeper from starting.
 DWORD StartFolderSweeper(const std::wstring& folder, HANDLE holder);
 
-// The fallback: schedules every file in folder (not below it) and then the folder itself for
-// deletion at the next restart. Answers 0, or the first error met.
-DWORD ScheduleFolderForRestart(const std::wstring& folder);
-
 }  // namespace ta

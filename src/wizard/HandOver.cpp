@@ -1,9 +1,6 @@
 #include "wizard/HandOver.h"
 
 #include <windows.h>
-#include <objbase.h>
-#include <sddl.h>
-
 #include <cwchar>
 
 #include "platform/AppShell.h"
@@ -11,9 +8,11 @@
 #include "platform/ContinueOnError.h"
 #include "platform/FinalPath.h"
 #include "platform/Handles.h"
+#include "platform/PrivateFolder.h"
 #include "platform/RemovalRecord.h"
 #include "platform/Text.h"
 #include "registry/Regset.h"
+#include "removal/FileRemoval.h"
 #include "removal/TarnilSet.h"
 #include "wizard/FolderSweeper.h"
 #include "wizard/InstallGuard.h"
@@ -36,36 +35,21 @@ Original& HandedOverFrom() {
 
 std::wstring FileNameOf(const std::wstring& path) { return path.substr(path.find_last_of(L"\\/") + 1); }
 
-// A fresh folder under the temporary folder that only the local system account and the
-// administrators may use, with a name nobody can guess; never one that was there before.
-std::wstring CreatePrivateFolder(DWORD& error) {
+// The volume that path lies on ("C:\\"), as the system names it; empty when it cannot tell.
+std::wstring VolumeOf(const std::wstring& path) {
+    wchar_t volume[MAX_PATH + 1];
+    return ::GetVolumePathNameW(path.c_str(), volume, MAX_PATH + 1) ? std::wstring(volume) : std::wstring();
+}
+
+// Where the private folder is made: the temporary folder, or the root of the program's own
+// volume where the temporary folder lies on another one (a small system drive's, a RAM disk).
+// The original's file is moved into the private folder while it runs, and a move between volumes
+// would be a copy that leaves the file itself behind.
+std::wstring PrivateFolderParent(const std::wstring& program) {
     const std::wstring temp = TemporaryFolder();
-    if (temp.empty()) {
-        error = ERROR_PATH_NOT_FOUND;
-        return {};
-    }
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", SDDL_REVISION_1,
-                                                                &descriptor, nullptr)) {
-        error = ::GetLastError();
-        return {};
-    }
-    SECURITY_ATTRIBUTES security{sizeof security, descriptor, FALSE};
-    std::wstring folder;
-    error = ERROR_ALREADY_EXISTS;
-    for (int attempt = 0; attempt < 8 && error == ERROR_ALREADY_EXISTS; ++attempt) {
-        GUID random{};
-        if (FAILED(::CoCreateGuid(&random))) {
-            error = ERROR_GEN_FAILURE;
-            break;
-        }
-        wchar_t name[32];
-        std::swprintf(name, 32, L"TaUnInst-%08lX%04X%04X", random.Data1, random.Data2, random.Data3);
-        folder = temp + name;
-        error = ::CreateDirectoryW(folder.c_str(), &security) ? 0 : ::GetLastError();
-    }
-    ::LocalFree(descriptor);
-    return error ? std::wstring() : folder;
+    const std::wstring ownVolume = VolumeOf(program);
+    if (temp.empty() || ownVolume.empty() || SameNameNoCase(VolumeOf(temp), ownVolume)) return temp;
+    return ownVolume;
 }
 
 // The private folder, opened as itself (never through a link) and held so that it cannot be
@@ -92,6 +76,24 @@ bool PathLeadsTo(const std::wstring& path, HANDLE held) {
     return fresh && ::GetFileInformationByHandle(fresh.get(), &a) && ::GetFileInformationByHandle(held, &b) &&
            a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
            a.nFileIndexLow == b.nFileIndexLow;
+}
+
+// Without a sweeper the folder is cleared now: what a running program holds (the copy, the
+// original) is moved aside for the restart, the rest goes, and the folder with it.
+void ClearWithoutSweeper(const std::wstring& folder) {
+    WIN32_FIND_DATAW entry;
+    FindHandle search(::FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch,
+                                         nullptr, 0));
+    if (search) {
+        do {
+            const std::wstring name = entry.cFileName;
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+            const std::wstring path = folder + L"\\" + name;
+            RecordDeletion(ItemKind::File, path, DeleteFileItself(path, kProductFileRules));
+        } while (::FindNextFileW(search.get(), &entry));
+    }
+    search.reset();
+    RecordDeletion(ItemKind::Folder, folder, RemoveEmptyFolder(folder));
 }
 
 // The copy's command line: its own name, the original's switches with the log path as start-up
@@ -152,14 +154,15 @@ std::optional<int> RunFromPrivateCopy(const std::vector<std::wstring>& arguments
 
     StepScope step(kStep);
     DWORD error = 0;
-    const std::wstring folder = CreatePrivateFolder(error);
+    const std::wstring parent = PrivateFolderParent(own);
+    const std::wstring folder = CreatePrivateFolder(parent, error);
     if (folder.empty()) {
-        RecordInPlace(TemporaryFolder(), error, L"no private folder");
+        RecordInPlace(parent, error, L"no private folder");
         return std::nullopt;
     }
     // From here until the copy runs, the folder is held open without sharing its deletion: nobody
     // can rename it and put a folder of theirs in its place. Its access list keeps others out of
-    // it, not out of the temporary folder it lies in.
+    // it, not out of the folder it lies in.
     FileHandle held = HoldFolder(folder, error);
     if (!held) {
         ::RemoveDirectoryW(folder.c_str());
@@ -251,8 +254,7 @@ void ArrangePrivateFolderRemoval() {
         return;
     }
     Record(ItemKind::HandOver, folder, Outcome::Failed, error, KeptBy::None, L"no sweeper started");
-    const DWORD scheduled = ScheduleFolderForRestart(folder);
-    Record(ItemKind::HandOver, folder, scheduled ? Outcome::Failed : Outcome::PendingRestart, scheduled);
+    ClearWithoutSweeper(folder);
 }
 
 }  // namespace ta

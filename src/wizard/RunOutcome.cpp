@@ -33,7 +33,9 @@ const wchar_t* const kFootprintSteps[] = {
 // Whether the entry says that something of the product is still there and does not wait for
 // the restart. Processes, the tray and the report are means to the removal, not parts of it.
 bool LeavesFootprint(const RecordEntry& entry) {
-    if (entry.outcome != Outcome::Failed) return false;
+    const bool stillThere =
+        entry.outcome == Outcome::Failed || (entry.outcome == Outcome::Kept && entry.keptBy == KeptBy::InUse);
+    if (!stillThere) return false;
     switch (entry.kind) {
     case ItemKind::Process:
     case ItemKind::Tray:

@@ -77,17 +77,32 @@ TEST(InstallationCheck, EmptiedValueMustRemainAsAnEmptyString) {
     EXPECT_FALSE(Holds(autorun)) << "a number is not an empty string";
 }
 
-TEST(InstallationCheck, AFileForTheRestartMustBeScheduledThenGone) {
+TEST(InstallationCheck, AFileForTheRestartMustBeMovedAsideAndScheduledThenGone) {
     ta::test::PendingRestartList pendingList;  // put back as it was
     const std::wstring path = TempPath(L"ta_check_pending.txt");
     WriteText(path, "in use");
     const Item item{L"held", Expect::Pending, Kind::File, path, L"", true, true};
-    // Left in place without being scheduled, it would stay for good.
+    // Left in place, scheduled or not, it would go by a path others may change.
     EXPECT_FALSE(Fulfilled(item, Observe(item), Phase::AfterRemoval));
     ASSERT_TRUE(::MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
+    EXPECT_FALSE(Fulfilled(item, Observe(item), Phase::AfterRemoval));
+    // Moved into a private folder at the volume's root, scheduled there, and its folder after it.
+    const std::wstring aside = L"C:\\TaUnInst-check";
+    const std::wstring moved = aside + L"\\ta_check_pending.txt";
+    ASSERT_TRUE(::CreateDirectoryW(aside.c_str(), nullptr));
+    ASSERT_TRUE(::MoveFileExW(path.c_str(), moved.c_str(), 0));
+    ASSERT_TRUE(::MoveFileExW(moved.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
+    EXPECT_FALSE(Fulfilled(item, Observe(item), Phase::AfterRemoval)) << "its folder does not wait after it";
+    ASSERT_TRUE(::MoveFileExW(aside.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
+    EXPECT_FALSE(Fulfilled(item, Observe(item), Phase::AfterRemoval)) << "still scheduled where it was";
+    ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager",
+                         L"PendingFileRenameOperations");
+    ASSERT_TRUE(::MoveFileExW(moved.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
+    ASSERT_TRUE(::MoveFileExW(aside.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
     EXPECT_TRUE(Fulfilled(item, Observe(item), Phase::AfterRemoval));
     EXPECT_FALSE(Fulfilled(item, Observe(item), Phase::AfterRestart));
-    ::DeleteFileW(path.c_str());
+    ::DeleteFileW(moved.c_str());
+    ::RemoveDirectoryW(aside.c_str());
     EXPECT_TRUE(Fulfilled(item, Observe(item), Phase::AfterRestart));
 }
 

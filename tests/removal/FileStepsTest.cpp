@@ -99,23 +99,30 @@ int PendingIndexOf(const std::wstring& path) {
     return -1;
 }
 
-TEST_F(FileStepsTest, FilesOtherProgramsHoldGoAtTheRestartWithTheFoldersThatKeepOnlyThem) {
+// Where the record says the file was moved for the restart; empty when it does not.
+std::wstring MovedTo(const ta::RemovalRecord& record, const std::wstring& path) {
+    const auto entry = record.Find(path);
+    if (!entry || entry->outcome != ta::Outcome::PendingRestart || entry->detail.rfind(L"moved to ", 0) != 0) return {};
+    return entry->detail.substr(9, entry->detail.find(L" for the restart") - 9);
+}
+
+TEST_F(FileStepsTest, FilesInUseGoAtTheRestartFromAPrivateFolderAndFilesHeldOpenStayWhereTheyAre) {
     ta::test::PendingRestartList pendingList;  // put back as it was
     ScratchFolder root(L"Held");
     const std::wstring install = root / L"Tarnil";
     MakeFile(install + L"\\data\\held.dat", 50);
     MakeFile(install + L"\\data\\free.dat", 20);
     MakeFolders(install + L"\\data\\empty");
-    MakeFile(install + L"\\shared\\held.log", 5, FILE_ATTRIBUTE_READONLY);
+    MakeFile(install + L"\\shared\\mapped.log", 5, FILE_ATTRIBUTE_READONLY);
     MakeFile(root / L"Profile\\diary.txt", 30);
     ASSERT_TRUE(ta::test::MakeUnixLink(root / L"Profile\\diary.txt", install + L"\\shared\\diary.txt"));
     MakeFolders(install + L"\\bin");
     // A program of the product's running from its folder (its image is mapped), and a program of
-    // somebody else's with two of the product's files and the user's diary open.
+    // somebody else's that maps one of the product's files and has another and the user's diary
+    // open without letting them be deleted.
     ta::test::fixtures::RunningCopy viewer(root, L"Tarnil\\bin\\viewer.exe");
-    std::wstring holds;
-    for (const std::wstring& held : {install + L"\\data\\held.dat", install + L"\\shared\\held.log", root / L"Profile\\diary.txt"})
-        holds += L" --hold \"" + held + L"\"";
+    const std::wstring holds = L"--hold \"" + install + L"\\data\\held.dat\" --hold \"" + root / L"Profile\\diary.txt" +
+                               L"\" --map \"" + install + L"\\shared\\mapped.log\"";
     ta::test::fixtures::RunningCopy holder(root, L"memopad.exe", holds);
     ASSERT_TRUE(viewer.Started() && holder.Started());
     ASSERT_FALSE(holder.Ended(0));
@@ -128,33 +135,36 @@ TEST_F(FileStepsTest, FilesOtherProgramsHoldGoAtTheRestartWithTheFoldersThatKeep
 
     EXPECT_FALSE(Exists(install + L"\\data\\free.dat"));
     EXPECT_FALSE(Exists(install + L"\\data\\empty"));
-    // Each held file waits for the restart, and its folder after it; the install folder stays
-    // as it is, since the user's link in "shared" keeps it at the restart too.
-    const int heldFile = PendingIndexOf(install + L"\\data\\held.dat");
-    const int running = PendingIndexOf(install + L"\\bin\\viewer.exe");
-    EXPECT_GE(heldFile, 0);
-    EXPECT_GT(PendingIndexOf(install + L"\\data"), heldFile);
-    EXPECT_GE(running, 0);
-    EXPECT_GT(PendingIndexOf(install + L"\\bin"), running);
+    // The running program and the mapped file left their folders: each waits for the restart in a
+    // private folder at the root of its volume, and that folder after it. Their folders go now.
+    for (const wchar_t* inUse : {L"\\bin\\viewer.exe", L"\\shared\\mapped.log"}) {
+        const std::wstring moved = MovedTo(record, install + inUse);
+        ASSERT_FALSE(moved.empty()) << ta::ToUtf8(inUse);
+        const std::wstring aside = moved.substr(0, moved.find_last_of(L'\\'));
+        EXPECT_EQ(aside.rfind(root.path().substr(0, 3) + L"TaUnInst-", 0), 0u) << ta::ToUtf8(aside);
+        EXPECT_FALSE(Exists(install + inUse));
+        EXPECT_TRUE(Exists(moved));
+        EXPECT_GE(PendingIndexOf(moved), 0);
+        EXPECT_GT(PendingIndexOf(aside), PendingIndexOf(moved));
+    }
+    EXPECT_FALSE(Exists(install + L"\\bin"));
     // The restart deletes no read-only file: the attribute went.
-    EXPECT_GE(PendingIndexOf(install + L"\\shared\\held.log"), 0);
-    EXPECT_EQ(::GetFileAttributesW((install + L"\\shared\\held.log").c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
-    EXPECT_EQ(PendingIndexOf(install + L"\\shared"), -1);
-    EXPECT_EQ(PendingIndexOf(install), -1);
+    EXPECT_EQ(::GetFileAttributesW(MovedTo(record, install + L"\\shared\\mapped.log").c_str()) & FILE_ATTRIBUTE_READONLY,
+              0u);
+    // A file held open cannot be moved: it stays where it is, is not scheduled there (others may
+    // change that folder before the restart), and the record says why.
+    const auto held = record.Find(install + L"\\data\\held.dat");
+    ASSERT_TRUE(held);
+    EXPECT_EQ(held->outcome, ta::Outcome::Kept);
+    EXPECT_EQ(held->keptBy, ta::KeptBy::InUse);
+    EXPECT_EQ(held->error, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
     EXPECT_TRUE(Exists(install + L"\\data\\held.dat"));
+    // Nothing below the install folder waits for the restart by its own path.
+    for (const std::wstring& pending : ta::DeletionsPendingRestart())
+        EXPECT_NE(ta::ToLower(pending).rfind(ta::ToLower(install), 0), 0u) << ta::ToUtf8(pending);
     // The user's file behind the link is neither deleted nor scheduled.
-    EXPECT_EQ(PendingIndexOf(install + L"\\shared\\diary.txt"), -1);
     EXPECT_EQ(PendingIndexOf(root / L"Profile\\diary.txt"), -1);
     EXPECT_EQ(SizeOf(root / L"Profile\\diary.txt"), 30);
-
-    // The record says why each waits.
-    const std::vector<ta::RecordEntry> entries = record.Entries();
-    const auto held = std::find_if(entries.begin(), entries.end(), [&](const ta::RecordEntry& entry) {
-        return entry.item == install + L"\\data\\held.dat";
-    });
-    ASSERT_NE(held, entries.end());
-    EXPECT_EQ(held->outcome, ta::Outcome::PendingRestart);
-    EXPECT_EQ(held->error, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
 }
 
 // A file of the product that stays has its line with what kept it: an attribute the system would
@@ -166,12 +176,19 @@ TEST_F(FileStepsTest, WhatKeepsAFileIsRecordedWithItsReason) {
     const std::wstring install = root / L"Tarnil";
     MakeFile(install + L"\\frozen.dat", 10, FILE_ATTRIBUTE_READONLY);
     MakeFile(install + L"\\held.dat", 10);
+    MakeFile(install + L"\\mapped.dat", 10);
     MakeFile(install + L"\\plain.dat", 10);
     ta::test::UnchangeableFile frozen(install + L"\\frozen.dat");
     ASSERT_TRUE(frozen.Made());
     ta::FileHandle holder(::CreateFileW((install + L"\\held.dat").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                         OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(holder);
+    ta::FileHandle mappedFile(::CreateFileW((install + L"\\mapped.dat").c_str(), GENERIC_READ,
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                            0, nullptr));
+    ta::KernelHandle mapping(::CreateFileMappingW(mappedFile.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+    const void* view = mapping ? ::MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0) : nullptr;
+    ASSERT_TRUE(view);
     // A list of restart deletions the system cannot add to.
     ASSERT_TRUE(ta::test::SetString(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager",
                                     L"PendingFileRenameOperations", L"not a list"));
@@ -190,9 +207,17 @@ TEST_F(FileStepsTest, WhatKeepsAFileIsRecordedWithItsReason) {
         << ta::ToUtf8(frozenEntry->detail);
     const auto heldEntry = record.Find(install + L"\\held.dat");
     ASSERT_TRUE(heldEntry);
-    EXPECT_EQ(heldEntry->outcome, ta::Outcome::Failed);
+    EXPECT_EQ(heldEntry->outcome, ta::Outcome::Kept);
+    EXPECT_EQ(heldEntry->keptBy, ta::KeptBy::InUse);
     EXPECT_EQ(heldEntry->error, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
-    EXPECT_EQ(heldEntry->detail.rfind(L"the restart refused it too: error ", 0), 0u) << ta::ToUtf8(heldEntry->detail);
+    EXPECT_FALSE(heldEntry->detail.empty());
+    // A mapped file the restart refuses goes back where it was, and the record says so.
+    const auto mappedEntry = record.Find(install + L"\\mapped.dat");
+    ASSERT_TRUE(mappedEntry);
+    EXPECT_EQ(mappedEntry->outcome, ta::Outcome::Failed);
+    EXPECT_EQ(mappedEntry->detail.rfind(L"the restart refused it too: error ", 0), 0u) << ta::ToUtf8(mappedEntry->detail);
+    EXPECT_TRUE(Exists(install + L"\\mapped.dat"));
+    ::UnmapViewOfFile(view);
     EXPECT_EQ(record.Find(install + L"\\plain.dat")->outcome, ta::Outcome::Removed);
 }
 

@@ -366,8 +366,7 @@ TEST_F(ProgressPageTest, RecordNamesTheStepAndTheErrorOfWhatStayed) {
     ::CloseHandle(holder);
     ::SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
 
-    // A read-only file of ours loses the attribute and goes; a held one waits for the restart,
-    // and says why.
+    // A read-only file of ours loses the attribute and goes; one held open stays, and says why.
     const auto readOnlyEntry = record.Find(readOnly);
     ASSERT_TRUE(readOnlyEntry);
     EXPECT_EQ(readOnlyEntry->step, L"FindFilesAPI");
@@ -376,13 +375,14 @@ TEST_F(ProgressPageTest, RecordNamesTheStepAndTheErrorOfWhatStayed) {
     const auto heldEntry = record.Find(held);
     ASSERT_TRUE(heldEntry);
     EXPECT_EQ(heldEntry->step, L"FindFilesAPI");
-    EXPECT_EQ(heldEntry->outcome, Outcome::PendingRestart);
+    EXPECT_EQ(heldEntry->outcome, Outcome::Kept);
+    EXPECT_EQ(heldEntry->keptBy, KeptBy::InUse);
     EXPECT_EQ(heldEntry->error, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
-    // The folder it keeps waits with it, and what was never installed is absent.
+    // The folder it keeps stays with it, and what was never installed is absent.
     const auto folderEntry = record.Find(folder.Path());
     ASSERT_TRUE(folderEntry);
     EXPECT_EQ(folderEntry->step, L"RemoveInstallFolders");
-    EXPECT_EQ(folderEntry->outcome, Outcome::PendingRestart);
+    EXPECT_EQ(folderEntry->outcome, Outcome::Kept);
     EXPECT_EQ(folderEntry->error, static_cast<DWORD>(ERROR_DIR_NOT_EMPTY));
     const auto uninstallEntry =
         record.Find(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tarnil");
