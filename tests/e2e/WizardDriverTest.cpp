@@ -455,6 +455,77 @@ TEST(UnattendedRemoval, AHandOverThatCannotBeMadeRunsInPlaceAndSaysSo) {
     ::DeleteFileW(inside.c_str());
 }
 
+// A drive Q: on another file system than the prefix's drive C: (a RAM disk's), for as long as it
+// lives: no file moves between the two, as between two volumes.
+class OtherDrive {
+public:
+    OtherDrive() : unix_("/dev/shm/ta-drive-" + std::to_string(::GetCurrentProcessId())) {
+        test::StartUnix("Z:\\bin\\sh -c \"mkdir -p " + unix_ + "/temp && ln -sfn " + unix_ + " " + DriveLink() + "\"");
+        test::WaitUntil([] { return ::GetFileAttributesW(L"Q:\\temp") != INVALID_FILE_ATTRIBUTES; });
+    }
+    ~OtherDrive() {
+        test::StartUnix("Z:\\bin\\sh -c \"rm -f " + DriveLink() + "; rm -rf " + unix_ + "\"");
+        test::WaitUntil([] { return ::GetFileAttributesW(L"Q:\\") == INVALID_FILE_ATTRIBUTES; });
+    }
+    OtherDrive(const OtherDrive&) = delete;
+    OtherDrive& operator=(const OtherDrive&) = delete;
+
+private:
+    // The prefix's link that makes the drive, as the shell finds it beside drive_c.
+    static std::string DriveLink() {
+        return "\\\"$(dirname \\\"$(realpath '" + test::UnixPath(L"C:\\") + "')\\\")/dosdevices/q:\\\"";
+    }
+
+    std::string unix_;
+};
+
+// The names in folder that begin with prefix.
+std::vector<std::wstring> NamesIn(const std::wstring& folder, const std::wstring& prefix = L"") {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW entry;
+    FindHandle search(::FindFirstFileW((folder + L"\\" + prefix + L"*").c_str(), &entry));
+    if (!search) return names;
+    do {
+        const std::wstring name = entry.cFileName;
+        if (name != L"." && name != L"..") names.push_back(name);
+    } while (::FindNextFileW(search.get(), &entry));
+    return names;
+}
+
+// Started from inside the install folder with the temporary folder on another drive, where the
+// program's file cannot be moved: the private copy's folder goes on the program's own drive, and
+// the run leaves nothing behind, nothing for the restart, in either place.
+TEST(UnattendedRemoval, ATemporaryFolderOnAnotherDriveLeavesNothingBehind) {
+    InstalledProduct product;
+    LogFolder logs;
+    PendingRestartList pendingList;  // put back as it was
+    OtherDrive drive;
+    // Precondition: a file does not move from C: to Q:.
+    const std::wstring probe = product.Folder() + L"\\probe.txt";
+    ASSERT_TRUE(::CopyFileW(product.File(0).c_str(), probe.c_str(), FALSE));
+    ASSERT_FALSE(::MoveFileExW(probe.c_str(), L"Q:\\temp\\probe.txt", 0));
+    ASSERT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_NOT_SAME_DEVICE));
+    ::DeleteFileW(probe.c_str());
+
+    const std::wstring inside = product.Folder() + L"\\TaUnInst.exe";
+    ASSERT_TRUE(::CopyFileW((ExeFolder() + L"\\TaUnInst.exe").c_str(), inside.c_str(), FALSE));
+    const auto rootBefore = NamesIn(L"C:", L"TaUnInst-");
+    wchar_t saved[MAX_PATH] = {};
+    ::GetEnvironmentVariableW(L"TMP", saved, MAX_PATH);
+    ::SetEnvironmentVariableW(L"TMP", L"Q:\\temp");
+    bool showedWindow = true;
+    EXPECT_EQ(RunUnattended(L"/S /log=\"" + logs.Log() + L"\"", showedWindow, L"\"" + inside + L"\""), 0u);
+    ::SetEnvironmentVariableW(L"TMP", saved[0] ? saved : nullptr);
+
+    EXPECT_EQ(::GetFileAttributesW(product.Folder().c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(pendingList.AddedSinceStart().empty());
+    // The sweeper takes the private folder once both programs have ended.
+    EXPECT_TRUE(test::WaitUntil([&] { return NamesIn(L"C:", L"TaUnInst-") == rootBefore; }));
+    EXPECT_TRUE(NamesIn(L"Q:\\temp").empty());
+    const auto lines = LogLines(logs.Log());
+    EXPECT_TRUE(AnyLine(lines, inside, L"moved to C:\\TaUnInst-"));
+}
+
 // Ends every process whose program is the file path; answers how many there were.
 int EndProcessesRunning(const std::wstring& path) {
     int found = 0;
