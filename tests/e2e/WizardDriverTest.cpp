@@ -433,6 +433,19 @@ TEST(UnattendedRemoval, AFileHeldOpenStaysWhereItIsAndTheRunSaysSo) {
     EXPECT_TRUE(pendingList.AddedSinceStart().empty());
 }
 
+// Runs a copy of the program at inside (in the install folder, as the uninstall entry names it)
+// with /S and the log, its temporary folder (TMP) set to temp; answers its exit code.
+DWORD RunUnattendedFromInside(const std::wstring& inside, const wchar_t* temp, const LogFolder& logs,
+                              bool& showedWindow) {
+    EXPECT_TRUE(::CopyFileW((ExeFolder() + L"\\TaUnInst.exe").c_str(), inside.c_str(), FALSE));
+    wchar_t saved[MAX_PATH] = {};
+    ::GetEnvironmentVariableW(L"TMP", saved, MAX_PATH);
+    ::SetEnvironmentVariableW(L"TMP", temp);
+    const DWORD code = RunUnattended(L"/S /log=\"" + logs.Log() + L"\"", showedWindow, L"\"" + inside + L"\"");
+    ::SetEnvironmentVariableW(L"TMP", saved[0] ? saved : nullptr);
+    return code;
+}
+
 // Started from inside the install folder with no temporary folder to hand over to, the program
 // says so and removes in place, as it always did: its own file waits for the restart.
 TEST(UnattendedRemoval, AHandOverThatCannotBeMadeRunsInPlaceAndSaysSo) {
@@ -440,13 +453,8 @@ TEST(UnattendedRemoval, AHandOverThatCannotBeMadeRunsInPlaceAndSaysSo) {
     LogFolder logs;
     PendingRestartList pendingList;  // put back as it was
     const std::wstring inside = product.Folder() + L"\\TaUnInst.exe";
-    ASSERT_TRUE(::CopyFileW((ExeFolder() + L"\\TaUnInst.exe").c_str(), inside.c_str(), FALSE));
-    wchar_t saved[MAX_PATH] = {};
-    ::GetEnvironmentVariableW(L"TMP", saved, MAX_PATH);
-    ::SetEnvironmentVariableW(L"TMP", L"C:\\no such folder\\temp");
     bool showedWindow = true;
-    EXPECT_EQ(RunUnattended(L"/S /log=\"" + logs.Log() + L"\"", showedWindow, L"\"" + inside + L"\""), 3010u);
-    ::SetEnvironmentVariableW(L"TMP", saved[0] ? saved : nullptr);
+    EXPECT_EQ(RunUnattendedFromInside(inside, L"C:\\no such folder\\temp", logs, showedWindow), 3010u);
     EXPECT_FALSE(showedWindow);
     const auto lines = LogLines(logs.Log());
     EXPECT_TRUE(AnyLine(lines, L"HandOver\thand-over\tC:\\no such folder\\temp", L"the removal runs in place"));
@@ -508,14 +516,9 @@ TEST(UnattendedRemoval, ATemporaryFolderOnAnotherDriveLeavesNothingBehind) {
     ::DeleteFileW(probe.c_str());
 
     const std::wstring inside = product.Folder() + L"\\TaUnInst.exe";
-    ASSERT_TRUE(::CopyFileW((ExeFolder() + L"\\TaUnInst.exe").c_str(), inside.c_str(), FALSE));
     const auto rootBefore = NamesIn(L"C:", L"TaUnInst-");
-    wchar_t saved[MAX_PATH] = {};
-    ::GetEnvironmentVariableW(L"TMP", saved, MAX_PATH);
-    ::SetEnvironmentVariableW(L"TMP", L"Q:\\temp");
     bool showedWindow = true;
-    EXPECT_EQ(RunUnattended(L"/S /log=\"" + logs.Log() + L"\"", showedWindow, L"\"" + inside + L"\""), 0u);
-    ::SetEnvironmentVariableW(L"TMP", saved[0] ? saved : nullptr);
+    EXPECT_EQ(RunUnattendedFromInside(inside, L"Q:\\temp", logs, showedWindow), 0u);
 
     EXPECT_EQ(::GetFileAttributesW(product.Folder().c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_TRUE(pendingList.AddedSinceStart().empty());
