@@ -232,20 +232,20 @@ std::vector<ShutdownRound::Returned> ShutdownRound::LookAgain() const {
 bool ShutdownRound::StopAll(std::vector<Returned>& found, std::unordered_map<DWORD, DWORD>& refusals) {
     const auto windows = CloseRequest::TopLevelWindowsByProcess();
     std::vector<Returned*> ending;
-    bool asked = false;
+    std::vector<std::pair<Returned*, const std::vector<HWND>*>> asking;
     for (Returned& returned : found) {
-        if (!returned.process) {
+        if (!returned.process)
             refusals[returned.processId] = returned.error;
-        } else if (const auto own = windows.find(returned.processId); own != windows.end()) {
-            AskToClose(returned.processId, returned.item, std::move(returned.process), own->second);
-            asked = true;
-        } else {
+        else if (const auto own = windows.find(returned.processId); own != windows.end())
+            asking.emplace_back(&returned, &own->second);
+        else
             ending.push_back(&returned);
-        }
     }
-    // All of them first: one of a pair that restart each other, ended while the other still
-    // runs, would be started again at once.
+    // All of them before any is asked or ended: one of a pair that restart each other, gone
+    // while the other still runs, would be started again at once.
     for (Returned* returned : ending) Suspend(returned->process.get());
+    for (auto& [returned, own] : asking)
+        AskToClose(returned->processId, returned->item, std::move(returned->process), *own);
     bool ended = false;
     for (Returned* returned : ending) {
         const DWORD status = Terminate(returned->process.get());
@@ -259,7 +259,7 @@ bool ShutdownRound::StopAll(std::vector<Returned>& found, std::unordered_map<DWO
     }
     if (ended) lastStopAt_ = ::GetTickCount64();
     Finish();
-    return ended || asked;
+    return ended || !asking.empty();
 }
 
 bool KillProcessByName(const std::wstring& name) {
