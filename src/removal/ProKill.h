@@ -54,7 +54,8 @@ public:
     // matched), false when no process list could be taken.
     bool Stop(const std::wstring& name);
     // Waits for the programs asked to close, until the last of them has had kCloseWaitMs (and
-    // never past the deadline), then ends those still running, in the order they were asked.
+    // never past the deadline), then suspends those still running and ends them, in the order
+    // they were asked.
     void Finish();
     // Finishes the round, then looks again at every name it stopped, for programs that something
     // started anew (a program the product is loaded into, a service's recovery), and stops them,
@@ -84,8 +85,9 @@ private:
     // Asks the program to close through its windows; Finish waits for it.
     void AskToClose(DWORD processId, std::wstring item, ta::KernelHandle process, const std::vector<HWND>& windows);
     std::vector<Returned> LookAgain() const;
-    // Asks those with windows, suspends the others, then ends them, and finishes; notes by process
-    // id the status that refused an ending. Answers false when it could stop none of them.
+    // Suspends those without windows, asks those with windows, ends the suspended, and finishes;
+    // notes by process id the status that refused an ending. Answers false when it could stop
+    // none of them.
     bool StopAll(std::vector<Returned>& found, std::unordered_map<DWORD, DWORD>& refusals);
 
     ULONGLONG deadline_;

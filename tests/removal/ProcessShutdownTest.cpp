@@ -180,6 +180,9 @@ TEST_F(ProductKey, ProgramsWithWindowsAreAskedToCloseAndOnlyThoseThatStayAreEnde
     EXPECT_STREQ(outcome(L"helper.exe", service), L"ended");  // no window: ended at once, as always
 }
 
+// How long a program being started under Wine takes at most to show in the process list.
+constexpr DWORD kStartShowsMs = 1000;
+
 // Programs that start the product's programs again the moment they end, for one test: they do so
 // while the test lives; then the last of them are ended.
 class Revivers {
@@ -189,7 +192,7 @@ public:
     }
     ~Revivers() {
         ::DeleteFileW(flag_.c_str());
-        ::Sleep(ProKill::kSettleMs);  // a start under way shows
+        ::Sleep(kStartShowsMs);  // a start under way shows
         for (const std::wstring& name : names_) ProKill::KillProcessByName(name);
     }
     Revivers(const Revivers&) = delete;
@@ -243,7 +246,7 @@ TEST_F(ProductKey, ProgramsStartedAgainStayStopped) {
 
     TarnilSet::StopProductProcesses();
 
-    ::Sleep(ProKill::kSettleMs * 2);  // time for anything still being started to show
+    ::Sleep(kStartShowsMs);  // anything still being started shows
     for (const wchar_t* name : {L"taagent.exe", L"browser.exe", L"tamail.exe", L"morlasnd.exe"})
         EXPECT_TRUE(ProKill::ProcessNotRunning(name)) << ta::ToUtf8(name);
     EXPECT_EQ(record.Count(ta::Outcome::Failed), 0u);
