@@ -23,11 +23,14 @@ bool IsSystemProcess(std::wstring_view exeName) {
     return false;
 }
 
+// What a walk does with the processes Windows cannot run without.
+enum class Spare { No, AndRecord, Quietly };
+
 // Calls visit(processId, listedAt) for every process whose executable name matches name, in the
 // order the system lists them, until visit answers false; listedAt is when the list was taken.
 // Answers false when no list could be taken.
 template <typename Visit>
-bool ForEachMatch(const std::wstring& name, Visit visit, bool sparesSystem = false) {
+bool ForEachMatch(const std::wstring& name, Visit visit, Spare spare = Spare::No) {
     ta::KernelHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     if (!snapshot) return false;
     // Every process of the list was created before this moment.
@@ -41,13 +44,38 @@ bool ForEachMatch(const std::wstring& name, Visit visit, bool sparesSystem = fal
         const std::wstring_view field(entry.szExeFile, std::size(entry.szExeFile));
         const std::wstring_view exeName = field.substr(0, field.find(L'\0'));
         if (!NameMatches(exeName, name)) continue;
-        if (sparesSystem && IsSystemProcess(exeName)) {
-            ta::RecordKept(ta::ItemKind::Process, std::wstring(exeName), ta::KeptBy::Guard);
+        if (spare != Spare::No && IsSystemProcess(exeName)) {
+            if (spare == Spare::AndRecord)
+                ta::RecordKept(ta::ItemKind::Process, std::wstring(exeName), ta::KeptBy::Guard);
             continue;
         }
         if (!visit(entry.th32ProcessID, listedAt)) break;
     }
     return true;
+}
+
+std::wstring ItemOf(const std::wstring& name, DWORD processId) {
+    return name + L" (" + std::to_wstring(processId) + L")";
+}
+
+// Opens the listed process for stopping. Empty when it cannot be opened (error says why) or when
+// its number names another program by now (error 0): the list was taken a while ago, and the
+// other program is not ours to end.
+ta::KernelHandle OpenListed(DWORD processId, std::wstring_view name, const FILETIME& listedAt, DWORD& error) {
+    ta::KernelHandle process(::OpenProcess(
+        PROCESS_TERMINATE | PROCESS_SUSPEND_RESUME | PROCESS_QUERY_INFORMATION | SYNCHRONIZE, FALSE, processId));
+    error = process ? ERROR_SUCCESS : ::GetLastError();
+    if (process && !IsTheProcessListed(process.get(), name, listedAt)) process.reset();
+    return process;
+}
+
+// Stops every thread of the process where it is, so that it can react to nothing (another's end
+// among it) until it is ended. The ending follows whether or not this worked.
+void Suspend(HANDLE process) {
+    using NtSuspendProcessFn = LONG(NTAPI*)(HANDLE);
+    static const auto suspend = reinterpret_cast<NtSuspendProcessFn>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtSuspendProcess")));
+    if (suspend) suspend(process);
 }
 
 // The exit code of a process this program ends: a failure, and never STILL_ACTIVE (259), which
@@ -82,6 +110,7 @@ ShutdownRound::ShutdownRound(ULONGLONG deadline)
 ShutdownRound::~ShutdownRound() { Finish(); }
 
 bool ShutdownRound::Stop(const std::wstring& name) {
+    if (std::find(names_.begin(), names_.end(), name) == names_.end()) names_.push_back(name);
     // A listed name can end like our own executable's; the uninstaller must outlive its own run.
     const DWORD self = ::GetCurrentProcessId();
     const auto windows = CloseRequest::TopLevelWindowsByProcess();
@@ -89,58 +118,148 @@ bool ShutdownRound::Stop(const std::wstring& name) {
     const bool listed = ForEachMatch(name, [&](DWORD processId, const FILETIME& listedAt) {
         if (processId == self) return true;
         matched = true;
+        lastStopAt_ = ::GetTickCount64();
         // Named twice in one round: it is already being asked.
         if (std::any_of(asked_.begin(), asked_.end(), [&](const Asked& a) { return a.processId == processId; }))
             return true;
-        const std::wstring item = name + L" (" + std::to_wstring(processId) + L")";
-        ta::KernelHandle process(
-            ::OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION | SYNCHRONIZE, FALSE, processId));
-        if (!process) {
-            ta::RecordStatus(ta::ItemKind::Process, item, ::GetLastError());
+        std::wstring item = ItemOf(name, processId);
+        DWORD error = ERROR_SUCCESS;
+        ta::KernelHandle process = OpenListed(processId, name, listedAt, error);
+        if (error != ERROR_SUCCESS) {
+            ta::RecordStatus(ta::ItemKind::Process, item, error);
             return true;
         }
-        // The list was taken a while ago (earlier programs were asked meanwhile): the number may
-        // name another program by now, which is not ours to end.
-        if (!IsTheProcessListed(process.get(), name, listedAt)) {
+        if (!process) {
             ta::Record(ta::ItemKind::Process, item, ta::Outcome::Absent, 0, ta::KeptBy::None,
                        L"ended before it was stopped; its number names another process now");
             return true;
         }
         const auto found = windows.find(processId);
-        if (found == windows.end()) {
+        if (found == windows.end())
             ta::RecordStatus(ta::ItemKind::Process, item, Terminate(process.get()), ta::Outcome::Ended);
-            return true;
-        }
-        CloseRequest::Ask(found->second, deadline_);
-        waitUntil_ = std::min(::GetTickCount64() + kCloseWaitMs, deadline_);
-        asked_.push_back({processId, item, std::move(process), ta::StepScope::Current()});
+        else
+            AskToClose(processId, std::move(item), std::move(process), found->second);
         return true;
-    }, true);
+    }, Spare::AndRecord);
     if (listed && !matched) ta::Record(ta::ItemKind::Process, name, ta::Outcome::Absent);
     return listed;
 }
 
+void ShutdownRound::AskToClose(DWORD processId, std::wstring item, ta::KernelHandle process,
+                               const std::vector<HWND>& windows) {
+    CloseRequest::Ask(windows, deadline_);
+    waitUntil_ = std::min(::GetTickCount64() + kCloseWaitMs, deadline_);
+    asked_.push_back({processId, std::move(item), std::move(process), ta::StepScope::Current()});
+}
+
 void ShutdownRound::Finish() {
     // All of them had their request before the first wait began; each waits only what is left.
+    std::vector<Asked*> staying;
     for (Asked& asked : asked_) {
-        ta::StepScope scope(asked.step);
         const ULONGLONG now = ::GetTickCount64();
         const DWORD left = waitUntil_ > now ? static_cast<DWORD>(waitUntil_ - now) : 0;
-        if (HasEnded(asked.process.get(), left)) {
-            ta::Record(ta::ItemKind::Process, asked.item, ta::Outcome::Closed);
+        if (!HasEnded(asked.process.get(), left)) {
+            staying.push_back(&asked);
             continue;
         }
-        const DWORD status = Terminate(asked.process.get());
+        ta::StepScope scope(asked.step);
+        ta::Record(ta::ItemKind::Process, asked.item, ta::Outcome::Closed);
+    }
+    // Those that stayed go together: none is left running to start another again meanwhile.
+    for (Asked* asked : staying) Suspend(asked->process.get());
+    for (Asked* asked : staying) {
+        ta::StepScope scope(asked->step);
+        const DWORD status = Terminate(asked->process.get());
         // It may have closed between the look and the termination.
-        if (status != ERROR_SUCCESS && HasEnded(asked.process.get()))
-            ta::Record(ta::ItemKind::Process, asked.item, ta::Outcome::Closed);
+        if (status != ERROR_SUCCESS && HasEnded(asked->process.get()))
+            ta::Record(ta::ItemKind::Process, asked->item, ta::Outcome::Closed);
         else if (status == ERROR_SUCCESS)
-            ta::Record(ta::ItemKind::Process, asked.item, ta::Outcome::Ended, 0, ta::KeptBy::None,
+            ta::Record(ta::ItemKind::Process, asked->item, ta::Outcome::Ended, 0, ta::KeptBy::None,
                        L"still running when asked to close");
         else
-            ta::RecordStatus(ta::ItemKind::Process, asked.item, status);
+            ta::RecordStatus(ta::ItemKind::Process, asked->item, status);
     }
+    if (!asked_.empty()) lastStopAt_ = ::GetTickCount64();
     asked_.clear();
+}
+
+void ShutdownRound::StopReturning() {
+    Finish();
+    // Nothing ran, so nothing can have been started anew on its end; what ran and could not be
+    // stopped is found again below, and counts as still running.
+    if (lastStopAt_ == 0) return;
+    const ULONGLONG until = ::GetTickCount64() + kReturnBoundMs;
+    deadline_ = until;
+    std::unordered_map<DWORD, DWORD> refusals;
+    for (int pass = 0;; ++pass) {
+        const ULONGLONG settled = std::min(lastStopAt_ + kSettleMs, until);
+        const ULONGLONG now = ::GetTickCount64();
+        if (settled > now) ::Sleep(static_cast<DWORD>(settled - now));
+        std::vector<Returned> found = LookAgain();
+        if (found.empty()) return;
+        const bool stopped = pass < kReturnPasses && ::GetTickCount64() < until && StopAll(found, refusals);
+        if (stopped) continue;
+        for (const Returned& running : found) {
+            const auto refused = refusals.find(running.processId);
+            const DWORD error = running.error ? running.error : refused != refusals.end() ? refused->second : 0;
+            ta::Record(ta::ItemKind::Process, running.item, ta::Outcome::Failed, error, ta::KeptBy::None,
+                       error ? L"still running when the shutdown ended: it could not be ended"
+                             : L"still running when the shutdown ended: it was started again each time it was ended");
+        }
+        return;
+    }
+}
+
+std::vector<ShutdownRound::Returned> ShutdownRound::LookAgain() const {
+    const DWORD self = ::GetCurrentProcessId();
+    std::vector<Returned> found;
+    for (const std::wstring& name : names_) {
+        ForEachMatch(name, [&](DWORD processId, const FILETIME& listedAt) {
+            if (processId == self ||
+                std::any_of(found.begin(), found.end(), [&](const Returned& r) { return r.processId == processId; }))
+                return true;
+            DWORD error = ERROR_SUCCESS;
+            ta::KernelHandle process = OpenListed(processId, name, listedAt, error);
+            // A number that names another program by now is not one of ours.
+            if (process || error != ERROR_SUCCESS)
+                found.push_back({processId, ItemOf(name, processId), std::move(process), error});
+            return true;
+        }, Spare::Quietly);
+    }
+    return found;
+}
+
+bool ShutdownRound::StopAll(std::vector<Returned>& found, std::unordered_map<DWORD, DWORD>& refusals) {
+    const auto windows = CloseRequest::TopLevelWindowsByProcess();
+    std::vector<Returned*> ending;
+    std::vector<std::pair<Returned*, const std::vector<HWND>*>> asking;
+    for (Returned& returned : found) {
+        if (!returned.process)
+            refusals[returned.processId] = returned.error;
+        else if (const auto own = windows.find(returned.processId); own != windows.end())
+            asking.emplace_back(&returned, &own->second);
+        else
+            ending.push_back(&returned);
+    }
+    // All of them before any is asked or ended: one of a pair that restart each other, gone
+    // while the other still runs, would be started again at once.
+    for (Returned* returned : ending) Suspend(returned->process.get());
+    for (auto& [returned, own] : asking)
+        AskToClose(returned->processId, returned->item, std::move(returned->process), *own);
+    bool ended = false;
+    for (Returned* returned : ending) {
+        const DWORD status = Terminate(returned->process.get());
+        if (status != ERROR_SUCCESS) {
+            refusals[returned->processId] = status;
+            continue;
+        }
+        ended = true;
+        ta::Record(ta::ItemKind::Process, returned->item, ta::Outcome::Ended, 0, ta::KeptBy::None,
+                   L"started again after it was stopped");
+    }
+    if (ended) lastStopAt_ = ::GetTickCount64();
+    Finish();
+    return ended || !asking.empty();
 }
 
 bool KillProcessByName(const std::wstring& name) {

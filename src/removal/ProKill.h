@@ -11,6 +11,7 @@
 
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/Handles.h"
@@ -21,6 +22,12 @@ namespace ProKill {
 // asked; and the bound of a whole round, its asking included.
 inline constexpr DWORD kCloseWaitMs = 5000;
 inline constexpr DWORD kRoundBoundMs = 15000;
+// The bound of the looks after a round for what came back: whichever comes first.
+inline constexpr int kReturnPasses = 5;
+inline constexpr DWORD kReturnBoundMs = 10000;
+// How long after the latest ending a look waits: a program being started anew takes a few
+// hundred milliseconds to show in the process list.
+inline constexpr DWORD kSettleMs = 500;
 
 // Whether a reported executable name ends with the searched name (case-insensitive).
 bool NameMatches(std::wstring_view exeName, std::wstring_view name);
@@ -47,8 +54,16 @@ public:
     // matched), false when no process list could be taken.
     bool Stop(const std::wstring& name);
     // Waits for the programs asked to close, until the last of them has had kCloseWaitMs (and
-    // never past the deadline), then ends those still running, in the order they were asked.
+    // never past the deadline), then suspends those still running and ends them, in the order
+    // they were asked.
     void Finish();
+    // Finishes the round, then looks again at every name it stopped, for programs that something
+    // started anew (a program the product is loaded into, a service's recovery), and stops them,
+    // until a look finds none: at most kReturnPasses times and kReturnBoundMs in all. What a pass
+    // finds is all suspended before any is ended, so that programs that restart each other
+    // cannot; one with windows is asked to close first, as in the round. Each process that still
+    // runs after the bound is recorded as failed, with the reason.
+    void StopReturning();
 
     ULONGLONG Deadline() const noexcept { return deadline_; }
 
@@ -59,9 +74,27 @@ private:
         ta::KernelHandle process;
         const wchar_t* step;  // the step that asked, for what the wait finds
     };
+    // A process a look after the round found running; process is empty when it could not be
+    // opened (error says why).
+    struct Returned {
+        DWORD processId;
+        std::wstring item;
+        ta::KernelHandle process;
+        DWORD error;
+    };
+    // Asks the program to close through its windows; Finish waits for it.
+    void AskToClose(DWORD processId, std::wstring item, ta::KernelHandle process, const std::vector<HWND>& windows);
+    std::vector<Returned> LookAgain() const;
+    // Suspends those without windows, asks those with windows, ends the suspended, and finishes;
+    // notes by process id the status that refused an ending. Answers false when it could stop
+    // none of them.
+    bool StopAll(std::vector<Returned>& found, std::unordered_map<DWORD, DWORD>& refusals);
+
     ULONGLONG deadline_;
     ULONGLONG waitUntil_ = 0;
     std::vector<Asked> asked_;
+    std::vector<std::wstring> names_;  // every name the round was asked to stop
+    ULONGLONG lastStopAt_ = 0;         // when the round last found, asked or ended a process; 0: never
 };
 
 // Stops every running process that matches name in a round of its own (see ShutdownRound::Stop).

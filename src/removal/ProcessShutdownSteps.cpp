@@ -79,6 +79,9 @@ void StopProductProcesses() {
     for (const wchar_t* name : {L"morlatra.exe", L"tamail.exe", L"morlasnd.exe", L"qxctl.exe"}) Stop(round, name);
     ta::Attempt(L"StopListedApplications", [&] { StopListedApplications(round); });
     ta::Attempt(L"StopProductProcesses", [&] { round.Finish(); });
+    // What the product is loaded into, or a service's recovery, starts its programs again the
+    // moment they end; a program ended late in the round may have done so for one ended early.
+    ta::Attempt(L"StopReturningProcesses", [&] { round.StopReturning(); });
 }
 
 void NotifyTray() {

@@ -31,13 +31,16 @@ const wchar_t* const kFootprintSteps[] = {
 };
 
 // Whether the entry says that something of the product is still there and does not wait for
-// the restart. Processes, the tray and the report are means to the removal, not parts of it.
+// the restart. Processes, the tray and the report are means to the removal, not parts of it;
+// except a program still running when the shutdown gave up on what kept coming back: it holds
+// its files, and runs on after the removal.
 bool LeavesFootprint(const RecordEntry& entry) {
     const bool stillThere =
         entry.outcome == Outcome::Failed || (entry.outcome == Outcome::Kept && entry.keptBy == KeptBy::InUse);
     if (!stillThere) return false;
     switch (entry.kind) {
     case ItemKind::Process:
+        return entry.step == L"StopReturningProcesses";
     case ItemKind::Tray:
     case ItemKind::Report:
         return false;
@@ -61,7 +64,8 @@ bool FootprintLeft(const std::vector<RecordEntry>& entries) {
         if (LeavesFootprint(entry))
             left[key] = true;
         else if (entry.outcome == Outcome::Removed || entry.outcome == Outcome::Absent ||
-                 entry.outcome == Outcome::PendingRestart)
+                 entry.outcome == Outcome::PendingRestart || entry.outcome == Outcome::Ended ||
+                 entry.outcome == Outcome::Closed)
             left[key] = false;
     }
     return std::any_of(left.begin(), left.end(), [](const auto& item) { return item.second; });

@@ -15,9 +15,10 @@ inline constexpr int kExitAnotherInstance = 1618;
 inline constexpr int kExitRestartPending = 3010;  // removed, some of it at the next restart
 
 // 1603 when something of the product's footprint is still there and does not wait for the restart
-// (an item a removal step failed to remove, or a removal step that broke off), else 3010 when
-// anything waits for the restart, else 0. Nothing else (the report, the processes, the
-// text-services library) changes the code.
+// (an item a removal step failed to remove, a removal step that broke off, or a program of the
+// shutdown still running after it), else 3010 when anything waits for the restart, else 0.
+// Nothing else (the report, the processes' other failures, the text-services library) changes
+// the code.
 int ExitCodeOf(const std::vector<RecordEntry>& entries);
 
 // Whether anything of the removal waits for the next restart.

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <ostream>
 #include <optional>
@@ -7,10 +8,12 @@
 
 #include "platform/AppShell.h"
 #include "platform/RemovalRecord.h"
+#include "platform/Text.h"
 #include "removal/CloseRequest.h"
 #include "removal/ProKill.h"
 #include "removal/TarnilSet.h"
 #include "support/TestRegistry.h"
+#include "wizard/RunOutcome.h"
 #include "FixturePrograms.h"
 
 namespace {
@@ -175,6 +178,104 @@ TEST_F(ProductKey, ProgramsWithWindowsAreAskedToCloseAndOnlyThoseThatStayAreEnde
     EXPECT_STREQ(outcome(L"viewer.exe", viewer), L"ended");
     EXPECT_STREQ(outcome(L"player.exe", player), L"ended");
     EXPECT_STREQ(outcome(L"helper.exe", service), L"ended");  // no window: ended at once, as always
+}
+
+// How long a program being started under Wine takes at most to show in the process list.
+constexpr DWORD kStartShowsMs = 1000;
+
+// Programs that start the product's programs again the moment they end, for one test: they do so
+// while the test lives; then the last of them are ended.
+class Revivers {
+public:
+    explicit Revivers(const ScratchFolder& folder) : folder_(folder), flag_(folder / L"reviving") {
+        ::CloseHandle(::CreateFileW(flag_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    }
+    ~Revivers() {
+        ::DeleteFileW(flag_.c_str());
+        ::Sleep(kStartShowsMs);  // a start under way shows
+        for (const std::wstring& name : names_) ProKill::KillProcessByName(name);
+    }
+    Revivers(const Revivers&) = delete;
+    Revivers& operator=(const Revivers&) = delete;
+
+    // Runs name, which starts target again whenever it ends; with pair, target does the same for it.
+    std::unique_ptr<RunningCopy> Start(const std::wstring& name, const std::wstring& target, bool pair = false) {
+        names_.insert(names_.end(), {name, target});
+        if (!ta::test::Exists(folder_ / target)) ta::test::fixtures::CopyFixture(folder_, L"ta_idle.exe", target);
+        return std::make_unique<RunningCopy>(folder_, name,
+                                             (pair ? L"--pair \"" : L"--revive \"") + folder_ / target +
+                                                 L"\" --while \"" + flag_ + L"\"");
+    }
+
+private:
+    const ScratchFolder& folder_;
+    std::wstring flag_;
+    std::vector<std::wstring> names_;
+};
+
+bool RunsWithin(const wchar_t* name, DWORD timeoutMs) {
+    const ULONGLONG until = ::GetTickCount64() + timeoutMs;
+    while (ProKill::ProcessNotRunning(name)) {
+        if (::GetTickCount64() >= until) return false;
+        ::Sleep(20);
+    }
+    return true;
+}
+
+size_t CountEntries(const ta::RemovalRecord& record, std::wstring_view itemStart, ta::Outcome outcome) {
+    size_t count = 0;
+    for (const auto& entry : record.Entries())
+        count += entry.outcome == outcome && entry.item.compare(0, itemStart.size(), itemStart) == 0;
+    return count;
+}
+
+// The product is loaded into a program ("PROGRAM", so stopped after the agent) that starts the
+// agent again the moment it ends, and two of its programs restart each other: after the shutdown
+// none of them runs, and nothing of it failed.
+TEST_F(ProductKey, ProgramsStartedAgainStayStopped) {
+    ScratchFolder folder(CurrentTestFolderName());
+    Revivers revivers(folder);
+    RunningCopy agent(folder, L"taagent.exe");
+    const auto browser = revivers.Start(L"browser.exe", L"taagent.exe");
+    const auto mail = revivers.Start(L"tamail.exe", L"morlasnd.exe", true);
+    ASSERT_TRUE(agent.Started() && browser->Started() && mail->Started());
+    ASSERT_TRUE(RunsWithin(L"morlasnd.exe", kEndWaitMs));  // the pair's other half, which mail starts
+    SetProgram(L"browser;");
+    ta::RemovalRecord record;
+    ta::RecordingScope recording(record);
+
+    TarnilSet::StopProductProcesses();
+
+    ::Sleep(kStartShowsMs);  // anything still being started shows
+    for (const wchar_t* name : {L"taagent.exe", L"browser.exe", L"tamail.exe", L"morlasnd.exe"})
+        EXPECT_TRUE(ProKill::ProcessNotRunning(name)) << ta::ToUtf8(name);
+    EXPECT_EQ(record.Count(ta::Outcome::Failed), 0u);
+    EXPECT_GE(CountEntries(record, L"taagent.exe (", ta::Outcome::Ended), 2u) << "the agent was started again";
+}
+
+// Something outside every list starts the agent again each time, without end: the shutdown gives
+// up within its bound, and the agent still running makes the run's outcome a failure.
+TEST_F(ProductKey, AProgramStartedAgainBeyondTheBoundIsRecordedFailed) {
+    ScratchFolder folder(CurrentTestFolderName());
+    Revivers revivers(folder);
+    RunningCopy agent(folder, L"taagent.exe");
+    const auto recovery = revivers.Start(L"recovery.exe", L"taagent.exe");
+    ASSERT_TRUE(agent.Started() && recovery->Started());
+    ta::RemovalRecord record;
+    ta::RecordingScope recording(record);
+
+    const ULONGLONG start = ::GetTickCount64();
+    TarnilSet::StopProductProcesses();
+    EXPECT_LT(::GetTickCount64() - start, ProKill::kReturnBoundMs + 2000);
+
+    EXPECT_EQ(CountEntries(record, L"taagent.exe (", ta::Outcome::Ended), 1u + ProKill::kReturnPasses);
+    const auto entries = record.Entries();
+    const auto failed = std::find_if(entries.begin(), entries.end(),
+                                     [](const ta::RecordEntry& e) { return e.outcome == ta::Outcome::Failed; });
+    ASSERT_NE(failed, entries.end());
+    EXPECT_EQ(failed->item.rfind(L"taagent.exe (", 0), 0u);
+    EXPECT_FALSE(failed->detail.empty());
+    EXPECT_EQ(ta::ExitCodeOf(entries), ta::kExitFailed);
 }
 
 TEST(ParseProgramList, OneNameWithoutSeparatorIsEndedAtOnce) {
