@@ -46,34 +46,14 @@ struct InternetTraits {
 };
 using InternetHandle = UniqueHandle<InternetTraits>;
 
-// The time left of one exchange. Every blocking step gets only what is left, so the exchange as
-// a whole ends within the limit, whatever the server does.
-class Deadline {
-public:
-    explicit Deadline(unsigned long limitMs) : limitMs_(limitMs), end_(::GetTickCount64() + limitMs) {}
-    int remaining() const {
-        const ULONGLONG now = ::GetTickCount64();
-        if (now >= end_) RaisePassed();
-        return static_cast<int>(end_ - now);
-    }
-    [[noreturn]] void RaisePassed() const {
-        wchar_t seconds[16];
-        std::swprintf(seconds, 16, L"%g", limitMs_ / 1000.0);
-        RaiseSoapError(std::wstring(L"no service answered in ") + seconds + L" s", SoapFailure::NoAnswer);
-    }
-    // Applied to the request handle itself: limits set on the session alone are not honoured
-    // everywhere.
-    void applyTo(HINTERNET request) const {
-        int ms = remaining();
-        Http().SetTimeouts(request, ms, ms, ms, ms);
-        DWORD value = static_cast<DWORD>(ms);
-        Http().SetOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &value, sizeof value);
-    }
-
-private:
-    unsigned long limitMs_;
-    ULONGLONG end_;
-};
+// Gives the request handle only what is left, for every blocking step that follows. Set on the
+// request handle itself: limits set on the session alone are not honoured everywhere.
+void ApplyRemaining(const Deadline& deadline, HINTERNET request) {
+    const int ms = deadline.remaining();
+    Http().SetTimeouts(request, ms, ms, ms, ms);
+    DWORD value = static_cast<DWORD>(ms);
+    Http().SetOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &value, sizeof value);
+}
 
 // What the common transport errors mean; the system has no message text for them.
 const wchar_t* TransportErrorText(DWORD error) {
@@ -133,9 +113,22 @@ std::wstring Location(HINTERNET request) {
 
 }  // namespace
 
-HttpResponse HttpExchange(const HttpRequest& request) {
+Deadline::Deadline(unsigned long limitMs) : limitMs_(limitMs), end_(::GetTickCount64() + limitMs) {}
+
+int Deadline::remaining() const {
+    const ULONGLONG now = ::GetTickCount64();
+    if (now >= end_) RaisePassed();  // never 0: WinHTTP takes a limit of 0 as none at all
+    return static_cast<int>(end_ - now);
+}
+
+void Deadline::RaisePassed() const {
+    wchar_t seconds[16];
+    std::swprintf(seconds, 16, L"%g", limitMs_ / 1000.0);
+    RaiseSoapError(std::wstring(L"no service answered in ") + seconds + L" s", SoapFailure::NoAnswer);
+}
+
+HttpResponse HttpExchange(const HttpRequest& request, const Deadline& deadline) {
     if (!Http().complete()) RaiseSoapError(L"WinHTTP could not be loaded from the system folder.");
-    const Deadline deadline(request.timeoutMs);
     const UrlParts url = CrackUrl(request.url);
 
     InternetHandle session(Http().Open(L"TaUnInst", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
@@ -156,7 +149,7 @@ HttpResponse HttpExchange(const HttpRequest& request) {
     DWORD noRedirects = WINHTTP_DISABLE_REDIRECTS;
     Http().SetOption(handle.get(), WINHTTP_OPTION_DISABLE_FEATURE, &noRedirects, sizeof noRedirects);
 
-    deadline.applyTo(handle.get());
+    ApplyRemaining(deadline, handle.get());
     const DWORD bodySize = static_cast<DWORD>(request.body.size());
     if (!Http().SendRequest(handle.get(), request.headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : request.headers.c_str(),
                             request.headers.empty() ? 0 : static_cast<DWORD>(-1),
@@ -164,7 +157,7 @@ HttpResponse HttpExchange(const HttpRequest& request) {
                             bodySize, 0)) {
         RaiseTransportError(L"send", deadline);
     }
-    deadline.applyTo(handle.get());
+    ApplyRemaining(deadline, handle.get());
     if (!Http().ReceiveResponse(handle.get(), nullptr)) RaiseTransportError(L"receive", deadline);
 
     HttpResponse response;
@@ -178,7 +171,7 @@ HttpResponse HttpExchange(const HttpRequest& request) {
     if (status >= 300 && status < 400) RaiseSoapError(L"redirect to " + Location(handle.get()), SoapFailure::Refused);
 
     for (;;) {
-        deadline.applyTo(handle.get());
+        ApplyRemaining(deadline, handle.get());
         DWORD available = 0;
         if (!Http().QueryDataAvailable(handle.get(), &available)) RaiseTransportError(L"read", deadline);
         if (available == 0) break;

@@ -1,7 +1,6 @@
 #include "report/SoapClient.h"
 
 #include "platform/Text.h"
-#include "report/HttpExchange.h"
 #include "report/ServiceDescription.h"
 #include "report/SoapError.h"
 
@@ -12,10 +11,9 @@ constexpr wchar_t kEnvelopeNamespaces[] = L"xmlns:env='http://schemas.xmlsoap.or
 
 bool SameName(const std::wstring& a, const wchar_t* b) { return ToLower(a) == ToLower(b); }
 
-HttpResponse Exchange(HttpRequest request, long timeoutMs) {
-    request.timeoutMs = static_cast<unsigned long>(timeoutMs);
+HttpResponse Exchange(HttpRequest request, const Deadline& deadline) {
     request.maxBodyBytes = SoapClient::kMaxAnswerBytes;
-    return HttpExchange(request);
+    return HttpExchange(request, deadline);
 }
 
 // The answer's result: a fault or anything but a readable envelope with status 200 is an error.
@@ -38,8 +36,13 @@ std::wstring ReadAnswer(const HttpResponse& response) {
 
 }  // namespace
 
-SoapClient::SoapClient() = default;
+SoapClient::SoapClient(std::optional<Deadline> allWithin) : allWithin_(allWithin) {}
 SoapClient::~SoapClient() = default;
+
+Deadline SoapClient::ExchangeDeadline() const {
+    const Deadline own(static_cast<unsigned long>(timeoutMs_));
+    return allWithin_ && allWithin_->endsBefore(own) ? *allWithin_ : own;
+}
 
 void SoapClient::Initialize(const std::wstring& descriptionUrl, const std::wstring& serviceName,
                             const std::wstring& portName, const std::wstring& mappingFile) {
@@ -47,7 +50,7 @@ void SoapClient::Initialize(const std::wstring& descriptionUrl, const std::wstri
     description_.reset();
     HttpRequest request;
     request.url = descriptionUrl;
-    const HttpResponse response = Exchange(request, timeoutMs_);
+    const HttpResponse response = Exchange(request, ExchangeDeadline());
     if (response.status != 200) {
         RaiseSoapError(L"HTTP " + std::to_wstring(response.status) + L" for the service description",
                        SoapFailure::Refused);
@@ -86,7 +89,7 @@ std::wstring SoapClient::Call(const std::wstring& operation, const std::vector<s
     request.url = call.endpoint;
     request.headers = L"Content-Type: text/xml; charset=utf-8\r\nSOAPAction: \"" + call.soapAction + L"\"\r\n";
     request.body = ToUtf8(BuildEnvelope(call, arguments));
-    return ReadAnswer(Exchange(request, timeoutMs_));
+    return ReadAnswer(Exchange(request, ExchangeDeadline()));
 }
 
 }  // namespace ta::report

@@ -3,11 +3,13 @@
 // the description's address, then call operations by name with text arguments.
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
 
 #include "platform/ComPtr.h"
+#include "report/HttpExchange.h"
 
 namespace ta::report {
 
@@ -17,7 +19,9 @@ using PropertyValue = std::variant<bool, long, std::wstring>;
 
 class SoapClient {
 public:
-    SoapClient();
+    // allWithin, when given, bounds everything the client does, description and calls together;
+    // each exchange gets the lesser of what is left of it and "Timeout".
+    explicit SoapClient(std::optional<Deadline> allWithin = std::nullopt);
     ~SoapClient();
     SoapClient(const SoapClient&) = delete;
     SoapClient& operator=(const SoapClient&) = delete;
@@ -44,7 +48,11 @@ public:
     static constexpr long kDefaultTimeoutMs = 5000;
 
 private:
+    // The deadline of one exchange starting now.
+    Deadline ExchangeDeadline() const;
+
     ComApartment com_;  // first in, last out: the XML documents below need it
+    std::optional<Deadline> allWithin_;
     std::unique_ptr<ServiceDescription> description_;
     std::wstring serviceName_;
     std::wstring portName_;

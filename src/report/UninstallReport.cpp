@@ -10,6 +10,8 @@
 namespace ta {
 namespace {
 
+constexpr unsigned long kReportLimitMs = 5000;
+
 // What became of a report that did not go through, in the words the log gives it.
 std::wstring FailureWords(const AppError& error) {
     const auto* soap = dynamic_cast<const report::SoapError*>(&error);
@@ -29,10 +31,10 @@ void SendUninstallReport(const RemovalRun& run) {
 
     // Whatever becomes of it is the report's own outcome: it never stands for the removal's.
     try {
-        report::SoapClient client;
+        // One limit for the report as a whole: the description and the call share it.
+        report::SoapClient client{report::Deadline(kReportLimitMs)};
         client.Initialize(run.MServerSetting + L"/webservice5/Ta_Login.asmx?wsdl", L"", L"", L"");
         client.SetClientProperty(L"ServerHTTPRequest", true);
-        client.SetConnectorProperty(L"Timeout", 5000L);
         std::vector<std::wstring> arguments(10);
         arguments[0] = run.PidSetting;
         arguments[8] = L"30";

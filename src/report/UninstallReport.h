@@ -5,9 +5,9 @@
 
 namespace ta {
 
-// One SOAP call "Ta_Logon" to the run's MServerSetting with its PidSetting and the code "30";
-// best effort: nothing is shown, and what became of it (sent, not sent, refused, and why) goes to
-// the record as the report's own line.
+// One SOAP call "Ta_Logon" to the run's MServerSetting with its PidSetting and the code "30",
+// over within 5 s of the start, service description included; best effort: nothing is shown, and
+// what became of it (sent, not sent, refused, and why) goes to the record as the report's own line.
 void SendUninstallReport(const RemovalRun& run);
 
 }  // namespace ta

@@ -34,12 +34,43 @@ void DelFinish::OnLoad() {
 
 void DelFinish::OnActivate() { Command1(1)->SetFocus(); }
 
+namespace {
+
+// On the worker the step keeps its name; the report brings its own COM apartment.
+void SendReportStep(const RemovalRun& run) {
+    Attempt(L"SendUninstallReport", [&] { SendUninstallReport(run); });
+}
+
+}  // namespace
+
 void DelFinish::OnCommand1Click(int index) {
-    if (index != 1) return;
-    Attempt(L"SendUninstallReport", [&] { SendUninstallReport(Run()); });
+    if (index != 1 || reporter_.Running()) return;
+    Command1(1)->Enabled(false);
+    const RemovalRun& run = Run();
+    if (!reporter_.Start(hWnd(), kReportEndedMessage, [&run] { SendReportStep(run); })) {
+        // Without a thread the report still goes, as before, from this one.
+        SendReportStep(run);
+        FinishReport();
+    }
+}
+
+void DelFinish::OnPageMessage(UINT msg, WPARAM, LPARAM) {
+    if (msg == kReportEndedMessage && reporter_.Running()) FinishReport();
+}
+
+void DelFinish::FinishReport() {
+    reporter_.Join();
+    Command1(1)->Enabled(true);
     Unload();
 }
 
-void DelFinish::OnUnload() { EndRun(ExitCodeOf(Run().record.Entries())); }
+// The report's few seconds end the program anyway; until then the page stays, so that the log
+// is written with the report's line in it.
+bool DelFinish::OnQueryClose() { return !reporter_.Running(); }
+
+void DelFinish::OnUnload() {
+    reporter_.Join();
+    EndRun(ExitCodeOf(Run().record.Entries()));
+}
 
 }  // namespace ta

@@ -1,6 +1,9 @@
 #pragma once
 // The finish page: tells that the removal is complete, closes the progress page, and on "완료"
 // sends the uninstall report and ends the program. Unloading it in any way ends the program.
+// The report goes from a worker thread, so the page keeps answering while it is sent; "완료" is
+// greyed meanwhile.
+#include "wizard/PageWorker.h"
 #include "wizard/WizardPage.h"
 
 namespace ta {
@@ -19,6 +22,16 @@ protected:
     void OnActivate() override;
     void OnCommand1Click(int index) override;
     void OnUnload() override;
+    bool OnQueryClose() override;
+    void OnPageMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    static constexpr UINT kReportEndedMessage = WM_APP + 1;
+
+    // Once the report has ended, on this page's thread: "완료" again, and the program ends.
+    void FinishReport();
+
+    PageWorker reporter_;
 };
 
 }  // namespace ta

@@ -10,6 +10,7 @@
 #include "platform/Text.h"
 #include "platform/Twips.h"
 #include "support/PendingRestartList.h"
+#include "support/ReportService.h"
 #include "support/TestRegistry.h"
 #include "wizard/BarShare.h"
 #include "wizard/DelFinish.h"
@@ -563,13 +564,50 @@ TEST_F(FinishPageTest, TakingTheBannerDoesNotBringTheStartPageBack) {
     EXPECT_TRUE(FindPage<DelFinish>()->Image1->GetPicture());
 }
 
-TEST_F(FinishPageTest, DoneEndsTheProgram) {
-    run.PidSetting = run.MServerSetting = L"Error";  // no report can be sent: no network either
-    DelFinish& page = LoadPage<DelFinish>(run);
+// A finish page that notes whether "완료" could be pressed again when the page went.
+class WatchedFinish : public DelFinish {
+public:
+    using DelFinish::DelFinish;
+    static inline bool doneEnabledAtUnload = false;
+
+protected:
+    void OnUnload() override {
+        doneEnabledAtUnload = Command1(1)->Enabled();
+        DelFinish::OnUnload();
+    }
+};
+
+// "완료" sends the report, then ends the program. The report has 5 s in all (this service answers
+// its description and its call after 4 s each); the page answers all the while, with "완료"
+// greyed until the report has ended.
+TEST_F(FinishPageTest, DoneSendsTheReportWhileThePageAnswersThenEndsTheProgram) {
+    ReportService service;
+    ASSERT_TRUE(service.running()) << "the local report service did not start";
+    run.PidSetting = L"1234";
+    run.MServerSetting = service.base(L"slow");
+    WatchedFinish& page = LoadPage<WatchedFinish>(run);
     page.Show();
-    ::SendMessageW(page.Command1(1)->hWnd(), BM_CLICK, 0, 0);
+    const HWND done = page.Command1(1)->hWnd();
+    const ULONGLONG start = ::GetTickCount64();
+    {
+        SentMessageProbe probe(page.hWnd());
+        ::SendMessageW(done, BM_CLICK, 0, 0);
+        EXPECT_FALSE(::IsWindowEnabled(done)) << "greyed while the report is sent";
+        EXPECT_EQ(shell.endCount, 0);
+        ASSERT_TRUE(PumpUntil([] { return FindPage<DelFinish>() == nullptr; }, 15000));
+        EXPECT_LT(probe.LongestMs(), 1000u) << "the page answered while the report was sent";
+    }
+    EXPECT_LT(::GetTickCount64() - start, 5000u + 1500u) << "one 5 s limit for description and call";
+    EXPECT_TRUE(WatchedFinish::doneEnabledAtUnload);
     EXPECT_EQ(shell.endCount, 1);
-    EXPECT_EQ(FindPage<DelFinish>(), nullptr);
+
+    // The report's line, under its step, though it was sent from another thread.
+    const auto entries = run.record.Entries();
+    const auto report = std::find_if(entries.begin(), entries.end(),
+                                     [](const RecordEntry& e) { return e.kind == ItemKind::Report; });
+    ASSERT_NE(report, entries.end());
+    EXPECT_EQ(report->step, L"SendUninstallReport");
+    EXPECT_EQ(report->detail, L"not sent: no service answered in 5 s");
 }
 
 TEST_F(FinishPageTest, CloseBoxEndsTheProgram) {
