@@ -19,7 +19,6 @@ const wchar_t* const kProductKeys[] = {
     kProductKey,
 };
 
-const wchar_t kUninstallEntry[] = L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tarnil";
 const wchar_t kBrowserExtension[] =
     L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Internet Explorer\\Extensions\\{7A3E51C2-94B0-4F6D-8E21-D5C0B9A4F316}";
 const wchar_t kRunKey[] = L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";

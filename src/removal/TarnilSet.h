@@ -7,6 +7,9 @@ namespace TarnilSet {
 
 // The product's key and the entries outside it that the product created.
 inline constexpr wchar_t kProductKey[] = L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Morla";
+// The entry in the list of installed programs, whose "UninstallString" starts this program.
+inline constexpr wchar_t kUninstallEntry[] =
+    L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tarnil";
 
 // Deletes the product key tree, its uninstall entry and browser-extension key, and empties the
 // autorun value "Tarnil".

@@ -17,6 +17,7 @@
 #include "wizard/FolderSweeper.h"
 #include "wizard/InstallGuard.h"
 #include "wizard/RunOutcome.h"
+#include "wizard/UninstallEntry.h"
 
 namespace ta {
 namespace {
@@ -27,6 +28,9 @@ constexpr wchar_t kStep[] = L"HandOver";
 struct Original {
     KernelHandle process;
     std::wstring path;  // normalised
+    // A run that finishes one cut short after its hand-over: it runs from that run's private
+    // folder, which goes at its end.
+    bool finishesCutShortRun = false;
 };
 Original& HandedOverFrom() {
     static Original original;
@@ -231,20 +235,39 @@ void MoveOriginalOutOf(const std::wstring& installFolder) {
     if (original.path.empty() || !LiesInside(original.path, NormalisedPath(installFolder))) return;
     StepScope step(kStep);
     const std::wstring moved = ExeFolder() + L"\\original-" + FileNameOf(original.path);
+    // From here the list of installed programs starts the copy: should the run be cut short, the
+    // person can still finish it from there.
+    const EntryValues before = RenameProgramInEntry(original.path, ExePath());
     if (!::MoveFileExW(original.path.c_str(), moved.c_str(), 0)) {
-        Record(ItemKind::HandOver, original.path, Outcome::Failed, ::GetLastError(), KeptBy::None,
+        const DWORD error = ::GetLastError();
+        PutBack(before);
+        Record(ItemKind::HandOver, original.path, Outcome::Failed, error, KeptBy::None,
                L"not moved out of the install folder");
         return;
     }
+    for (const auto& [name, command] : before)
+        Record(ItemKind::Value, std::wstring(TarnilSet::kUninstallEntry) + L"\\" + name, Outcome::Done, 0, KeptBy::None,
+               L"starts the private copy " + ExePath() + L" while the removal runs");
     // The sweeper removes it with the folder; a read-only file would stay.
     ::SetFileAttributesW(moved.c_str(), FILE_ATTRIBUTE_NORMAL);
     Record(ItemKind::File, original.path, Outcome::Removed, 0, KeptBy::None,
            L"moved to " + moved + L" while it runs; goes with that folder");
 }
 
+bool FinishCutShortRun() {
+    const std::wstring folder = ExeFolder();
+    const std::wstring name = folder.substr(folder.find_last_of(L'\\') + 1);
+    if (name.rfind(L"TaUnInst-", 0) != 0 || !EntryStarts(ExePath())) return false;
+    HandedOverFrom().finishesCutShortRun = true;
+    StepScope step(kStep);
+    Record(ItemKind::HandOver, ExePath(), Outcome::Done, 0, KeptBy::None,
+           L"finishes a removal that was cut short after its hand-over; " + folder + L" goes at the end");
+    return true;
+}
+
 void ArrangePrivateFolderRemoval() {
     const Original& original = HandedOverFrom();
-    if (original.path.empty()) return;
+    if (original.path.empty() && !original.finishesCutShortRun) return;
     StepScope step(kStep);
     const std::wstring folder = ExeFolder();
     const DWORD error = StartFolderSweeper(folder, original.process.get());

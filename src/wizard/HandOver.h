@@ -2,7 +2,8 @@
 // The hand-over. Windows starts the uninstaller from where the product's uninstall entry names
 // it, inside the install folder it is about to remove, and a running program cannot delete its
 // own file. So a program that sits there copies itself into a private folder under the temporary
-// folder, lets the copy run the whole removal and answers the copy's exit code: the process that
+// folder (or at the root of its own volume, where the temporary folder lies on another), lets the
+// copy run the whole removal and answers the copy's exit code: the process that
 // was started is the one that answers, and it ends only when the run is over.
 //
 // The copy moves the original's file out of the install folder when the removal reaches that
@@ -29,14 +30,20 @@ std::optional<int> RunFromPrivateCopy(const std::vector<std::wstring>& arguments
 bool AcceptHandOver(const CommandLine& options);
 
 // Moves the original's file into the private folder when it lies inside installFolder; the
-// removal then finds the install folder without it. Does nothing in a run that was not handed
+// removal then finds the install folder without it, and the uninstall entry starts the copy. Does nothing in a run that was not handed
 // over. When the file cannot be moved it stays where it is, for the removal to meet as any
 // file in use.
 void MoveOriginalOutOf(const std::wstring& installFolder);
 
-// At the end of a handed-over run: starts the sweeper that removes the private folder once the
-// copy and the original have ended. When no sweeper can be started, the folder's files and the
-// folder are scheduled for deletion at the next restart instead. Does nothing in other runs.
+// A run cut short after its hand-over leaves the list of installed programs starting its private
+// copy. Started from there, this run finishes that removal: true when it runs from such a private
+// folder ("TaUnInst-...") and the uninstall entry starts this very file. That folder then goes
+// at the end, as after a hand-over.
+bool FinishCutShortRun();
+
+// At the end of a handed-over run, or of one that finishes a run cut short: starts the sweeper that removes the private folder once the
+// copy and the original have ended. When no sweeper can be started, the folder is cleared at
+// once, what still runs moved aside for the restart. Does nothing in other runs.
 void ArrangePrivateFolderRemoval();
 
 }  // namespace ta

@@ -80,6 +80,7 @@ int RunUninstaller(const std::wstring& arguments) {
             Shell().EndProgram(*code);
             return *code;
         }
+        FinishCutShortRun();
     }
     // From here the record streams: the log grows as the removal goes, and memory does not.
     Attempt(L"WriteRemovalLog", [] { StartRemovalLog(); });

@@ -778,6 +778,58 @@ TEST(UnattendedRemoval, ARunKilledWhileAComponentHangsLeavesItsStepInTheLog) {
     EXPECT_TRUE(AnyLine(LogLines(logs.Log()), L"\tRemoveBrowserHelper\t"));
 }
 
+// The program a command line starts: quoted, or up to the first blank.
+std::wstring ProgramIn(const std::wstring& command) {
+    if (!command.empty() && command[0] == L'"') return command.substr(1, command.find(L'"', 1) - 1);
+    return command.substr(0, command.find(L' '));
+}
+
+// A deployment tool kills the whole run, the original and its private copy, after the original's
+// file has left the install folder: the list of installed programs still starts a program, which
+// finishes the removal. Afterwards nothing of the product, nor of either run, remains.
+TEST(UnattendedRemoval, ARunKilledAfterTheHandOverIsFinishedFromTheUninstallEntry) {
+    InstalledProduct product;
+    PendingRestartList pendingList;  // put back as it was
+    DamagedHelper helper(L"ta_regdll_block.dll");  // its entry point hangs: the moment to kill
+    LogFolder logs;
+    const std::wstring entry = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tarnil";
+    const std::wstring inside = product.Folder() + L"\\TaUnInst.exe";
+    ASSERT_TRUE(::CopyFileW((ExeFolder() + L"\\TaUnInst.exe").c_str(), inside.c_str(), FALSE));
+    ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, entry, L"UninstallString", L"\"" + inside + L"\""));
+    wchar_t path[MAX_PATH + 1] = {};
+    std::wstring temp(path, ::GetTempPathW(MAX_PATH + 1, path));
+    if (!temp.empty()) temp.pop_back();  // its "\\"
+    const auto copiesBefore = NamesIn(temp, L"TaUnInst-");
+    {
+        Uninstaller program(L"/S /log=\"" + logs.Log() + L"\"", false, L"\"" + inside + L"\"");
+        ASSERT_TRUE(program.Started());
+        ASSERT_TRUE(test::WaitUntil([&] {
+            return Contents(helper.File() + L".log").find("DllUnregisterServer") != std::string::npos;
+        })) << "the entry point was called";
+        ASSERT_EQ(::GetFileAttributesW(inside.c_str()), INVALID_FILE_ATTRIBUTES) << "the original left the folder";
+        const std::wstring copy = ProgramIn(ReadString(HKEY_LOCAL_MACHINE, entry, L"UninstallString").value_or(L""));
+        EXPECT_NE(copy, inside);
+        EXPECT_EQ(EndProcessesRunning(copy), 1);
+        KernelHandle original(::OpenProcess(PROCESS_TERMINATE, FALSE, program.Pid()));
+        ::TerminateProcess(original.get(), 1);
+        EXPECT_NE(program.WaitForExit(kWait), static_cast<DWORD>(STILL_ACTIVE));
+    }
+    // The helper is in order again for the second run, which starts as the list starts it.
+    ASSERT_TRUE(::CopyFileW((ExeFolder() + L"\\ta_regdll.dll").c_str(), helper.File().c_str(), FALSE));
+    const std::wstring command = ReadString(HKEY_LOCAL_MACHINE, entry, L"UninstallString").value_or(L"");
+    ASSERT_NE(::GetFileAttributesW(ProgramIn(command).c_str()), INVALID_FILE_ATTRIBUTES);
+    bool showedWindow = true;
+    EXPECT_EQ(RunUnattended(L"/S /log=\"" + logs.Log() + L"\"", showedWindow, command), 0u);
+
+    EXPECT_EQ(product.FilesLeft(), 0);
+    EXPECT_EQ(::GetFileAttributesW(product.Folder().c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kProductKey));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, entry));
+    EXPECT_TRUE(pendingList.AddedSinceStart().empty());
+    // Both runs' private folders go once the second run has ended.
+    EXPECT_TRUE(test::WaitUntil([&] { return NamesIn(temp, L"TaUnInst-") == copiesBefore; }));
+}
+
 // A viewer, a backup or a scanner holds the debug log: the removal is whole all the same, in the
 // wizard and unattended, and the log says why the trace is missing.
 TEST(UnattendedRemoval, ADebugLogHeldByAnotherProgramCostsTheRemovalNothing) {
