@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/RemovalRecord.h"
+#include "record/RemovalRecord.h"
 #include "removal/CreateShortCut.h"
 #include "support/Profiles.h"
 

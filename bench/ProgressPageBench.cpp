@@ -22,15 +22,15 @@
 #include <thread>
 #include <vector>
 
-#include "platform/AppShell.h"
 #include "BareRemoval.h"
+#include "platform/AppShell.h"
 #include "platform/Handles.h"
-#include "platform/Page.h"
-#include "platform/Picture.h"
-#include "platform/RemovalRun.h"
-#include "platform/RemovalRecord.h"
+#include "record/RemovalRecord.h"
+#include "run/RemovalRun.h"
+#include "run/RunOutcome.h"
+#include "ui/Page.h"
+#include "ui/Picture.h"
 #include "wizard/DelFinish.h"
-#include "wizard/RunOutcome.h"
 #include "wizard/frmAutoFileDel.h"
 
 namespace {

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "controls/progressbar/ucProgressBar.h"
 #include "BareRemoval.h"
+#include "controls/progressbar/ucProgressBar.h"
 #include "platform/Handles.h"
 #include "removal/RemovalSteps.h"
 

@@ -17,8 +17,8 @@
 #include <vector>
 
 #include "controls/progressbar/ucProgressBar.h"
+#include "fs/FileRemoval.h"
 #include "platform/Handles.h"
-#include "removal/FileRemoval.h"
 
 namespace {
 

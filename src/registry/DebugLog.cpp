@@ -2,10 +2,10 @@
 
 #include <windows.h>
 
+#include "fs/FileRewrite.h"
 #include "platform/AppShell.h"
-#include "platform/FileRewrite.h"
-#include "platform/RemovalRecord.h"
 #include "platform/Text.h"
+#include "record/RemovalRecord.h"
 
 namespace Regset {
 namespace {

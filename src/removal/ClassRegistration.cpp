@@ -6,10 +6,10 @@
 #include <utility>
 #include <vector>
 
+#include "fs/FinalPath.h"
 #include "platform/Handles.h"
-#include "platform/FinalPath.h"
-#include "platform/RemovalRecord.h"
 #include "platform/Text.h"
+#include "record/RemovalRecord.h"
 #include "removal/mRegistery.h"
 
 namespace ta {

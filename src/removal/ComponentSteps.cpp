@@ -5,16 +5,16 @@
 #include <string>
 #include <string_view>
 
+#include "fs/OrdinaryFile.h"
 #include "platform/AppError.h"
-#include "platform/ContinueOnError.h"
-#include "platform/OrdinaryFile.h"
-#include "platform/RemovalRun.h"
-#include "platform/RemovalRecord.h"
 #include "platform/Text.h"
+#include "record/ContinueOnError.h"
+#include "record/RemovalRecord.h"
 #include "registry/Regset.h"
 #include "removal/ClassRegistration.h"
-#include "removal/RemovalSteps.h"
 #include "removal/RegSvr32.h"
+#include "removal/RemovalSteps.h"
+#include "run/RemovalRun.h"
 
 namespace ta {
 namespace {

@@ -3,11 +3,11 @@
 #include <functional>
 #include <string>
 
-#include "platform/ContinueOnError.h"
-#include "platform/FinalPath.h"
-#include "platform/OrdinaryFile.h"
+#include "fs/FileRemoval.h"
+#include "fs/FinalPath.h"
+#include "fs/OrdinaryFile.h"
+#include "record/ContinueOnError.h"
 #include "registry/Regset.h"
-#include "removal/FileRemoval.h"
 #include "removal/UserProfiles.h"
 
 namespace CreateShortCut {

@@ -1,7 +1,7 @@
 #include "removal/DeletionPool.h"
 
-#include "platform/ContinueOnError.h"
-#include "removal/FileRemoval.h"
+#include "fs/FileRemoval.h"
+#include "record/ContinueOnError.h"
 
 namespace ta {
 

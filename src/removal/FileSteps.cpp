@@ -7,12 +7,12 @@
 #include <limits>
 #include <vector>
 
-#include "platform/ContinueOnError.h"
+#include "fs/FileRemoval.h"
+#include "fs/OrdinaryFile.h"
 #include "platform/Handles.h"
-#include "platform/OrdinaryFile.h"
 #include "platform/Text.h"
+#include "record/ContinueOnError.h"
 #include "removal/DeletionPool.h"
-#include "removal/FileRemoval.h"
 #include "removal/RemovalSteps.h"
 
 namespace ta {

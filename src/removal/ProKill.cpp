@@ -5,8 +5,8 @@
 
 #include <algorithm>
 
-#include "platform/RemovalRecord.h"
 #include "platform/Text.h"
+#include "record/RemovalRecord.h"
 #include "removal/CloseRequest.h"
 
 namespace ProKill {

@@ -1,9 +1,9 @@
 // TarnilSet: stopping the product's processes and the applications it is loaded into.
 #include <windows.h>
 
-#include "platform/ContinueOnError.h"
-#include "platform/RemovalRecord.h"
 #include "platform/Text.h"
+#include "record/ContinueOnError.h"
+#include "record/RemovalRecord.h"
 #include "registry/Regset.h"
 #include "removal/ProKill.h"
 #include "removal/TarnilSet.h"

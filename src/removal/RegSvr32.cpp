@@ -4,10 +4,10 @@
 #include <atomic>
 #include <cwchar>
 
+#include "fs/OrdinaryFile.h"
 #include "platform/Handles.h"
-#include "platform/OrdinaryFile.h"
-#include "platform/RemovalRecord.h"
 #include "platform/Text.h"
+#include "record/RemovalRecord.h"
 
 namespace RegSvr32 {
 namespace {

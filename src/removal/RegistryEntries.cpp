@@ -1,6 +1,6 @@
 // TarnilSet: the product's registry data.
-#include "platform/ContinueOnError.h"
-#include "platform/RemovalRecord.h"
+#include "record/ContinueOnError.h"
+#include "record/RemovalRecord.h"
 #include "registry/Regset.h"
 #include "removal/TarnilSet.h"
 #include "removal/mRegistery.h"

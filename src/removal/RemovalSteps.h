@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/RemovalRun.h"
 #include "removal/RemovalProgress.h"
+#include "run/RemovalRun.h"
 
 namespace ta {
 

@@ -4,10 +4,10 @@
 
 #include <cwchar>
 
-#include "platform/PrivateFolder.h"
+#include "fs/PrivateFolder.h"
 #include "platform/Privileges.h"
-#include "platform/RemovalRecord.h"
 #include "platform/Text.h"
+#include "record/RemovalRecord.h"
 
 namespace UserProfiles {
 namespace {

@@ -1,7 +1,7 @@
 #include "removal/mRegistery.h"
 
 #include "platform/Handles.h"
-#include "platform/RemovalRecord.h"
+#include "record/RemovalRecord.h"
 #include "registry/Regset.h"
 
 namespace mRegistery {

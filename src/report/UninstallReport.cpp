@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/RemovalRecord.h"
+#include "record/RemovalRecord.h"
 #include "report/SoapClient.h"
 #include "report/SoapError.h"
 

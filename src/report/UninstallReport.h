@@ -1,7 +1,7 @@
 #pragma once
 // Tells the product's web service that this installation was removed.
 
-#include "platform/RemovalRun.h"
+#include "run/RemovalRun.h"
 
 namespace ta {
 

@@ -1,9 +1,10 @@
 #include "wizard/DelFinish.h"
 
 #include "platform/AppShell.h"
-#include "platform/ContinueOnError.h"
+#include "record/ContinueOnError.h"
 #include "report/UninstallReport.h"
-#include "wizard/RunOutcome.h"
+#include "run/RunOutcome.h"
+#include "wizard/HandOver.h"
 #include "wizard/Un_Start.h"
 #include "wizard/frmAutoFileDel.h"
 

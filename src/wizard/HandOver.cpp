@@ -3,20 +3,20 @@
 #include <windows.h>
 #include <cwchar>
 
+#include "fs/FileRemoval.h"
+#include "fs/FinalPath.h"
+#include "fs/PrivateFolder.h"
 #include "platform/AppShell.h"
 #include "platform/ChildEnvironment.h"
-#include "platform/ContinueOnError.h"
-#include "platform/FinalPath.h"
 #include "platform/Handles.h"
-#include "platform/PrivateFolder.h"
-#include "platform/RemovalRecord.h"
 #include "platform/Text.h"
+#include "record/ContinueOnError.h"
+#include "record/RemovalRecord.h"
 #include "registry/Regset.h"
-#include "removal/FileRemoval.h"
 #include "removal/TarnilSet.h"
+#include "run/RunOutcome.h"
 #include "wizard/FolderSweeper.h"
 #include "wizard/InstallGuard.h"
-#include "wizard/RunOutcome.h"
 #include "wizard/UninstallEntry.h"
 
 namespace ta {
@@ -278,6 +278,11 @@ void ArrangePrivateFolderRemoval() {
     }
     Record(ItemKind::HandOver, folder, Outcome::Failed, error, KeptBy::None, L"no sweeper started");
     ClearWithoutSweeper(folder);
+}
+
+void EndRun(int exitCode) {
+    Attempt(kStep, [] { ArrangePrivateFolderRemoval(); });
+    FinishRun(exitCode);
 }
 
 }  // namespace ta

@@ -46,4 +46,8 @@ bool FinishCutShortRun();
 // once, what still runs moved aside for the restart. Does nothing in other runs.
 void ArrangePrivateFolderRemoval();
 
+// Every way out of the program: the private folder's removal arranged, then the removal log
+// ended and the program ended with exitCode (FinishRun).
+void EndRun(int exitCode);
+
 }  // namespace ta

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "platform/FinalPath.h"
+#include "fs/FinalPath.h"
 #include "platform/Text.h"
 
 namespace ta {

@@ -1,7 +1,7 @@
 #include "wizard/PageWorker.h"
 
-#include "platform/ContinueOnError.h"
-#include "platform/HandleWatch.h"
+#include "record/ContinueOnError.h"
+#include "ui/HandleWatch.h"
 
 namespace ta {
 

@@ -2,15 +2,15 @@
 
 #include <string>
 
-#include "platform/ContinueOnError.h"
+#include "record/ContinueOnError.h"
 #include "registry/Regset.h"
 #include "removal/CreateShortCut.h"
 #include "removal/RemovalSteps.h"
 #include "removal/TarnilSet.h"
 #include "report/UninstallReport.h"
+#include "run/RunOutcome.h"
 #include "wizard/HandOver.h"
 #include "wizard/InstallGuard.h"
-#include "wizard/RunOutcome.h"
 #include "wizard/Startup.h"
 
 namespace ta {

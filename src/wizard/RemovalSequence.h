@@ -3,8 +3,8 @@
 // takes the run it acts on; the progress page's steps also tell a progress what they do.
 #include <functional>
 
-#include "platform/RemovalRun.h"
 #include "removal/RemovalProgress.h"
+#include "run/RemovalRun.h"
 
 namespace ta {
 

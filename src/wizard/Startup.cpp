@@ -5,17 +5,17 @@
 #include <optional>
 #include <vector>
 
+#include "fs/FinalPath.h"
 #include "platform/AppShell.h"
-#include "platform/ContinueOnError.h"
-#include "platform/FinalPath.h"
-#include "platform/Page.h"
-#include "platform/RemovalRecord.h"
+#include "record/ContinueOnError.h"
+#include "record/RemovalRecord.h"
 #include "registry/Regset.h"
 #include "removal/TarnilSet.h"
+#include "run/RunOutcome.h"
+#include "ui/Page.h"
 #include "wizard/CommandLine.h"
 #include "wizard/HandOver.h"
 #include "wizard/RemovalSequence.h"
-#include "wizard/RunOutcome.h"
 #include "wizard/Un_Start.h"
 
 namespace ta {

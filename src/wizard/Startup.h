@@ -2,7 +2,7 @@
 // Start-up of the program and the values it prepares for the run.
 #include <string>
 
-#include "platform/RemovalRun.h"
+#include "run/RemovalRun.h"
 
 namespace ta {
 

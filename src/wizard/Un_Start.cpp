@@ -1,11 +1,12 @@
 #include "wizard/Un_Start.h"
 
 #include "platform/AppShell.h"
-#include "platform/ContinueOnError.h"
-#include "platform/ResourceIds.h"
+#include "record/ContinueOnError.h"
 #include "removal/TarnilSet.h"
+#include "run/RunOutcome.h"
+#include "ui/ResourceIds.h"
+#include "wizard/HandOver.h"
 #include "wizard/RemovalSequence.h"
-#include "wizard/RunOutcome.h"
 #include "wizard/Startup.h"
 #include "wizard/frmAutoFileDel.h"
 

@@ -1,6 +1,6 @@
 #include "wizard/UninstallEntry.h"
 
-#include "platform/FinalPath.h"
+#include "fs/FinalPath.h"
 #include "platform/Text.h"
 #include "registry/Regset.h"
 #include "removal/TarnilSet.h"

@@ -3,8 +3,8 @@
 // the grey separator above the buttons and the three button places.
 #include <memory>
 
-#include "platform/Page.h"
-#include "platform/RemovalRun.h"
+#include "run/RemovalRun.h"
+#include "ui/Page.h"
 
 namespace ta {
 

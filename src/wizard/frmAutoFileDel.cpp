@@ -1,10 +1,10 @@
 #include "wizard/frmAutoFileDel.h"
 
 #include "platform/ComPtr.h"
-#include "platform/ContinueOnError.h"
-#include "platform/Twips.h"
+#include "record/ContinueOnError.h"
 #include "registry/Regset.h"
 #include "removal/TarnilSet.h"
+#include "ui/Twips.h"
 #include "wizard/DelFinish.h"
 #include "wizard/RemovalSequence.h"
 #include "wizard/Un_Start.h"

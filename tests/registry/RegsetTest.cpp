@@ -5,8 +5,8 @@
 
 #include "platform/AppError.h"
 #include "platform/Handles.h"
-#include "platform/RemovalRecord.h"
 #include "platform/Text.h"
+#include "record/RemovalRecord.h"
 #include "registry/DebugLog.h"
 #include "registry/Regset.h"
 #include "support/ScriptedShell.h"

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
-#include "platform/AppError.h"
-#include "platform/RemovalRecord.h"
-#include "platform/Text.h"
-#include "support/TestRegistry.h"
 #include "FileTestKit.h"
 #include "FixturePrograms.h"
+#include "platform/AppError.h"
+#include "platform/Text.h"
+#include "record/RemovalRecord.h"
+#include "support/TestRegistry.h"
 
 namespace {
 

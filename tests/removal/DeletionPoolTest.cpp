@@ -6,9 +6,9 @@
 #include <set>
 #include <thread>
 
+#include "fs/FileRemoval.h"
 #include "platform/AppError.h"
 #include "removal/DeletionPool.h"
-#include "removal/FileRemoval.h"
 
 namespace {
 

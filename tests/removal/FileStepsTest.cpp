@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <limits>
 
-#include "platform/FinalPath.h"
-#include "platform/RemovalRecord.h"
+#include "fs/FileRemoval.h"
+#include "fs/FinalPath.h"
+#include "fs/RestartDeletions.h"
 #include "platform/Text.h"
-#include "removal/FileRemoval.h"
+#include "record/RemovalRecord.h"
 #include "removal/FileTestKit.h"
 #include "removal/FixturePrograms.h"
-#include "removal/RestartDeletions.h"
 #include "support/PendingRestartList.h"
 #include "support/TestRegistry.h"
 #include "wizard/InstallGuard.h"

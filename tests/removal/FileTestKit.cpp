@@ -1,7 +1,7 @@
 #include "removal/FileTestKit.h"
 
+#include "fs/FileRemoval.h"
 #include "platform/Handles.h"
-#include "removal/FileRemoval.h"
 #include "support/UnixLinks.h"
 #include "support/WinePaths.h"
 

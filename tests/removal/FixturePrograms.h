@@ -6,9 +6,9 @@
 
 #include <string>
 
+#include "FileTestKit.h"
 #include "platform/AppShell.h"
 #include "platform/Handles.h"
-#include "FileTestKit.h"
 
 namespace ta::test::fixtures {
 

@@ -6,15 +6,15 @@
 #include <optional>
 #include <vector>
 
+#include "FixturePrograms.h"
 #include "platform/AppShell.h"
-#include "platform/RemovalRecord.h"
 #include "platform/Text.h"
+#include "record/RemovalRecord.h"
 #include "removal/CloseRequest.h"
 #include "removal/ProKill.h"
 #include "removal/TarnilSet.h"
+#include "run/RunOutcome.h"
 #include "support/TestRegistry.h"
-#include "wizard/RunOutcome.h"
-#include "FixturePrograms.h"
 
 namespace {
 

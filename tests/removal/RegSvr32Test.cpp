@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "removal/RegSvr32.h"
 #include "FixturePrograms.h"
+#include "removal/RegSvr32.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 
 #include <optional>
 
-#include "platform/RemovalRecord.h"
 #include "platform/Text.h"
+#include "record/RemovalRecord.h"
 #include "removal/CreateShortCut.h"
 #include "removal/FileTestKit.h"
 #include "support/Profiles.h"

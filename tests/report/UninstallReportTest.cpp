@@ -2,11 +2,11 @@
 
 #include "RecordedRequests.h"
 #include "platform/AppError.h"
-#include "platform/RemovalRun.h"
-#include "platform/RemovalRecord.h"
 #include "platform/Text.h"
+#include "record/RemovalRecord.h"
 #include "report/SoapClient.h"
 #include "report/UninstallReport.h"
+#include "run/RemovalRun.h"
 #include "support/ReportService.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "support/UnixLinks.h"
 
-#include "platform/FinalPath.h"
+#include "fs/FinalPath.h"
 #include "platform/Handles.h"
 #include "platform/Text.h"
 #include "support/WinePaths.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/FinalPath.h"
+#include "fs/FinalPath.h"
 #include "wizard/CommandLine.h"
 #include "wizard/InstallGuard.h"
 

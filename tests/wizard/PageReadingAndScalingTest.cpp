@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "platform/ComPtr.h"
-#include "platform/Page.h"
 #include "platform/Text.h"
-#include "platform/Twips.h"
+#include "ui/Page.h"
+#include "ui/Twips.h"
 #include "wizard/DelFinish.h"
 #include "wizard/Un_Start.h"
 #include "wizard/WizardTestSupport.h"

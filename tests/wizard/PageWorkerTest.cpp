@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "platform/Page.h"
+#include "ui/Page.h"
 #include "wizard/PageWorker.h"
 
 namespace ta {

@@ -8,9 +8,9 @@
 
 #include "platform/AppShell.h"
 #include "platform/Handles.h"
-#include "platform/Picture.h"
-#include "platform/ResourceIds.h"
-#include "platform/Twips.h"
+#include "ui/Picture.h"
+#include "ui/ResourceIds.h"
+#include "ui/Twips.h"
 
 namespace ta {
 namespace {

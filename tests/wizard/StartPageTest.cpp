@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "platform/Page.h"
-#include "platform/Twips.h"
 #include "support/TestRegistry.h"
+#include "ui/Page.h"
+#include "ui/Twips.h"
 #include "wizard/DelFinish.h"
 #include "wizard/Startup.h"
 #include "wizard/Un_Start.h"
@@ -25,17 +25,6 @@ protected:
     }
     void Click(Page& page, int index) { ::SendMessageW(page.Command1(index)->hWnd(), BM_CLICK, 0, 0); }
 };
-
-TEST(TwipsTest, ConvertAtTheRealResolution) {
-    EXPECT_EQ(TwipsToPixels(7050, 96), 470);
-    EXPECT_EQ(TwipsToPixels(4700, 96), 313);
-    EXPECT_EQ(TwipsToPixels(15, 96), 1);
-    EXPECT_EQ(TwipsToPixels(7050, 120), 588);
-    EXPECT_EQ(TwipsToPixels(4700, 144), 470);
-    EXPECT_EQ(HimetricToPixels(12144, 96), 459);
-    EXPECT_EQ(HimetricToPixels(1402, 96), 53);
-    EXPECT_EQ(PointsToFontHeight(9, 96), -12);
-}
 
 TEST_F(StartPageTest, LooksAsStored) {
     Un_Start& page = ShowStartPage();

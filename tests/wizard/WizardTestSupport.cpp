@@ -1,9 +1,9 @@
 #include "wizard/WizardTestSupport.h"
 
 #include "platform/AppShell.h"
-#include "platform/Page.h"
-#include "platform/Picture.h"
 #include "support/TestRegistry.h"
+#include "ui/Page.h"
+#include "ui/Picture.h"
 
 namespace ta::test {
 namespace {

@@ -7,7 +7,7 @@
 #include <functional>
 #include <optional>
 
-#include "platform/RemovalRun.h"
+#include "run/RemovalRun.h"
 #include "support/ScriptedShell.h"
 
 namespace ta::test {

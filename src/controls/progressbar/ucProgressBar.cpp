@@ -3,8 +3,8 @@
 #include "controls/bitmap/pcDibSection.h"
 #include "controls/progressbar/ProgressGeometry.h"
 #include "platform/AppError.h"
-#include "platform/ContinueOnError.h"
-#include "platform/Twips.h"
+#include "record/ContinueOnError.h"
+#include "ui/Twips.h"
 
 namespace ta {
 namespace {

@@ -29,8 +29,8 @@
 #include "controls/bitmap/pcMemDC.h"
 #include "controls/progressbar/HostObjects.h"
 #include "controls/progressbar/PropertyBag.h"
-#include "platform/ControlAccessible.h"
 #include "platform/Handles.h"
+#include "ui/ControlAccessible.h"
 
 namespace ta {
 

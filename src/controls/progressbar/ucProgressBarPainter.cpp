@@ -5,10 +5,10 @@
 #include <cmath>
 
 #include "controls/progressbar/ProgressGeometry.h"
-#include "platform/ContinueOnError.h"
 #include "platform/Handles.h"
 #include "platform/SystemLibrary.h"
 #include "platform/Text.h"
+#include "record/ContinueOnError.h"
 
 namespace ta {
 namespace {

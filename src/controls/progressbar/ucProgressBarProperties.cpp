@@ -1,7 +1,7 @@
 #include "controls/progressbar/ucProgressBar.h"
 
-#include "platform/Picture.h"
-#include "platform/Twips.h"
+#include "ui/Picture.h"
+#include "ui/Twips.h"
 
 namespace ta {
 namespace {

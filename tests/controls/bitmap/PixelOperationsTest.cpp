@@ -4,8 +4,8 @@
 #include <functional>
 #include <vector>
 
-#include "controls/bitmap/pcDibSection.h"
 #include "controls/bitmap/DibPixels.h"
+#include "controls/bitmap/pcDibSection.h"
 #include "platform/AppError.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/OrdinaryFile.h"
+#include "fs/OrdinaryFile.h"
 
 #include <windows.h>
 

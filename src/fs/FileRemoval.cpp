@@ -1,10 +1,10 @@
-#include "removal/FileRemoval.h"
+#include "fs/FileRemoval.h"
 
 #include <optional>
 
+#include "fs/RestartDeletions.h"
 #include "platform/Handles.h"
 #include "platform/Text.h"
-#include "removal/RestartDeletions.h"
 
 namespace ta {
 namespace {

@@ -1,8 +1,8 @@
-#include "platform/PageList.h"
+#include "ui/PageList.h"
 
 #include <algorithm>
 
-#include "platform/Page.h"
+#include "ui/Page.h"
 
 namespace ta {
 namespace {

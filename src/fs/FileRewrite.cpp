@@ -1,9 +1,9 @@
-#include "platform/FileRewrite.h"
+#include "fs/FileRewrite.h"
 
 #include <optional>
 
-#include "platform/FinalPath.h"
-#include "platform/RemovalRecord.h"
+#include "fs/FinalPath.h"
+#include "record/RemovalRecord.h"
 
 namespace ta {
 namespace {

@@ -14,9 +14,9 @@
 // Geometry is kept in twips and laid out at the page's DPI: the DPI of its monitor when the page
 // is created, and again whenever the system moves it to a monitor of another DPI.
 //
-// This header brings what a page's author needs: the controls (platform/PageControls.h), the
-// composed painting (platform/PageCanvas.h), the list of pages (platform/PageList.h) and the
-// message loop (platform/MessageLoop.h).
+// This header brings what a page's author needs: the controls (ui/PageControls.h), the
+// composed painting (ui/PageCanvas.h), the list of pages (ui/PageList.h) and the
+// message loop (ui/MessageLoop.h).
 #include <windows.h>
 
 #include <memory>
@@ -24,10 +24,10 @@
 #include <vector>
 
 #include "platform/Handles.h"
-#include "platform/MessageLoop.h"
-#include "platform/PageCanvas.h"
-#include "platform/PageControls.h"
-#include "platform/PageList.h"
+#include "ui/MessageLoop.h"
+#include "ui/PageCanvas.h"
+#include "ui/PageControls.h"
+#include "ui/PageList.h"
 
 namespace ta {
 

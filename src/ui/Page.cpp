@@ -1,9 +1,9 @@
-#include "platform/Page.h"
+#include "ui/Page.h"
 
 #include "platform/AppShell.h"
-#include "platform/ContinueOnError.h"
-#include "platform/ResourceIds.h"
-#include "platform/Twips.h"
+#include "record/ContinueOnError.h"
+#include "ui/ResourceIds.h"
+#include "ui/Twips.h"
 
 namespace ta {
 namespace {

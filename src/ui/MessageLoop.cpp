@@ -1,7 +1,7 @@
-#include "platform/MessageLoop.h"
+#include "ui/MessageLoop.h"
 
-#include "platform/HandleWatch.h"
-#include "platform/Page.h"
+#include "ui/HandleWatch.h"
+#include "ui/Page.h"
 
 namespace ta {
 

@@ -1,12 +1,12 @@
-#include "platform/PageCanvas.h"
+#include "ui/PageCanvas.h"
 
 #include <commctrl.h>
 
 #include <algorithm>
 
-#include "platform/ContinueOnError.h"
-#include "platform/Page.h"
 #include "platform/SystemLibrary.h"
+#include "record/ContinueOnError.h"
+#include "ui/Page.h"
 
 namespace ta {
 namespace {

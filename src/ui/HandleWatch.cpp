@@ -1,4 +1,4 @@
-#include "platform/HandleWatch.h"
+#include "ui/HandleWatch.h"
 
 #include <algorithm>
 #include <utility>

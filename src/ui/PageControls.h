@@ -1,14 +1,14 @@
 #pragma once
 // The controls a page is built of: labels, pictures, lines, buttons, text boxes and timers. Each
 // keeps its geometry in twips and asks its page for the pixels at the page's DPI; labels, pictures
-// and lines are painted by the page (platform/PageCanvas.h), the others are child windows.
+// and lines are painted by the page (ui/PageCanvas.h), the others are child windows.
 #include <windows.h>
 
 #include <memory>
 #include <string>
 
 #include "platform/Handles.h"
-#include "platform/Picture.h"
+#include "ui/Picture.h"
 
 namespace ta {
 

@@ -1,4 +1,4 @@
-#include "platform/ControlAccessible.h"
+#include "ui/ControlAccessible.h"
 
 #include "platform/SystemLibrary.h"
 

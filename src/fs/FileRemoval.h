@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "platform/FinalPath.h"
-#include "platform/RemovalRecord.h"
+#include "fs/FinalPath.h"
+#include "record/RemovalRecord.h"
 
 namespace ta {
 

@@ -1,9 +1,9 @@
-#include "platform/PageControls.h"
+#include "ui/PageControls.h"
 
 #include <algorithm>
 
-#include "platform/Page.h"
-#include "platform/Twips.h"
+#include "ui/Page.h"
+#include "ui/Twips.h"
 
 namespace ta {
 

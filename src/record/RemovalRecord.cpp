@@ -1,4 +1,4 @@
-#include "platform/RemovalRecord.h"
+#include "record/RemovalRecord.h"
 
 #include <algorithm>
 #include <atomic>

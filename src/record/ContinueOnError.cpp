@@ -1,4 +1,4 @@
-#include "platform/ContinueOnError.h"
+#include "record/ContinueOnError.h"
 
 #include <new>
 #include <stdexcept>

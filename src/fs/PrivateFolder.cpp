@@ -1,4 +1,4 @@
-#include "platform/PrivateFolder.h"
+#include "fs/PrivateFolder.h"
 
 #include <objbase.h>
 #include <sddl.h>

@@ -1,11 +1,11 @@
-#include "removal/RestartDeletions.h"
+#include "fs/RestartDeletions.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "platform/FinalPath.h"
+#include "fs/FinalPath.h"
+#include "fs/PrivateFolder.h"
 #include "platform/Handles.h"
-#include "platform/PrivateFolder.h"
 #include "platform/Text.h"
 
 namespace ta {

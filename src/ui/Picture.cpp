@@ -1,10 +1,10 @@
-#include "platform/Picture.h"
+#include "ui/Picture.h"
 
 #include <cstdlib>
 #include <cstring>
 
 #include "platform/Handles.h"
-#include "platform/Twips.h"
+#include "ui/Twips.h"
 
 namespace ta {
 namespace {

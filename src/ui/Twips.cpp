@@ -1,4 +1,4 @@
-#include "platform/Twips.h"
+#include "ui/Twips.h"
 
 namespace ta {
 namespace {

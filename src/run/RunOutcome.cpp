@@ -1,4 +1,4 @@
-#include "wizard/RunOutcome.h"
+#include "run/RunOutcome.h"
 
 #include <windows.h>
 
@@ -7,14 +7,13 @@
 #include <memory>
 #include <unordered_map>
 
+#include "fs/FileRewrite.h"
 #include "platform/AppError.h"
 #include "platform/AppShell.h"
-#include "platform/ContinueOnError.h"
-#include "platform/FileRewrite.h"
 #include "platform/Handles.h"
 #include "platform/SlimLock.h"
 #include "platform/Text.h"
-#include "wizard/HandOver.h"
+#include "record/ContinueOnError.h"
 
 namespace ta {
 namespace {
@@ -258,8 +257,7 @@ void StartRemovalLog() {
     record->Stream(log.file.get());
 }
 
-void EndRun(int exitCode) {
-    Attempt(L"HandOver", [] { ArrangePrivateFolderRemoval(); });
+void FinishRun(int exitCode) {
     Attempt(L"WriteRemovalLog", [&] {
         if (!CurrentRequest().logPath.empty()) StartRemovalLog();
         RunLog& log = TheRunLog();

@@ -6,7 +6,7 @@
 #include <string>
 #include <utility>
 
-#include "platform/RemovalRecord.h"
+#include "record/RemovalRecord.h"
 
 namespace ta {
 

@@ -1,4 +1,4 @@
-#include "platform/FinalPath.h"
+#include "fs/FinalPath.h"
 
 #include <atomic>
 #include <vector>

@@ -3,7 +3,7 @@
 // the removal record, and the removal log, written as the run goes when one was asked for.
 #include <string>
 
-#include "platform/RemovalRecord.h"
+#include "record/RemovalRecord.h"
 
 namespace ta {
 
@@ -35,12 +35,13 @@ RunRequest& CurrentRequest();
 // stream to it from now on: the header first, then each entry's line as it is written. Without
 // a log path the record streams nowhere, keeping only what the run reads afterwards. A log that
 // cannot be opened changes nothing of the run: the log, with a line saying why, goes to
-// FallbackLogPath instead. Once per run; EndRun calls it when nothing did before.
+// FallbackLogPath instead. Once per run; FinishRun calls it when nothing did before.
 void StartRemovalLog();
 
 // Ends the log with the totals and exitCode (starting it first when it was asked for and not
-// started), then ends the program at once with exitCode.
-void EndRun(int exitCode);
+// started), then ends the program at once with exitCode. The wizard's EndRun does what a run
+// of its own has left to do first.
+void FinishRun(int exitCode);
 // "%TEMP%\TaUnInst removal.log".
 std::wstring FallbackLogPath();
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/RemovalRecord.h"
+#include "record/RemovalRecord.h"
 
 namespace ta {
 
