@@ -221,8 +221,8 @@ void RunPage(const std::wstring& root, int64_t total, int files, Totals& totals)
     ta::RemovalRun run;
     ta::RemovalRecord& record = run.record;
     ta::RecordingScope recording(record);
-    ta::CurrentRequest().logPath = log;
-    ta::StartRemovalLog();
+    run.request.logPath = log;
+    ta::StartRemovalLog(run);
     auto& page = ta::LoadPage<ta::frmAutoFileDel>(run);
     page.Timer1->Enabled(false);  // started at once below, not a second later
     page.Show();

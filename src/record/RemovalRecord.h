@@ -89,6 +89,12 @@ private:
 
 // The record of the current run: while a scope is alive, the steps of every thread write to its
 // record. Without one they record nothing.
+// It is the one thing the program keeps ambient, on purpose: about a hundred places deep in the
+// modules (deletions, the registry layer's trace, process ends, the report) say what became of an
+// item, and none of them needs the run for anything else; passing the run to each would put it
+// into interfaces that have nothing to do with it. Whatever else one step hands to a later one
+// (the install path, the request, the log, the shutdown's deadline) goes through the run or the
+// sequence that runs the steps, never through a global.
 class RecordingScope {
 public:
     explicit RecordingScope(RemovalRecord& record) noexcept;

@@ -107,7 +107,10 @@ bool IsTheProcessListed(HANDLE process, std::wstring_view name, const FILETIME& 
 ShutdownRound::ShutdownRound(ULONGLONG deadline)
     : deadline_(deadline ? deadline : ::GetTickCount64() + kRoundBoundMs) {}
 
-ShutdownRound::~ShutdownRound() { Finish(); }
+// A round whose step broke off before it finished still ends what it asked to close.
+ShutdownRound::~ShutdownRound() {
+    if (!asked_.empty()) Finish();
+}
 
 bool ShutdownRound::Stop(const std::wstring& name) {
     if (std::find(names_.begin(), names_.end(), name) == names_.end()) names_.push_back(name);

@@ -11,11 +11,6 @@
 namespace TarnilSet {
 namespace {
 
-// The message the tray program understands; registered anew on every notification.
-UINT trayMessage = 0;
-// When the latest shutdown round may wait no longer; the control process's second attempt
-// keeps to it, so that the whole shutdown stays within one round's bound.
-ULONGLONG shutdownDeadline = 0;
 
 constexpr wchar_t kTrayClass[] = L"ThunderRT6FormDC";
 constexpr wchar_t kTrayCaption[] = L"TarnilTray";
@@ -68,11 +63,11 @@ ListedApplications ParseProgramList(const std::wstring& value) {
     return listed;
 }
 
-void StopProductProcesses() {
+ULONGLONG StopProductProcesses() {
     // One round for all: every program with windows is asked in this order, then they all get
     // the same few seconds to close before what still runs is ended.
     ProKill::ShutdownRound round;
-    shutdownDeadline = round.Deadline();
+    const ULONGLONG deadline = round.Deadline();
     Stop(round, L"taagent.exe");
     Stop(round, L"tasuf.exe");
     ta::Attempt(L"NotifyTray", NotifyTray);
@@ -82,10 +77,12 @@ void StopProductProcesses() {
     // What the product is loaded into, or a service's recovery, starts its programs again the
     // moment they end; a program ended late in the round may have done so for one ended early.
     ta::Attempt(L"StopReturningProcesses", [&] { round.StopReturning(); });
+    return deadline;
 }
 
 void NotifyTray() {
-    trayMessage = ::RegisterWindowMessageW(L"30000");
+    // The message the tray program understands.
+    const UINT trayMessage = ::RegisterWindowMessageW(L"30000");
     if (const HWND tray = ::FindWindowW(kTrayClass, kTrayCaption); tray && trayMessage != 0) {
         const bool posted = ::PostMessageW(tray, trayMessage, kTrayShutdown, 0);
         const DWORD refused = posted ? 0 : ::GetLastError();
@@ -97,10 +94,11 @@ void NotifyTray() {
     ::Sleep(kTrayPauseMs);
 }
 
-void StopControlProcess() {
+void StopControlProcess(ULONGLONG roundDeadline) {
     // Its first attempt is already recorded; only a process still running is worth a line.
     if (ProKill::ProcessNotRunning(L"qxctl.exe")) return;
-    ProKill::ShutdownRound round(shutdownDeadline);
+    // Within the bound of the round before, so that the whole shutdown stays within one round's.
+    ProKill::ShutdownRound round(roundDeadline);
     round.Stop(L"qxctl.exe");
     round.Finish();
 }

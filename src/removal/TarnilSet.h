@@ -1,5 +1,7 @@
 #pragma once
 // The product-specific removal steps: which processes to stop and which registry data is ours.
+#include <windows.h>
+
 #include <string>
 #include <vector>
 
@@ -17,13 +19,14 @@ void RemoveRegistryEntries();
 
 // Stops the product's processes, notifies its tray program, and stops the applications listed
 // in the product key's "PROGRAM" value: all in one round, in which those with windows are asked
-// to close first and share one wait (see ProKill::ShutdownRound).
-void StopProductProcesses();
+// to close first and share one wait (see ProKill::ShutdownRound). Answers the round's deadline,
+// for StopControlProcess.
+ULONGLONG StopProductProcesses();
 // Posts the tray program its shutdown message, then waits 200 ms.
 void NotifyTray();
 // The start page's second attempt at the product's control process, within the bound of the
-// round before it.
-void StopControlProcess();
+// round before it: its deadline, as StopProductProcesses answered it (0: a round's bound from now).
+void StopControlProcess(ULONGLONG roundDeadline = 0);
 
 // The applications a "PROGRAM" value names ("alpha;beta;"), as executable names ("alpha.exe").
 // A value without ";" names one application, ended at once; otherwise each name closed by ";"

@@ -116,11 +116,6 @@ bool WaitsForRestart(const std::vector<RecordEntry>& entries) {
                        [](const RecordEntry& entry) { return entry.outcome == Outcome::PendingRestart; });
 }
 
-RunRequest& CurrentRequest() {
-    static RunRequest request;
-    return request;
-}
-
 namespace {
 
 std::string LogHeader(const std::wstring& switches) {
@@ -150,6 +145,8 @@ std::string LogTotals(const RemovalRecord& record, int exitCode) {
                   count(Outcome::Absent) + L" absent" + (nothing ? L" (nothing to remove)" : L"") + L"; exit code " +
                   std::to_wstring(exitCode) + L"\r\n");
 }
+
+}  // namespace
 
 // The removal log as the run writes it: opened once, never through a link, and fed the record's
 // lines as they come. They are gathered and written in pieces (when a piece is full, when a step
@@ -209,15 +206,7 @@ private:
     HANDLE timer_ = nullptr;
 };
 
-struct RunLog {
-    bool started = false;
-    std::wstring path;  // where it goes
-    std::unique_ptr<RemovalLogFile> file;
-};
-RunLog& TheRunLog() {
-    static RunLog log;
-    return log;
-}
+namespace {
 
 // The log at path, opened and begun; why it cannot be is recorded (as a link kept, or failed).
 std::unique_ptr<RemovalLogFile> OpenLog(const std::wstring& path, const std::wstring& switches, bool record) {
@@ -238,12 +227,15 @@ std::unique_ptr<RemovalLogFile> OpenLog(const std::wstring& path, const std::wst
 
 }  // namespace
 
-void StartRemovalLog() {
-    RunLog& log = TheRunLog();
-    RemovalRecord* record = CurrentRecord();
-    if (log.started || !record) return;
+RunLog::RunLog() = default;
+RunLog::~RunLog() = default;
+
+void StartRemovalLog(RemovalRun& run) {
+    RunLog& log = run.log;
+    RemovalRecord* record = &run.record;
+    if (log.started) return;
     log.started = true;
-    const RunRequest& request = CurrentRequest();
+    const RunRequest& request = run.request;
     if (!request.logPath.empty()) {
         log.path = request.logPath;
         log.file = OpenLog(log.path, request.switches, true);
@@ -257,15 +249,16 @@ void StartRemovalLog() {
     record->Stream(log.file.get());
 }
 
-void FinishRun(int exitCode) {
+void FinishRun(RemovalRun& run, int exitCode) {
     Attempt(L"WriteRemovalLog", [&] {
-        if (!CurrentRequest().logPath.empty()) StartRemovalLog();
-        RunLog& log = TheRunLog();
-        RemovalRecord* record = CurrentRecord();
+        if (!run.request.logPath.empty()) StartRemovalLog(run);
+        RunLog& log = run.log;
+        RemovalRecord* record = &run.record;
         const std::wstring path = log.path;
         std::unique_ptr<RemovalLogFile> file = std::move(log.file);
-        log = RunLog{};
-        if (!file || !record) return;
+        log.started = false;
+        log.path.clear();
+        if (!file) return;
         record->Stream(nullptr);
         file->Append(LogTotals(*record, exitCode));
         const DWORD error = file->Flush();
@@ -273,7 +266,7 @@ void FinishRun(int exitCode) {
         // A log that broke off (a full disk, a share gone): what the run kept goes to the
         // temporary folder, with the reason.
         Record(ItemKind::Step, path, Outcome::Failed, error, KeptBy::None, L"the log could not be written to its end");
-        if (auto fallback = OpenLog(FallbackLogPath(), CurrentRequest().switches, false)) {
+        if (auto fallback = OpenLog(FallbackLogPath(), run.request.switches, false)) {
             for (const RecordEntry& entry : record->Entries()) fallback->Append(LogLine(entry));
             fallback->Append(LogTotals(*record, exitCode));
             fallback->Flush();

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "record/RemovalRecord.h"
+#include "run/RemovalRun.h"
 
 namespace ta {
 
@@ -24,24 +25,17 @@ int ExitCodeOf(const std::vector<RecordEntry>& entries);
 // Whether anything of the removal waits for the next restart.
 bool WaitsForRestart(const std::vector<RecordEntry>& entries);
 
-// What the run was asked; set once at start-up.
-struct RunRequest {
-    std::wstring logPath;   // empty: no log
-    std::wstring switches;  // the command line as given, for the log's header
-};
-RunRequest& CurrentRequest();
-
-// Opens the log the run was asked for (CurrentRequest().logPath) and lets the current record
-// stream to it from now on: the header first, then each entry's line as it is written. Without
+// Opens the log the run was asked for (run.request.logPath) and lets the run's record stream to
+// it from now on: the header first, then each entry's line as it is written. Without
 // a log path the record streams nowhere, keeping only what the run reads afterwards. A log that
 // cannot be opened changes nothing of the run: the log, with a line saying why, goes to
 // FallbackLogPath instead. Once per run; FinishRun calls it when nothing did before.
-void StartRemovalLog();
+void StartRemovalLog(RemovalRun& run);
 
 // Ends the log with the totals and exitCode (starting it first when it was asked for and not
 // started), then ends the program at once with exitCode. The wizard's EndRun does what a run
 // of its own has left to do first.
-void FinishRun(int exitCode);
+void FinishRun(RemovalRun& run, int exitCode);
 // "%TEMP%\TaUnInst removal.log".
 std::wstring FallbackLogPath();
 

@@ -71,7 +71,7 @@ bool DelFinish::OnQueryClose() { return !reporter_.Running(); }
 
 void DelFinish::OnUnload() {
     reporter_.Join();
-    EndRun(ExitCodeOf(Run().record.Entries()));
+    EndRun(Run(), ExitCodeOf(Run().record.Entries()));
 }
 
 }  // namespace ta

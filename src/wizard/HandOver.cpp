@@ -24,19 +24,6 @@ namespace {
 
 constexpr wchar_t kStep[] = L"HandOver";
 
-// What the copy knows of the program it stands in for.
-struct Original {
-    KernelHandle process;
-    std::wstring path;  // normalised
-    // A run that finishes one cut short after its hand-over: it runs from that run's private
-    // folder, which goes at its end.
-    bool finishesCutShortRun = false;
-};
-Original& HandedOverFrom() {
-    static Original original;
-    return original;
-}
-
 std::wstring FileNameOf(const std::wstring& path) { return path.substr(path.find_last_of(L"\\/") + 1); }
 
 // The volume that path lies on ("C:\\"), as the system names it; empty when it cannot tell.
@@ -101,13 +88,14 @@ void ClearWithoutSweeper(const std::wstring& folder) {
 }
 
 // The copy's command line: its own name, the original's switches with the log path as start-up
-// made it absolute (the copy runs in another folder), and the switch that names the original.
+// made it absolute (logPath; the copy runs in another folder), and the switch that names the
+// original.
 std::wstring CopyCommandLine(const std::wstring& copy, const std::vector<std::wstring>& arguments,
-                             const std::wstring& original) {
+                             const std::wstring& original, const std::wstring& logPath) {
     std::wstring line = QuoteArgument(copy);
     for (const std::wstring& argument : arguments) {
         const bool isLog = !ParseCommandLine({argument}).logPath.empty();
-        line += L" " + QuoteArgument(isLog ? L"/log=" + CurrentRequest().logPath : argument);
+        line += L" " + QuoteArgument(isLog ? L"/log=" + logPath : argument);
     }
     return line + L" " + QuoteArgument(L"/original=" + std::to_wstring(::GetCurrentProcessId()) + L":" + original);
 }
@@ -151,7 +139,7 @@ void RecordInPlace(const std::wstring& item, DWORD error, const wchar_t* what) {
 
 }  // namespace
 
-std::optional<int> RunFromPrivateCopy(const std::vector<std::wstring>& arguments) {
+std::optional<int> RunFromPrivateCopy(const RemovalRun& run, const std::vector<std::wstring>& arguments) {
     const auto installFolder = GuardedInstallPath(Regset::GetStringValue(TarnilSet::kProductKey, L"ProgramPath"));
     const std::wstring own = NormalisedPath(ExePath());
     if (!installFolder || !LiesInside(own, NormalisedPath(*installFolder))) return std::nullopt;
@@ -190,7 +178,7 @@ std::optional<int> RunFromPrivateCopy(const std::vector<std::wstring>& arguments
     if (!copied || !PathLeadsTo(copy, copied.get()))
         error = copied ? ERROR_FILE_INVALID : ::GetLastError();
     else
-        process = StartCopy(copy, CopyCommandLine(copy, arguments, own), error);
+        process = StartCopy(copy, CopyCommandLine(copy, arguments, own, run.request.logPath), error);
     // The program that started must be the copy, where the held folder says it is.
     if (process && !SameNameNoCase(NormalisedPath(ImagePathOf(process.get())), NormalisedPath(copy))) {
         ::TerminateProcess(process.get(), kExitFailed);
@@ -213,7 +201,7 @@ std::optional<int> RunFromPrivateCopy(const std::vector<std::wstring>& arguments
     return static_cast<int>(code);
 }
 
-bool AcceptHandOver(const CommandLine& options) {
+bool AcceptHandOver(RemovalRun& run, const CommandLine& options) {
     if (options.originalPid == 0 || options.originalPid == ::GetCurrentProcessId()) return false;
     KernelHandle process(::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_DUP_HANDLE, FALSE,
                                        options.originalPid));
@@ -221,27 +209,26 @@ bool AcceptHandOver(const CommandLine& options) {
     const std::wstring image = ImagePathOf(process.get());
     const std::wstring path = NormalisedPath(options.originalPath);
     if (image.empty() || !SameNameNoCase(NormalisedPath(image), path)) return false;
-    Original& original = HandedOverFrom();
-    original.process = std::move(process);
-    original.path = path;
+    run.handedOver.originalProcess = std::move(process);
+    run.handedOver.originalPath = path;
     StepScope step(kStep);
     Record(ItemKind::HandOver, ExePath(), Outcome::Done, 0, KeptBy::None,
            L"a private copy runs the removal for " + path + L" (process " + std::to_wstring(options.originalPid) + L")");
     return true;
 }
 
-void MoveOriginalOutOf(const std::wstring& installFolder) {
-    const Original& original = HandedOverFrom();
-    if (original.path.empty() || !LiesInside(original.path, NormalisedPath(installFolder))) return;
+void MoveOriginalOutOf(const RemovalRun& run, const std::wstring& installFolder) {
+    const std::wstring& original = run.handedOver.originalPath;
+    if (original.empty() || !LiesInside(original, NormalisedPath(installFolder))) return;
     StepScope step(kStep);
-    const std::wstring moved = ExeFolder() + L"\\original-" + FileNameOf(original.path);
+    const std::wstring moved = ExeFolder() + L"\\original-" + FileNameOf(original);
     // From here the list of installed programs starts the copy: should the run be cut short, the
     // person can still finish it from there.
-    const EntryValues before = RenameProgramInEntry(original.path, ExePath());
-    if (!::MoveFileExW(original.path.c_str(), moved.c_str(), 0)) {
+    const EntryValues before = RenameProgramInEntry(original, ExePath());
+    if (!::MoveFileExW(original.c_str(), moved.c_str(), 0)) {
         const DWORD error = ::GetLastError();
         PutBack(before);
-        Record(ItemKind::HandOver, original.path, Outcome::Failed, error, KeptBy::None,
+        Record(ItemKind::HandOver, original, Outcome::Failed, error, KeptBy::None,
                L"not moved out of the install folder");
         return;
     }
@@ -250,27 +237,27 @@ void MoveOriginalOutOf(const std::wstring& installFolder) {
                L"starts the private copy " + ExePath() + L" while the removal runs");
     // The sweeper removes it with the folder; a read-only file would stay.
     ::SetFileAttributesW(moved.c_str(), FILE_ATTRIBUTE_NORMAL);
-    Record(ItemKind::File, original.path, Outcome::Removed, 0, KeptBy::None,
+    Record(ItemKind::File, original, Outcome::Removed, 0, KeptBy::None,
            L"moved to " + moved + L" while it runs; goes with that folder");
 }
 
-bool FinishCutShortRun() {
+bool FinishCutShortRun(RemovalRun& run) {
     const std::wstring folder = ExeFolder();
     const std::wstring name = folder.substr(folder.find_last_of(L'\\') + 1);
     if (name.rfind(L"TaUnInst-", 0) != 0 || !EntryStarts(ExePath())) return false;
-    HandedOverFrom().finishesCutShortRun = true;
+    run.handedOver.finishesCutShortRun = true;
     StepScope step(kStep);
     Record(ItemKind::HandOver, ExePath(), Outcome::Done, 0, KeptBy::None,
            L"finishes a removal that was cut short after its hand-over; " + folder + L" goes at the end");
     return true;
 }
 
-void ArrangePrivateFolderRemoval() {
-    const Original& original = HandedOverFrom();
-    if (original.path.empty() && !original.finishesCutShortRun) return;
+void ArrangePrivateFolderRemoval(const RemovalRun& run) {
+    const HandedOver& handedOver = run.handedOver;
+    if (handedOver.originalPath.empty() && !handedOver.finishesCutShortRun) return;
     StepScope step(kStep);
     const std::wstring folder = ExeFolder();
-    const DWORD error = StartFolderSweeper(folder, original.process.get());
+    const DWORD error = StartFolderSweeper(folder, handedOver.originalProcess.get());
     if (!error) {
         Record(ItemKind::HandOver, folder, Outcome::Done, 0, KeptBy::None,
                L"removed by the system's command processor once the copy and the original have ended");
@@ -280,9 +267,9 @@ void ArrangePrivateFolderRemoval() {
     ClearWithoutSweeper(folder);
 }
 
-void EndRun(int exitCode) {
-    Attempt(kStep, [] { ArrangePrivateFolderRemoval(); });
-    FinishRun(exitCode);
+void EndRun(RemovalRun& run, int exitCode) {
+    Attempt(kStep, [&] { ArrangePrivateFolderRemoval(run); });
+    FinishRun(run, exitCode);
 }
 
 }  // namespace ta

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "run/RemovalRun.h"
 #include "wizard/CommandLine.h"
 
 namespace ta {
@@ -23,31 +24,31 @@ namespace ta {
 // absolute) and answers the copy's exit code once it has ended. Nothing when the program runs in
 // place: it does not sit in the install folder, or the hand-over could not be made (recorded with
 // what stopped it).
-std::optional<int> RunFromPrivateCopy(const std::vector<std::wstring>& arguments);
+std::optional<int> RunFromPrivateCopy(const RemovalRun& run, const std::vector<std::wstring>& arguments);
 
 // The copy's side. True when options name an original that runs from the file they name: this run
 // then stands in for it, and the two count as one instance.
-bool AcceptHandOver(const CommandLine& options);
+bool AcceptHandOver(RemovalRun& run, const CommandLine& options);
 
 // Moves the original's file into the private folder when it lies inside installFolder; the
 // removal then finds the install folder without it, and the uninstall entry starts the copy. Does nothing in a run that was not handed
 // over. When the file cannot be moved it stays where it is, for the removal to meet as any
 // file in use.
-void MoveOriginalOutOf(const std::wstring& installFolder);
+void MoveOriginalOutOf(const RemovalRun& run, const std::wstring& installFolder);
 
 // A run cut short after its hand-over leaves the list of installed programs starting its private
 // copy. Started from there, this run finishes that removal: true when it runs from such a private
 // folder ("TaUnInst-...") and the uninstall entry starts this very file. That folder then goes
 // at the end, as after a hand-over.
-bool FinishCutShortRun();
+bool FinishCutShortRun(RemovalRun& run);
 
 // At the end of a handed-over run, or of one that finishes a run cut short: starts the sweeper that removes the private folder once the
 // copy and the original have ended. When no sweeper can be started, the folder is cleared at
 // once, what still runs moved aside for the restart. Does nothing in other runs.
-void ArrangePrivateFolderRemoval();
+void ArrangePrivateFolderRemoval(const RemovalRun& run);
 
 // Every way out of the program: the private folder's removal arranged, then the removal log
 // ended and the program ended with exitCode (FinishRun).
-void EndRun(int exitCode);
+void EndRun(RemovalRun& run, int exitCode);
 
 }  // namespace ta

@@ -17,8 +17,10 @@ namespace ta {
 
 void RunHandOverSteps(RemovalRun& run) {
     Attempt(L"LoadServerSettings", [&] { LoadServerSettings(run); });
-    Attempt(L"StopProductProcesses", [] { TarnilSet::StopProductProcesses(); });
-    Attempt(L"StopControlProcess", [] { TarnilSet::StopControlProcess(); });
+    // The shutdown's deadline passes from the one step to the next here, and nowhere else.
+    ULONGLONG shutdownDeadline = 0;
+    Attempt(L"StopProductProcesses", [&] { shutdownDeadline = TarnilSet::StopProductProcesses(); });
+    Attempt(L"StopControlProcess", [&] { TarnilSet::StopControlProcess(shutdownDeadline); });
 }
 
 void RunProgressSteps(RemovalRun& run, RemovalProgress& progress, const std::function<void()>& stepEnded) {
@@ -40,7 +42,7 @@ void RunProgressSteps(RemovalRun& run, RemovalProgress& progress, const std::fun
             return;
         }
         run.InstallPath = *guarded;
-        MoveOriginalOutOf(run.InstallPath);
+        MoveOriginalOutOf(run, run.InstallPath);
         std::wstring searched = run.InstallPath;  // the walk's own copy; it gains the trailing "\"
         int16_t fileCount = 0, dirCount = 0;
         steps.FindFilesAPI(searched, L"*.*", fileCount, dirCount);

@@ -47,7 +47,7 @@ int RunUninstaller(const std::wstring& arguments) {
     // the machine.
     RemovalRun run;
     RecordingScope recording(run.record);
-    CurrentRequest() = RunRequest{options.logPath, arguments};
+    run.request = RunRequest{options.logPath, arguments};
     // Silent means silent: nothing the run meets may raise a box.
     SilentShell silentShell;
     std::optional<ScopedShell> quiet;
@@ -57,43 +57,43 @@ int RunUninstaller(const std::wstring& arguments) {
         if (!options.silent)
             Shell().ShowMessage(nullptr, kUsageText, L"타르닐 제거", MB_OK | (options.help ? MB_ICONINFORMATION : MB_ICONWARNING));
         const int code = options.unknown.empty() ? kExitSuccess : kExitInvalidParameter;
-        EndRun(code);
+        EndRun(run, code);
         return code;
     }
     if (options.help) {  // silent help: nothing to show, nothing to do
-        EndRun(kExitSuccess);
+        EndRun(run, kExitSuccess);
         return kExitSuccess;
     }
     // A private copy the original handed the run to counts as that original's instance.
-    const bool handedOver = AcceptHandOver(options);
+    const bool handedOver = AcceptHandOver(run, options);
     if (AnotherInstanceRunning(kInstanceName) && !handedOver) {
-        EndRun(kExitAnotherInstance);
+        EndRun(run, kExitAnotherInstance);
         return kExitAnotherInstance;
     }
     // A program that removes folders keeps none of them as its current one (the install folder,
     // when it was opened from there); a relative log path still means where it was started.
-    if (!options.logPath.empty()) CurrentRequest().logPath = NormalisedPath(options.logPath);
+    if (!options.logPath.empty()) run.request.logPath = NormalisedPath(options.logPath);
     if (const std::wstring system = SystemFolder(); !system.empty()) ::SetCurrentDirectoryW(system.c_str());
     if (!handedOver) {
-        if (const std::optional<int> code = RunFromPrivateCopy(split)) {
+        if (const std::optional<int> code = RunFromPrivateCopy(run, split)) {
             // The copy ran the whole run and wrote its log; this process only answers for it.
             Shell().EndProgram(*code);
             return *code;
         }
-        FinishCutShortRun();
+        FinishCutShortRun(run);
     }
     // From here the record streams: the log grows as the removal goes, and memory does not.
-    Attempt(L"WriteRemovalLog", [] { StartRemovalLog(); });
+    Attempt(L"WriteRemovalLog", [&] { StartRemovalLog(run); });
     Attempt(L"InitSystemPaths", [&] { InitSystemPaths(run); });
     if (options.silent) {
         const int code = RunSilentRemoval(run);
-        EndRun(code);
+        EndRun(run, code);
         return code;
     }
     Attempt(L"ShowStartPage", [&] { LoadPage<Un_Start>(run).Show(); });
     if (!LoadedPages().empty()) RunMessageLoop();
     // The loop ends only when a page was closed before the removal began.
-    EndRun(kExitUserCancelled);
+    EndRun(run, kExitUserCancelled);
     return kExitUserCancelled;
 }
 

@@ -50,7 +50,7 @@ void Un_Start::OnCommand1Click(int index) {
             hWnd(), L"타르닐가 적용된 모든 프로그램 (IE, MSN Messenger, Outlook Express,Outlook 등) 이 종료됩니다",
             L"타르닐 제거", MB_YESNO | MB_ICONWARNING);
         if (answer != IDYES) {
-            EndRun(kExitUserCancelled);
+            EndRun(Run(), kExitUserCancelled);
             return;
         }
         StartHandOver();
@@ -92,7 +92,7 @@ void Un_Start::OnUnload() { worker_.Join(); }
 
 void Un_Start::ConfirmCancel() {
     if (Shell().ShowMessage(hWnd(), L"삭제를 취소하겠습니까?", L"타르닐 삭제", MB_YESNO | MB_ICONWARNING) == IDYES)
-        EndRun(kExitUserCancelled);
+        EndRun(Run(), kExitUserCancelled);
 }
 
 }  // namespace ta

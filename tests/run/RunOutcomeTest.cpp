@@ -80,10 +80,11 @@ TEST(RemovalLog, GrowsAsTheRunGoesAndIsWholeAtItsEnd) {
     const std::wstring folder = L"C:\\ta_wizard_log." + std::to_wstring(::GetCurrentProcessId());
     const std::wstring log = folder + L"\\제거 기록.log";
     ::CreateDirectoryW(folder.c_str(), nullptr);
-    RemovalRecord record;
+    RemovalRun run;
+    RemovalRecord& record = run.record;
     RecordingScope recording(record);
-    CurrentRequest() = RunRequest{log, L"/S /log=x"};
-    StartRemovalLog();
+    run.request = RunRequest{log, L"/S /log=x"};
+    StartRemovalLog(run);
     constexpr int kFiles = 3000;  // more lines than one piece of the log holds
     const auto file = [](int i) { return L"C:\\Tarnil\\파일 " + std::to_wstring(i) + L".dat"; };
     {
@@ -93,9 +94,8 @@ TEST(RemovalLog, GrowsAsTheRunGoesAndIsWholeAtItsEnd) {
     }
     EXPECT_GT(FileBytes(log).size(), 64u * 1024);
     EXPECT_EQ(record.Entries().size(), 1u);
-    FinishRun(kExitFailed);
+    FinishRun(run, kExitFailed);
     EXPECT_EQ(shell.lastExitCode, kExitFailed);
-    CurrentRequest() = RunRequest{};
 
     const std::wstring text = FromUtf8(FileBytes(log));
     std::vector<std::wstring> lines;
