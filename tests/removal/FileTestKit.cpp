@@ -12,7 +12,9 @@ DWORD AttributesOf(const std::wstring& path) { return ::GetFileAttributesW(LongP
 
 }  // namespace
 
-ScratchFolder::ScratchFolder(const std::wstring& name) : path_(L"C:\\TaUnInstTests\\" + name) {
+// The process id keeps the folders of tests that run side by side apart.
+ScratchFolder::ScratchFolder(const std::wstring& name)
+    : path_(L"C:\\TaUnInstTests\\" + name + L"." + std::to_wstring(::GetCurrentProcessId())) {
     RemoveTree(path_);
     MakeFolders(path_);
 }

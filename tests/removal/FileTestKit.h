@@ -12,8 +12,8 @@
 
 namespace ta::test {
 
-// "C:\TaUnInstTests\<name>", created empty; removed with everything below it (links not
-// followed) when the scope ends.
+// "C:\TaUnInstTests\<name>.<process id>", created empty; removed with everything below it (links
+// not followed) when the scope ends.
 class ScratchFolder {
 public:
     explicit ScratchFolder(const std::wstring& name);

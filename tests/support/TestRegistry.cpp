@@ -62,7 +62,7 @@ std::optional<std::wstring> ReadString(HKEY root, const std::wstring& path, cons
 }
 
 ScratchKey::ScratchKey(HKEY root, const std::wstring& name)
-    : root_(root), path_(L"SOFTWARE\\TaUnInstTests\\" + name) {
+    : root_(root), path_(L"SOFTWARE\\TaUnInstTests\\" + name + L"." + std::to_wstring(::GetCurrentProcessId())) {
     DeleteTree(root_, path_);
     CreateKey(root_, path_);
 }

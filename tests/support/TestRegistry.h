@@ -24,16 +24,16 @@ struct RawValue {
 std::optional<RawValue> ReadValue(HKEY root, const std::wstring& path, const std::wstring& name);
 std::optional<std::wstring> ReadString(HKEY root, const std::wstring& path, const std::wstring& name);
 
-// A scratch key "SOFTWARE\TaUnInstTests\<name>" under HKCU or HKLM, removed with everything below
-// it when the scope ends.
+// A scratch key "SOFTWARE\TaUnInstTests\<name>.<process id>" under HKCU or HKLM, removed with
+// everything below it when the scope ends. The process id keeps tests that run side by side apart.
 class ScratchKey {
 public:
     ScratchKey(HKEY root, const std::wstring& name);
     ~ScratchKey();
     ScratchKey(const ScratchKey&) = delete;
     ScratchKey& operator=(const ScratchKey&) = delete;
-    const std::wstring& path() const { return path_; }      // "SOFTWARE\TaUnInstTests\<name>"
-    std::wstring fullPath() const;                            // "HKEY_...\SOFTWARE\TaUnInstTests\<name>"
+    const std::wstring& path() const { return path_; }      // "SOFTWARE\TaUnInstTests\<name>.<id>"
+    std::wstring fullPath() const;                            // "HKEY_...\SOFTWARE\TaUnInstTests\<name>.<id>"
 
 private:
     HKEY root_;
