@@ -7,12 +7,21 @@
 #include <string>
 #include <vector>
 
+#include "record/Step.h"
 #include "removal/RemovalProgress.h"
 #include "run/RemovalRun.h"
 
 namespace ta {
 
 class DeletionPool;
+
+// The progress page's steps, as the record names them.
+inline constexpr Step kFindFilesAPIStep{L"FindFilesAPI", Footprint::Items};
+inline constexpr Step kRemoveInstallFoldersStep{L"RemoveInstallFolders", Footprint::Items};
+inline constexpr Step kDeleteSystemFilesStep{L"DeleteSystemFiles", Footprint::Items};
+inline constexpr Step kRemoveBrowserHelperStep{L"RemoveBrowserHelper", Footprint::Items};
+// The system's own library, registered again: nothing of the product.
+inline constexpr Step kRestoreTextServicesStep{L"RestoreTextServices", Footprint::None};
 
 class RemovalSteps {
 public:

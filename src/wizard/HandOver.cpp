@@ -22,7 +22,7 @@
 namespace ta {
 namespace {
 
-constexpr wchar_t kStep[] = L"HandOver";
+constexpr Step kStep{L"HandOver", Footprint::None};  // the program's own copy: not the product
 
 // What the copy knows of the program it stands in for.
 struct Original {

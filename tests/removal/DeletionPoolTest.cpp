@@ -9,6 +9,7 @@
 #include "fs/FileRemoval.h"
 #include "platform/AppError.h"
 #include "removal/DeletionPool.h"
+#include "removal/RemovalSteps.h"
 
 namespace {
 
@@ -36,7 +37,7 @@ TEST(DeletionPoolTest, AFullQueueHoldsTheWalkAndEveryFileGetsOneLine) {
     std::atomic<int> handed{0};
     {
         ta::RecordingScope recording(record);
-        ta::StepScope step(L"FindFilesAPI");
+        ta::StepScope step(ta::kFindFilesAPIStep);
         ta::DeletionPool pool(kThreads, HeldDeletion);
         std::thread walk([&] {
             for (int i = 0; i < kFiles; ++i) {
