@@ -29,7 +29,7 @@ constexpr WPARAM kTrayShutdown = 2000;
 constexpr DWORD kTrayPauseMs = 200;
 
 void Stop(ProKill::ShutdownRound& round, const wchar_t* name) {
-    ta::Attempt(kStopProductProcessesStep, [&] { round.Stop(name); });
+    ta::Attempt([&] { round.Stop(name); });
 }
 
 void StopListedApplications(ProKill::ShutdownRound& round) {
@@ -37,7 +37,7 @@ void StopListedApplications(ProKill::ShutdownRound& round) {
     if (value == Regset::kReadError) return;
     const ListedApplications listed = ParseProgramList(ta::TrimBlanks(value));
     for (const std::wstring& name : listed.names) {
-        ta::Attempt(kStopListedApplicationsStep, [&] {
+        ta::Attempt([&] {
             if (listed.endAtOnce || !ProKill::ProcessNotRunning(name))
                 round.Stop(name);
             else
@@ -84,7 +84,7 @@ void StopProductProcesses() {
     ta::Attempt(kNotifyTrayStep, NotifyTray);
     for (const wchar_t* name : {L"morlatra.exe", L"tamail.exe", L"morlasnd.exe", L"qxctl.exe"}) Stop(round, name);
     ta::Attempt(kStopListedApplicationsStep, [&] { StopListedApplications(round); });
-    ta::Attempt(kStopProductProcessesStep, [&] { round.Finish(); });
+    ta::Attempt([&] { round.Finish(); });
     // What the product is loaded into, or a service's recovery, starts its programs again the
     // moment they end; a program ended late in the round may have done so for one ended early.
     ta::Attempt(kStopReturningProcessesStep, [&] { round.StopReturning(); });

@@ -2,7 +2,7 @@
 // The removal steps of the progress page: the files and folders, the components and the system
 // folder's files. They act on one run and tell one progress of what they do; the page shows that
 // progress and is nothing else to them. Their implementations live with the other removal
-// operations in this folder.
+// operations in this folder. Each runs inside its own step (declared below), and its parts stay in it.
 #include <cstdint>
 #include <string>
 #include <vector>
