@@ -12,7 +12,7 @@ namespace ta {
 
 // Writes the failure that ended the current step (the exception being handled) to the record.
 void RecordCaughtFailure() noexcept;
-// What the exception being handled says, as the record gives it ("error 17: ...").
+// What the exception being handled says, as the record gives it ("program error 17: ...").
 std::wstring CaughtFailureText();
 
 // Runs part of the step this thread runs: an exception that ends it is recorded as that step's

@@ -62,7 +62,7 @@ TEST(DeletionPoolTest, AFullQueueHoldsTheWalkAndEveryFileGetsOneLine) {
         EXPECT_EQ(entry.step, L"FindFilesAPI");
         const bool brokeOff = std::stoi(entry.item.substr(5)) % 3 == 0;
         EXPECT_EQ(entry.outcome, brokeOff ? ta::Outcome::Failed : ta::Outcome::Removed);
-        EXPECT_EQ(entry.detail, brokeOff ? L"error 17: broke off" : L"");
+        EXPECT_EQ(entry.detail, brokeOff ? L"program error 17: broke off" : L"");
     }
     EXPECT_EQ(items.size(), static_cast<size_t>(kFiles));
 }
