@@ -46,17 +46,27 @@ bool IsReadOnly(HANDLE file) {
            (basic.FileAttributes & FILE_ATTRIBUTE_READONLY);
 }
 
-// Takes the read-only attribute off the open file. Answers ERROR_SUCCESS when it had it and lost
-// it (then before holds what to put back), ERROR_INVALID_FUNCTION when it did not have it, else
-// why the system refused.
-DWORD DropReadOnly(HANDLE file, FILE_BASIC_INFO& before) {
-    if (!::GetFileInformationByHandleEx(file, FileBasicInfo, &before, sizeof before)) return ::GetLastError();
-    if (!(before.FileAttributes & FILE_ATTRIBUTE_READONLY)) return ERROR_INVALID_FUNCTION;
+// What became of an open file's read-only attribute.
+struct ReadOnlyDrop {
+    enum class Result {
+        NothingToDrop,  // it did not have it (or was not asked to lose it)
+        Dropped,        // it had it and lost it: put back what was before should the file stay
+        Refused,        // the system refused; error says why
+    };
+    Result result = Result::NothingToDrop;
+    DWORD error = ERROR_SUCCESS;
+};
+
+// Takes the read-only attribute off the open file; before holds what it had.
+ReadOnlyDrop DropReadOnly(HANDLE file, FILE_BASIC_INFO& before) {
+    using Result = ReadOnlyDrop::Result;
+    if (!::GetFileInformationByHandleEx(file, FileBasicInfo, &before, sizeof before)) return {Result::Refused, ::GetLastError()};
+    if (!(before.FileAttributes & FILE_ATTRIBUTE_READONLY)) return {Result::NothingToDrop};
     FILE_BASIC_INFO writable = before;
     writable.FileAttributes &= ~FILE_ATTRIBUTE_READONLY;
     if (writable.FileAttributes == 0) writable.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-    return ::SetFileInformationByHandle(file, FileBasicInfo, &writable, sizeof writable) ? ERROR_SUCCESS
-                                                                                         : ::GetLastError();
+    if (!::SetFileInformationByHandle(file, FileBasicInfo, &writable, sizeof writable)) return {Result::Refused, ::GetLastError()};
+    return {Result::Dropped};
 }
 
 std::wstring AttributeStayed(DWORD refused) {
@@ -67,12 +77,15 @@ std::wstring AttributeStayed(DWORD refused) {
 // the file stays all the same, it gets its attribute back. Where the attribute stays, why says so.
 DWORD DisposeOfReadOnly(HANDLE file, std::wstring& why) {
     FILE_BASIC_INFO before{};
-    if (const DWORD dropped = DropReadOnly(file, before); dropped != ERROR_SUCCESS) {
-        why = AttributeStayed(dropped);
+    const ReadOnlyDrop drop = DropReadOnly(file, before);
+    if (drop.result == ReadOnlyDrop::Result::Refused) {
+        why = AttributeStayed(drop.error);
         return ERROR_ACCESS_DENIED;
     }
+    // Somebody else may have taken the attribute off meanwhile: the deletion again all the same.
     const DWORD refused = DisposeOf(file);
-    if (refused != ERROR_SUCCESS) ::SetFileInformationByHandle(file, FileBasicInfo, &before, sizeof before);
+    if (refused != ERROR_SUCCESS && drop.result == ReadOnlyDrop::Result::Dropped)
+        ::SetFileInformationByHandle(file, FileBasicInfo, &before, sizeof before);
     return refused;
 }
 
@@ -81,17 +94,16 @@ DWORD DisposeOfReadOnly(HANDLE file, std::wstring& why) {
 // attribute goes first (and comes back should the file not be taken).
 Deletion FileAtRestart(HANDLE file, DWORD refused, bool clearReadOnly) {
     FILE_BASIC_INFO before{};
-    const DWORD dropped = clearReadOnly ? DropReadOnly(file, before) : ERROR_INVALID_FUNCTION;
+    const ReadOnlyDrop drop = clearReadOnly ? DropReadOnly(file, before) : ReadOnlyDrop{};
     const RestartMove move = MoveAsideForRestart(file);
     if (move.error == ERROR_SUCCESS) {
         Deletion deletion{Outcome::PendingRestart, refused};
         deletion.detail = L"moved to " + move.movedTo + L" for the restart";
         // A read-only file the restart would pass over.
-        if (dropped != ERROR_SUCCESS && dropped != ERROR_INVALID_FUNCTION)
-            deletion.detail += L"; " + AttributeStayed(dropped);
+        if (drop.result == ReadOnlyDrop::Result::Refused) deletion.detail += L"; " + AttributeStayed(drop.error);
         return deletion;
     }
-    if (dropped == ERROR_SUCCESS) ::SetFileInformationByHandle(file, FileBasicInfo, &before, sizeof before);
+    if (drop.result == ReadOnlyDrop::Result::Dropped) ::SetFileInformationByHandle(file, FileBasicInfo, &before, sizeof before);
     Deletion deletion = FromStatus(refused);
     deletion.detail = (move.moved ? L"the restart refused it too: " : L"it could not be moved out of its folder for the restart: ") +
                       StatusText(ErrorKind::Win32, move.error);

@@ -84,7 +84,7 @@ Rewrite RewriteFile(const std::wstring& path, std::string_view bytes) {
     return opened.rewrite;
 }
 
-void RecordRefusedRewrite(const wchar_t* step, const std::wstring& path, const Rewrite& rewrite) {
+void RecordRefusedRewrite(const Step& step, const std::wstring& path, const Rewrite& rewrite) {
     const RemovalRecord* record = CurrentRecord();
     if (!record) return;
     if (const auto said = record->Find(path); said && said->outcome == Outcome::Kept) return;

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "platform/Handles.h"
+#include "record/Step.h"
 
 namespace ta {
 
@@ -38,6 +39,6 @@ DWORD WriteAll(HANDLE file, std::string_view bytes);
 
 // Says in the current record, under step, that the file at path was not written and why: kept
 // as a link. Once per record and path, however often the file is refused.
-void RecordRefusedRewrite(const wchar_t* step, const std::wstring& path, const Rewrite& rewrite);
+void RecordRefusedRewrite(const Step& step, const std::wstring& path, const Rewrite& rewrite);
 
 }  // namespace ta

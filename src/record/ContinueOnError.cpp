@@ -12,7 +12,8 @@ std::wstring CaughtFailureText() {
     try {
         throw;
     } catch (const AppError& error) {
-        return L"error " + std::to_wstring(error.code()) + L": " + error.description();
+        // The program's own numbers, told apart from the system's "error 5: ..." in the same log.
+        return L"program error " + std::to_wstring(error.code()) + L": " + error.description();
     } catch (const std::exception& error) {
         return FromAnsi(error.what());
     } catch (...) {

@@ -11,7 +11,7 @@ namespace ta {
 namespace {
 
 std::atomic<RemovalRecord*> currentRecord{nullptr};
-thread_local const wchar_t* currentStep = nullptr;
+thread_local const Step* currentStep = nullptr;
 
 std::wstring ItemKey(const RecordEntry& entry) { return ItemKindName(entry.kind) + (L"\t" + ToLower(entry.item)); }
 
@@ -80,9 +80,9 @@ RecordingScope::RecordingScope(RemovalRecord& record) noexcept : previous_(curre
 RecordingScope::~RecordingScope() { currentRecord = previous_; }
 RemovalRecord* CurrentRecord() noexcept { return currentRecord; }
 
-StepScope::StepScope(const wchar_t* step) noexcept : previous_(currentStep) { currentStep = step; }
+StepScope::StepScope(const Step* step) noexcept : previous_(currentStep) { currentStep = step; }
 StepScope::~StepScope() { currentStep = previous_; }
-const wchar_t* StepScope::Current() noexcept { return currentStep; }
+const Step* StepScope::Current() noexcept { return currentStep; }
 
 void Record(ItemKind kind, const std::wstring& item, Outcome outcome, DWORD error, KeptBy keptBy, std::wstring detail,
             ErrorKind errorKind) {
@@ -90,7 +90,10 @@ void Record(ItemKind kind, const std::wstring& item, Outcome outcome, DWORD erro
     if (!record) return;
     RecordEntry entry;
     ::GetSystemTimeAsFileTime(&entry.time);
-    entry.step = currentStep ? currentStep : L"";
+    if (currentStep) {
+        entry.step = currentStep->name;
+        entry.footprint = currentStep->footprint;
+    }
     entry.kind = kind;
     entry.item = item;
     entry.outcome = outcome;

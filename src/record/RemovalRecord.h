@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/SlimLock.h"
+#include "record/Step.h"
 
 namespace ta {
 
@@ -42,6 +43,7 @@ enum class ErrorKind { Win32, HResult, NtStatus };
 struct RecordEntry {
     FILETIME time{};    // UTC
     std::wstring step;  // the removal step that ran it
+    Footprint footprint = Footprint::None;  // what that step declares its failures leave
     ItemKind kind = ItemKind::Step;
     std::wstring item;
     Outcome outcome = Outcome::Done;
@@ -107,19 +109,23 @@ private:
 };
 RemovalRecord* CurrentRecord() noexcept;
 
-// Names the step this thread runs, for the entries written meanwhile (steps nest).
+// Names the step this thread runs, for the entries written meanwhile (steps nest). The step is
+// one declared with static storage: the scope keeps its address.
 class StepScope {
 public:
-    explicit StepScope(const wchar_t* step) noexcept;
+    explicit StepScope(const Step& step) noexcept : StepScope(&step) {}
+    StepScope(const Step&&) = delete;
+    // A step handed over from another thread (Current); nullptr files under no step.
+    explicit StepScope(const Step* step) noexcept;
     ~StepScope();
     StepScope(const StepScope&) = delete;
     StepScope& operator=(const StepScope&) = delete;
 
     // The step this thread runs (nullptr outside any), for work it hands to other threads.
-    static const wchar_t* Current() noexcept;
+    static const Step* Current() noexcept;
 
 private:
-    const wchar_t* previous_;
+    const Step* previous_;
 };
 
 // Writes one entry to the current record, in the step this thread runs.

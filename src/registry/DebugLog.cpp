@@ -10,6 +10,9 @@
 namespace Regset {
 namespace {
 
+// The program's own trace: nothing of the product stays when it fails.
+constexpr ta::Step kWriteDebugLogStep{L"WriteDebugLog", ta::Footprint::None};
+
 std::wstring TimeOfDay() {
     wchar_t buffer[64] = {};
     if (::GetTimeFormatW(LOCALE_USER_DEFAULT, 0, nullptr, nullptr, buffer, 64) == 0) return {};
@@ -22,7 +25,7 @@ void RecordUnwritten(const std::wstring& path, DWORD error) {
     const ta::RemovalRecord* record = ta::CurrentRecord();
     if (!record) return;
     if (const auto said = record->Find(path); said && said->outcome == ta::Outcome::Failed) return;
-    ta::StepScope scope(L"WriteDebugLog");
+    ta::StepScope scope(kWriteDebugLogStep);
     ta::Record(ta::ItemKind::File, path, ta::Outcome::Failed, error, ta::KeptBy::None,
                L"the registry trace could not be written; the registry operations go on without it");
 }
@@ -38,7 +41,7 @@ void WriteDebugLog(const std::wstring& message) {
     const std::wstring path = DebugLogPath();
     const ta::Rewrite rewrite = ta::RewriteFile(path, line);
     if (rewrite.result == ta::Rewrite::Failed) RecordUnwritten(path, rewrite.error);
-    if (rewrite.result == ta::Rewrite::Refused) ta::RecordRefusedRewrite(L"WriteDebugLog", path, rewrite);
+    if (rewrite.result == ta::Rewrite::Refused) ta::RecordRefusedRewrite(kWriteDebugLogStep, path, rewrite);
 }
 
 }  // namespace Regset

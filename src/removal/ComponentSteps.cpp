@@ -53,7 +53,7 @@ void RemovalSteps::TextFromPointer(const wchar_t* address, std::wstring& buffer)
 }
 
 void RemovalSteps::RemoveBrowserHelper() {
-    Attempt(L"RemoveBrowserHelper", [this] {
+    Attempt([this] {
         CLSID classId{};  // stays all zeros when the identifier is not registered
         ::CLSIDFromProgID(kBrowserHelperProgId, &classId);
         CoTaskText text;
@@ -68,7 +68,7 @@ void RemovalSteps::RemoveBrowserHelper() {
         const std::wstring key = kBrowserHelperKeys + classIdText;
         RecordStatus(ItemKind::Key, key, Regset::DeleteKey(key));
     });
-    Attempt(L"RemoveBrowserHelper", [this] {
+    Attempt([this] {
         const std::wstring component = InSystemDir(L"tageturl.dll");
         const RegSvr32::EntryPointCall call = RegSvr32::CallEntryPoint(component, true);
         if (call.Succeeded()) {
@@ -94,7 +94,7 @@ void RemovalSteps::RemoveBrowserHelper() {
 }
 
 void RemovalSteps::RestoreTextServices() {
-    Attempt(L"RestoreTextServices", [this] {
+    Attempt([this] {
         const std::wstring library = InSystemDir(L"msctf.dll");
         if (!IsOrdinaryFile(library))
             Record(ItemKind::Component, library, Outcome::Absent);

@@ -43,16 +43,16 @@ void DeleteShortcut(const std::wstring& path) {
 // folder when that is left empty.
 void RemoveShortcutsOf(const FolderOf& folderOf) {
     for (const wchar_t* location : {L"Startup", L"Desktop"}) {
-        ta::Attempt(L"RemoveShortcuts", [&] {
+        ta::Attempt([&] {
             const std::wstring folder = folderOf(location);
             if (!folder.empty()) DeleteShortcut(folder + kShortcut);
         });
     }
-    ta::Attempt(L"RemoveShortcuts", [&] {
+    ta::Attempt([&] {
         const std::wstring programs = folderOf(L"Programs");
         if (programs.empty()) return;
         const std::wstring group = programs + kGroup;
-        for (const wchar_t* name : kGroupShortcuts) ta::Attempt(L"RemoveShortcuts", [&] { DeleteShortcut(group + name); });
+        for (const wchar_t* name : kGroupShortcuts) ta::Attempt([&] { DeleteShortcut(group + name); });
         ta::RecordDeletion(ta::ItemKind::Folder, group, ta::RemoveEmptyFolder(group));
     });
 }
@@ -91,9 +91,9 @@ void RemoveShortcutsOfProfile(const UserProfiles::Profile& profile) {
 void RemoveShortcuts() {
     RemoveShortcutsOf(UserFolder);
     std::vector<UserProfiles::Profile> people;
-    ta::Attempt(L"RemoveShortcuts", [&] { people = UserProfiles::OtherPeople(); });
+    ta::Attempt([&] { people = UserProfiles::OtherPeople(); });
     for (const UserProfiles::Profile& profile : people)
-        ta::Attempt(L"RemoveShortcuts", [&] { RemoveShortcutsOfProfile(profile); });
+        ta::Attempt([&] { RemoveShortcutsOfProfile(profile); });
 }
 
 }  // namespace CreateShortCut

@@ -2,7 +2,11 @@
 // The product's shortcuts: the startup folder, desktop and program group of the current user and
 // of every other person with a profile on the machine.
 
+#include "record/Step.h"
+
 namespace CreateShortCut {
+
+inline constexpr ta::Step kRemoveShortcutsStep{L"RemoveShortcuts", ta::Footprint::Items};
 
 // Deletes the product's shortcuts from the current user's startup folder, desktop and program
 // group, each only when it is an ordinary file, then the group folder when that is left empty;

@@ -4,6 +4,12 @@
 #include "record/ContinueOnError.h"
 
 namespace ta {
+namespace {
+
+// A thread that does not start leaves its share of the deletions to the others.
+constexpr Step kStartDeletionThreadStep{L"StartDeletionThread", Footprint::None};
+
+}  // namespace
 
 Deletion DeletionPool::DeleteProductFile(const std::wstring& longPath, const std::wstring& folderFinal,
                                          const std::wstring& name) {
@@ -11,7 +17,7 @@ Deletion DeletionPool::DeleteProductFile(const std::wstring& longPath, const std
 }
 
 DeletionPool::DeletionPool(unsigned threads, DeleteOne deleteOne) : step_(StepScope::Current()), deleteOne_(deleteOne) {
-    for (unsigned i = 0; i < threads; ++i) Attempt(L"StartDeletionThread", [&] { threads_.emplace_back([this] { Work(); }); });
+    for (unsigned i = 0; i < threads; ++i) Attempt(kStartDeletionThreadStep, [&] { threads_.emplace_back([this] { Work(); }); });
 }
 
 DeletionPool::~DeletionPool() {
@@ -58,7 +64,7 @@ void DeletionPool::Work() {
         jobs_.pop_front();
         lock.unlock();
         taken_.WakeOne();
-        Attempt(step_, [&] { Carry(job); });
+        Attempt([&] { Carry(job); });
     }
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/SlimLock.h"
+#include "record/Step.h"
 
 namespace ta {
 
@@ -50,7 +51,7 @@ private:
     // The deletion itself, written to the record once whatever happens.
     void Carry(const Job& job) const;
 
-    const wchar_t* step_;
+    const Step* step_;
     DeleteOne deleteOne_;
     SlimMutex mutex_;
     SlimCondition queued_;  // a job came, or the pool closes

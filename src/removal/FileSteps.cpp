@@ -121,8 +121,8 @@ std::wstring RemovalSteps::StripNulls(std::wstring& text) {
 
 void RemovalSteps::ShowProgress(int64_t size, const std::wstring& path) {
     AddUnlessOverflow(run_.DeletedBytes, size);
-    Attempt(L"ShowBarValue", [&] { progress_.ShowDeletedBytes(run_.DeletedBytes); });
-    Attempt(L"ShowFilePath", [&] { progress_.ShowFilePath(path); });
+    Attempt(kShowBarValueStep, [&] { progress_.ShowDeletedBytes(run_.DeletedBytes); });
+    Attempt(kShowFilePathStep, [&] { progress_.ShowFilePath(path); });
 }
 
 int32_t RemovalSteps::FindFilesAPI(std::wstring& path, const std::wstring& SearchStr, int16_t& FileCount,
@@ -185,7 +185,7 @@ int64_t RemovalSteps::RemoveFilesBelow(const std::wstring& shownDir, const std::
     // tree and is never entered.
     std::vector<std::wstring> subfolders;
     const bool filesToo = MatchesEveryName(SearchStr);
-    Attempt(L"FindFilesAPI", [&] {
+    Attempt([&] {
         const DWORD listed = ForEachEntry(longDir + L"*", [&](const std::wstring& name, const WIN32_FIND_DATAW& entry) {
             if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                 if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
@@ -202,11 +202,11 @@ int64_t RemovalSteps::RemoveFilesBelow(const std::wstring& shownDir, const std::
     });
     // Then the files, when the pattern asks for fewer than all.
     if (!filesToo)
-        Attempt(L"FindFilesAPI", [&] { RecordUnlisted(shownDir, ForEachEntry(longDir + SearchStr, removeFile)); });
+        Attempt([&] { RecordUnlisted(shownDir, ForEachEntry(longDir + SearchStr, removeFile)); });
 
     // Last, the subfolders in the order met.
     for (const std::wstring& name : subfolders) {
-        Attempt(L"FindFilesAPI", [&] {
+        Attempt([&] {
             counted += RemoveFilesBelow(shownDir + name + L"\\", longDir + name + L"\\", folderFinal + L"\\" + name,
                                         SearchStr, FileCount, DirCount, deletions);
         });
@@ -220,25 +220,25 @@ void RemovalSteps::RemoveInstallFolders() {
     // Without a folder the names below would fall on the current drive's root.
     if (folder.empty() || !IsRealFolder(folder)) return;
     for (const wchar_t* sub : kInstallSubfolders)
-        Attempt(L"RemoveInstallFolders", [&] { RecordDeletion(ItemKind::Folder, folder + sub, RemoveEmptyFolder(folder + sub)); });
+        Attempt([&] { RecordDeletion(ItemKind::Folder, folder + sub, RemoveEmptyFolder(folder + sub)); });
     // Then every other folder the removal emptied, deepest first, so that no empty skeleton is
     // left behind; a folder that still holds anything stays, and so does a link and its target.
-    Attempt(L"RemoveInstallFolders", [&] {
+    Attempt([&] {
         // The walk that emptied them knows them already; without one, they are looked for.
         const bool walked = !foldersWalked_.empty() && SameNameNoCase(foldersWalked_.front(), folder);
         const std::vector<std::wstring> below =
             walked ? std::vector<std::wstring>(foldersWalked_.begin() + 1, foldersWalked_.end()) : RealFoldersBelow(folder);
         for (auto it = below.rbegin(); it != below.rend(); ++it) {
             if (IsKnownSubfolder(folder, *it)) continue;  // met above
-            Attempt(L"RemoveInstallFolders", [&] { RecordDeletion(ItemKind::Folder, *it, RemoveEmptyFolder(*it)); });
+            Attempt([&] { RecordDeletion(ItemKind::Folder, *it, RemoveEmptyFolder(*it)); });
         }
     });
-    Attempt(L"RemoveInstallFolders", [&] { RecordDeletion(ItemKind::Folder, folder, RemoveEmptyFolder(folder)); });
+    Attempt([&] { RecordDeletion(ItemKind::Folder, folder, RemoveEmptyFolder(folder)); });
 }
 
 void RemovalSteps::DeleteSystemFiles() {
-    for (const wchar_t* name : kSystemFiles) Attempt(L"DeleteSystemFiles", [&] { DeleteSystemFile(name); });
-    Attempt(L"ShowBarValue", [&] { progress_.ShowComplete(); });
+    for (const wchar_t* name : kSystemFiles) Attempt([&] { DeleteSystemFile(name); });
+    Attempt(kShowBarValueStep, [&] { progress_.ShowComplete(); });
 }
 
 void RemovalSteps::DeleteSystemFile(const std::wstring& name) {

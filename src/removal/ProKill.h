@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/Handles.h"
+#include "record/Step.h"
 
 namespace ProKill {
 
@@ -72,7 +73,7 @@ private:
         DWORD processId;
         std::wstring item;
         ta::KernelHandle process;
-        const wchar_t* step;  // the step that asked, for what the wait finds
+        const ta::Step* step;  // the step that asked, for what the wait finds
     };
     // A process a look after the round found running; process is empty when it could not be
     // opened (error says why).

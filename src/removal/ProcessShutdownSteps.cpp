@@ -11,6 +11,12 @@
 namespace TarnilSet {
 namespace {
 
+// The tray and the listed applications are means to the removal; a program that keeps coming back
+// after the shutdown runs on, holding its files.
+constexpr ta::Step kNotifyTrayStep{L"NotifyTray", ta::Footprint::None};
+constexpr ta::Step kStopListedApplicationsStep{L"StopListedApplications", ta::Footprint::None};
+constexpr ta::Step kStopReturningProcessesStep{L"StopReturningProcesses", ta::Footprint::Programs};
+
 
 constexpr wchar_t kTrayClass[] = L"ThunderRT6FormDC";
 constexpr wchar_t kTrayCaption[] = L"TarnilTray";
@@ -18,7 +24,7 @@ constexpr WPARAM kTrayShutdown = 2000;
 constexpr DWORD kTrayPauseMs = 200;
 
 void Stop(ProKill::ShutdownRound& round, const wchar_t* name) {
-    ta::Attempt(L"StopProductProcesses", [&] { round.Stop(name); });
+    ta::Attempt([&] { round.Stop(name); });
 }
 
 void StopListedApplications(ProKill::ShutdownRound& round) {
@@ -26,7 +32,7 @@ void StopListedApplications(ProKill::ShutdownRound& round) {
     if (value == Regset::kReadError) return;
     const ListedApplications listed = ParseProgramList(ta::TrimBlanks(value));
     for (const std::wstring& name : listed.names) {
-        ta::Attempt(L"StopListedApplications", [&] {
+        ta::Attempt([&] {
             if (listed.endAtOnce || !ProKill::ProcessNotRunning(name))
                 round.Stop(name);
             else
@@ -70,13 +76,13 @@ ULONGLONG StopProductProcesses() {
     const ULONGLONG deadline = round.Deadline();
     Stop(round, L"taagent.exe");
     Stop(round, L"tasuf.exe");
-    ta::Attempt(L"NotifyTray", NotifyTray);
+    ta::Attempt(kNotifyTrayStep, NotifyTray);
     for (const wchar_t* name : {L"morlatra.exe", L"tamail.exe", L"morlasnd.exe", L"qxctl.exe"}) Stop(round, name);
-    ta::Attempt(L"StopListedApplications", [&] { StopListedApplications(round); });
-    ta::Attempt(L"StopProductProcesses", [&] { round.Finish(); });
+    ta::Attempt(kStopListedApplicationsStep, [&] { StopListedApplications(round); });
+    ta::Attempt([&] { round.Finish(); });
     // What the product is loaded into, or a service's recovery, starts its programs again the
     // moment they end; a program ended late in the round may have done so for one ended early.
-    ta::Attempt(L"StopReturningProcesses", [&] { round.StopReturning(); });
+    ta::Attempt(kStopReturningProcessesStep, [&] { round.StopReturning(); });
     return deadline;
 }
 

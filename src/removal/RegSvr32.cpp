@@ -135,11 +135,4 @@ std::wstring EntryPointCall::Describe() const {
     return {};
 }
 
-bool RegisterComponent(const std::wstring& FileName, bool Unregister) {
-    return CallEntryPoint(FileName, Unregister).status == EntryPointCall::Status::Returned;
-}
-
-bool RegisterServer(const std::wstring& path) { return RegisterComponent(path, false); }
-bool UnregisterServer(const std::wstring& path) { return RegisterComponent(path, true); }
-
 }  // namespace RegSvr32

@@ -33,16 +33,10 @@ struct EntryPointCall {
     std::wstring Describe() const;
 };
 
-// Runs the entry point as RegisterComponent does and says what became of it.
+// Runs the entry point and says what became of it. A library that is no ordinary file is never
+// loaded; one that is loaded is released again, unless its entry point has not returned in time or
+// crashed: then it stays loaded for the rest of the run, as the worker may still be in its code or
+// the component may be in no state to be unloaded.
 EntryPointCall CallEntryPoint(const std::wstring& FileName, bool Unregister);
-
-// True when the entry point ran and returned within the limit, whatever result it answered.
-// False when FileName is no ordinary file, cannot be loaded, lacks the entry point, or no worker
-// can be started (the library is released again), and when the entry point has not returned in
-// time or crashed: then the library stays loaded for the rest of the run, as the worker may still
-// be in its code or the component may be in no state to be unloaded.
-bool RegisterComponent(const std::wstring& FileName, bool Unregister);
-bool RegisterServer(const std::wstring& path);
-bool UnregisterServer(const std::wstring& path);
 
 }  // namespace RegSvr32

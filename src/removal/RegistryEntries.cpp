@@ -28,20 +28,21 @@ void DeleteAndRecord(const wchar_t* key) { ta::RecordStatus(ta::ItemKind::Key, k
 }  // namespace
 
 void RemoveRegistryEntries() {
-    ta::Attempt(L"RemoveRegistryEntries", [] { mRegistery::DeleteKeyTree(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Morla"); });
+    ta::Attempt([] { mRegistery::DeleteKeyTree(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Morla"); });
     // The second pass matters only where the walk left a key; the ones it took are not
     // recorded twice as absent.
     for (const wchar_t* key : kProductKeys) {
-        ta::Attempt(L"RemoveRegistryEntries", [key] {
+        ta::Attempt([key] {
             const LONG status = Regset::DeleteKey(key);
             if (status != ERROR_FILE_NOT_FOUND) ta::RecordStatus(ta::ItemKind::Key, key, status);
         });
     }
-    ta::AttemptEach(L"RemoveRegistryEntries", [] { DeleteAndRecord(kUninstallEntry); }, [] { DeleteAndRecord(kBrowserExtension); },
-                    [] {
-                        ta::RecordStatus(ta::ItemKind::Value, std::wstring(kRunKey) + L"\\Tarnil",
-                                         Regset::SetStringValue(kRunKey, L"Tarnil", L""), ta::Outcome::Done);
-                    });
+    ta::Attempt([] { DeleteAndRecord(kUninstallEntry); });
+    ta::Attempt([] { DeleteAndRecord(kBrowserExtension); });
+    ta::Attempt([] {
+        ta::RecordStatus(ta::ItemKind::Value, std::wstring(kRunKey) + L"\\Tarnil", Regset::SetStringValue(kRunKey, L"Tarnil", L""),
+                         ta::Outcome::Done);
+    });
 }
 
 }  // namespace TarnilSet

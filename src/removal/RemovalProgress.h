@@ -4,7 +4,13 @@
 #include <cstdint>
 #include <string>
 
+#include "record/Step.h"
+
 namespace ta {
+
+// Showing the progress leaves nothing of the product when it fails.
+inline constexpr Step kShowBarValueStep{L"ShowBarValue", Footprint::None};
+inline constexpr Step kShowFilePathStep{L"ShowFilePath", Footprint::None};
 
 class RemovalProgress {
 public:

@@ -2,17 +2,26 @@
 // The removal steps of the progress page: the files and folders, the components and the system
 // folder's files. They act on one run and tell one progress of what they do; the page shows that
 // progress and is nothing else to them. Their implementations live with the other removal
-// operations in this folder.
+// operations in this folder. Each runs inside its own step (declared below), and its parts stay in it.
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "record/Step.h"
 #include "removal/RemovalProgress.h"
 #include "run/RemovalRun.h"
 
 namespace ta {
 
 class DeletionPool;
+
+// The progress page's steps, as the record names them.
+inline constexpr Step kFindFilesAPIStep{L"FindFilesAPI", Footprint::Items};
+inline constexpr Step kRemoveInstallFoldersStep{L"RemoveInstallFolders", Footprint::Items};
+inline constexpr Step kDeleteSystemFilesStep{L"DeleteSystemFiles", Footprint::Items};
+inline constexpr Step kRemoveBrowserHelperStep{L"RemoveBrowserHelper", Footprint::Items};
+// The system's own library, registered again: nothing of the product.
+inline constexpr Step kRestoreTextServicesStep{L"RestoreTextServices", Footprint::None};
 
 class RemovalSteps {
 public:

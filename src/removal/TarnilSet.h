@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "record/Step.h"
+
 namespace TarnilSet {
 
 // The product's key and the entries outside it that the product created.
@@ -12,6 +14,11 @@ inline constexpr wchar_t kProductKey[] = L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Morla";
 // The entry in the list of installed programs, whose "UninstallString" starts this program.
 inline constexpr wchar_t kUninstallEntry[] =
     L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tarnil";
+
+inline constexpr ta::Step kRemoveRegistryEntriesStep{L"RemoveRegistryEntries", ta::Footprint::Items};
+// Means to the removal: a program they could not stop is the last shutdown step's to count.
+inline constexpr ta::Step kStopProductProcessesStep{L"StopProductProcesses", ta::Footprint::None};
+inline constexpr ta::Step kStopControlProcessStep{L"StopControlProcess", ta::Footprint::None};
 
 // Deletes the product key tree, its uninstall entry and browser-extension key, and empties the
 // autorun value "Tarnil".

@@ -73,7 +73,7 @@ const wchar_t* TransportErrorText(DWORD error) {
     std::wstring text =
         std::wstring(L"no service answered: HTTP ") + step + L" failed with error " + std::to_wstring(error);
     if (const wchar_t* meaning = TransportErrorText(error)) text += std::wstring(L" (") + meaning + L")";
-    RaiseSoapError(text, SoapFailure::NoAnswer);
+    RaiseSoapError(text);
 }
 
 struct UrlParts {
@@ -124,7 +124,7 @@ int Deadline::remaining() const {
 void Deadline::RaisePassed() const {
     wchar_t seconds[16];
     std::swprintf(seconds, 16, L"%g", limitMs_ / 1000.0);
-    RaiseSoapError(std::wstring(L"no service answered in ") + seconds + L" s", SoapFailure::NoAnswer);
+    RaiseSoapError(std::wstring(L"no service answered in ") + seconds + L" s");
 }
 
 HttpResponse HttpExchange(const HttpRequest& request, const Deadline& deadline) {

@@ -7,10 +7,10 @@
 
 namespace ta::report {
 
+// The report's line tells only these two apart.
 enum class SoapFailure {
-    NoAnswer,  // nothing answered at the address (no connection, or not within the time limit)
-    Refused,   // the service answered with an error status or a fault
-    Unusable,  // the address, the description or the answer could not be used
+    Refused,  // the service answered with an error status or a fault
+    NotSent,  // nothing answered in time, or the address, the description or the answer could not be used
 };
 
 class SoapError : public AppError {
@@ -22,6 +22,6 @@ private:
     SoapFailure failure_;
 };
 
-[[noreturn]] void RaiseSoapError(const std::wstring& description, SoapFailure failure = SoapFailure::Unusable);
+[[noreturn]] void RaiseSoapError(const std::wstring& description, SoapFailure failure = SoapFailure::NotSent);
 
 }  // namespace ta::report

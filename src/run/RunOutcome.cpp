@@ -20,32 +20,22 @@ namespace {
 
 constexpr wchar_t kProgramVersion[] = L"1.00.0039";
 
-// The steps that take the product's footprint off the machine. What one of them failed to remove
-// is still there; so may be whatever it had not reached when it broke off. The other steps
-// (settings, processes, the tray, the "Uninstall" mark, the text-services library, the report,
-// the pages' own work) leave nothing of the product behind when they fail.
-const wchar_t* const kFootprintSteps[] = {
-    L"ProgramPath",         L"FindFilesAPI",          L"RemoveInstallFolders", L"RemoveBrowserHelper",
-    L"DeleteSystemFiles",   L"RemoveRegistryEntries", L"RemoveShortcuts",
-};
-
 // Whether the entry says that something of the product is still there and does not wait for
-// the restart. Processes, the tray and the report are means to the removal, not parts of it;
-// except a program still running when the shutdown gave up on what kept coming back: it holds
-// its files, and runs on after the removal.
+// the restart, as its step declares: what a removal step failed to remove, or did not reach when
+// it broke off, is still there; a program the shutdown left running holds its files and runs on
+// after the removal. The tray and the report are never part of the product.
 bool LeavesFootprint(const RecordEntry& entry) {
     const bool stillThere =
         entry.outcome == Outcome::Failed || (entry.outcome == Outcome::Kept && entry.keptBy == KeptBy::InUse);
     if (!stillThere) return false;
     switch (entry.kind) {
     case ItemKind::Process:
-        return entry.step == L"StopReturningProcesses";
+        return entry.footprint == Footprint::Programs;
     case ItemKind::Tray:
     case ItemKind::Report:
         return false;
     default:
-        return std::any_of(std::begin(kFootprintSteps), std::end(kFootprintSteps),
-                           [&](const wchar_t* step) { return entry.step == step; });
+        return entry.footprint == Footprint::Items;
     }
 }
 
@@ -218,7 +208,7 @@ std::unique_ptr<RemovalLogFile> OpenLog(const std::wstring& path, const std::wst
     }
     if (!record) return nullptr;
     if (opened.rewrite.result == Rewrite::Refused)
-        RecordRefusedRewrite(L"WriteRemovalLog", path, opened.rewrite);
+        RecordRefusedRewrite(kWriteRemovalLogStep, path, opened.rewrite);
     else
         Record(ItemKind::Step, path, Outcome::Failed, opened.rewrite.error, KeptBy::None,
                L"the log could not be written");
@@ -250,7 +240,7 @@ void StartRemovalLog(RemovalRun& run) {
 }
 
 void FinishRun(RemovalRun& run, int exitCode) {
-    Attempt(L"WriteRemovalLog", [&] {
+    Attempt(kWriteRemovalLogStep, [&] {
         if (!run.request.logPath.empty()) StartRemovalLog(run);
         RunLog& log = run.log;
         RemovalRecord* record = &run.record;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "record/RemovalRecord.h"
+#include "record/Step.h"
 #include "run/RemovalRun.h"
 
 namespace ta {
@@ -31,6 +32,9 @@ bool WaitsForRestart(const std::vector<RecordEntry>& entries);
 // cannot be opened changes nothing of the run: the log, with a line saying why, goes to
 // FallbackLogPath instead. Once per run; FinishRun calls it when nothing did before.
 void StartRemovalLog(RemovalRun& run);
+
+// The log is the run's own work: nothing of the product stays when it fails.
+inline constexpr Step kWriteRemovalLogStep{L"WriteRemovalLog", Footprint::None};
 
 // Ends the log with the totals and exitCode (starting it first when it was asked for and not
 // started), then ends the program at once with exitCode. The wizard's EndRun does what a run

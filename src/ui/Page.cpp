@@ -8,6 +8,21 @@
 namespace ta {
 namespace {
 
+// The page's own work: nothing of the product stays when it fails.
+constexpr Step kLoadPageStep{L"LoadPage", Footprint::None};
+constexpr Step kMakeFontsStep{L"MakeFonts", Footprint::None};
+constexpr Step kOnLoadStep{L"OnLoad", Footprint::None};
+constexpr Step kCenterOnScreenStep{L"CenterOnScreen", Footprint::None};
+constexpr Step kOnUnloadStep{L"OnUnload", Footprint::None};
+constexpr Step kStopTimerStep{L"StopTimer", Footprint::None};
+constexpr Step kPaintStep{L"Paint", Footprint::None};
+constexpr Step kOnCommand1ClickStep{L"OnCommand1Click", Footprint::None};
+constexpr Step kOnTimerStep{L"OnTimer", Footprint::None};
+constexpr Step kOnActivateStep{L"OnActivate", Footprint::None};
+constexpr Step kApplyDpiStep{L"ApplyDpi", Footprint::None};
+constexpr Step kOnQueryCloseStep{L"OnQueryClose", Footprint::None};
+constexpr Step kOnPageMessageStep{L"OnPageMessage", Footprint::None};
+
 const wchar_t kPageClass[] = L"TaWizardPage";
 const wchar_t kPageFace[] = L"\uAD74\uB9BC";  // "굴림"
 constexpr int kPageFontPoints = 9;
@@ -78,7 +93,7 @@ Page* Page::FromWindow(HWND hwnd) noexcept {
 
 void Page::Load() {
     HandlerScope scope(*this);
-    Attempt(L"LoadPage", [&] {
+    Attempt(kLoadPageStep, [&] {
         RegisterPageClass();
         // A fixed single border with a close box only; shown later by Show.
         hwnd_ = ::CreateWindowExW(WS_EX_APPWINDOW | WS_EX_CONTROLPARENT, kPageClass, L"",
@@ -89,10 +104,10 @@ void Page::Load() {
         ::SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Page::WindowProc));
         dpi_ = WindowDpi(hwnd_);
     });
-    Attempt(L"MakeFonts", [&] { MakeFonts(); });
+    Attempt(kMakeFontsStep, [&] { MakeFonts(); });
     state_ = State::Loaded;
-    Attempt(L"OnLoad", [&] { OnLoad(); });
-    if (state_ == State::Loaded) Attempt(L"CenterOnScreen", [&] { CenterOnScreen(); });
+    Attempt(kOnLoadStep, [&] { OnLoad(); });
+    if (state_ == State::Loaded) Attempt(kCenterOnScreenStep, [&] { CenterOnScreen(); });
 }
 
 void Page::Show() {
@@ -106,9 +121,9 @@ void Page::Show() {
 void Page::Unload() {
     if (state_ != State::Loaded) return;
     HandlerScope scope(*this);
-    Attempt(L"OnUnload", [&] { OnUnload(); });
+    Attempt(kOnUnloadStep, [&] { OnUnload(); });
     state_ = State::Unloaded;
-    for (auto& timer : timers_) Attempt(L"StopTimer", [&] { timer->Enabled(false); });
+    for (auto& timer : timers_) Attempt(kStopTimerStep, [&] { timer->Enabled(false); });
     if (hwnd_) {
         HWND hwnd = hwnd_;
         ::DestroyWindow(hwnd);
@@ -139,7 +154,7 @@ void Page::ApplyDpi(int dpi, const RECT* placed) {
     dpi_ = dpi;
     // The old fonts stay alive until every window has been given the new ones.
     GdiObject oldNormal = std::move(normalFont_), oldBold = std::move(boldFont_);
-    Attempt(L"MakeFonts", [&] { MakeFonts(); });
+    Attempt(kMakeFontsStep, [&] { MakeFonts(); });
     const auto setFont = [](HWND hwnd, HFONT font) { ::SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE); };
     for (const auto& label : labels_) {
         label->Place();
@@ -252,21 +267,21 @@ LRESULT Page::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_PAINT: {
         PAINTSTRUCT ps;
         HDC hdc = ::BeginPaint(hwnd, &ps);
-        Attempt(L"Paint", [&] { Paint(hdc, ps.rcPaint); });
+        Attempt(kPaintStep, [&] { Paint(hdc, ps.rcPaint); });
         ::EndPaint(hwnd, &ps);
         return 0;
     }
     case WM_COMMAND:
         if (HIWORD(wParam) == BN_CLICKED) {
             const int index = static_cast<int>(LOWORD(wParam)) - kCommand1BaseId;
-            if (Command1(index)) Attempt(L"OnCommand1Click", [&] { OnCommand1Click(index); });
+            if (Command1(index)) Attempt(kOnCommand1ClickStep, [&] { OnCommand1Click(index); });
             return 0;
         }
         break;
     case WM_TIMER:
         for (const auto& timer : timers_) {
             if (timer->Id() == wParam) {
-                if (timer->Enabled()) Attempt(L"OnTimer", [&] { OnTimer(wParam); });
+                if (timer->Enabled()) Attempt(kOnTimerStep, [&] { OnTimer(wParam); });
                 return 0;
             }
         }
@@ -279,16 +294,16 @@ LRESULT Page::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             if (!focus || !::IsChild(hwnd, focus)) {
                 if (HWND first = ::GetNextDlgTabItem(hwnd, nullptr, FALSE)) ::SetFocus(first);
             }
-            Attempt(L"OnActivate", [&] { OnActivate(); });
+            Attempt(kOnActivateStep, [&] { OnActivate(); });
         }
         return result;
     }
     case WM_DPICHANGED:
-        Attempt(L"ApplyDpi", [&] { ApplyDpi(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam)); });
+        Attempt(kApplyDpiStep, [&] { ApplyDpi(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam)); });
         return 0;
     case WM_CLOSE: {
         bool close = true;
-        Attempt(L"OnQueryClose", [&] { close = OnQueryClose(); });
+        Attempt(kOnQueryCloseStep, [&] { close = OnQueryClose(); });
         if (close) Unload();
         return 0;
     }
@@ -297,7 +312,7 @@ LRESULT Page::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         break;
     default:
         if (msg >= WM_APP && msg <= 0xBFFF) {
-            Attempt(L"OnPageMessage", [&] { OnPageMessage(msg, wParam, lParam); });
+            Attempt(kOnPageMessageStep, [&] { OnPageMessage(msg, wParam, lParam); });
             return 0;
         }
         break;

@@ -11,6 +11,9 @@
 namespace ta {
 namespace {
 
+// Painting: nothing of the product stays when it fails.
+constexpr Step kPaintForChildStep{L"PaintForChild", Footprint::None};
+
 // Window subclassing of Common Controls, from the system folder; a label is subclassed only with
 // all three at hand.
 struct SubclassService {
@@ -35,7 +38,7 @@ LRESULT CALLBACK LabelWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
         PAINTSTRUCT ps;
         HDC hdc = ::BeginPaint(hwnd, &ps);
         HWND parent = ::GetParent(hwnd);
-        if (Page* page = Page::FromWindow(parent)) Attempt(L"PaintForChild", [&] { page->PaintForChild(hwnd, hdc, ps.rcPaint); });
+        if (Page* page = Page::FromWindow(parent)) Attempt(kPaintForChildStep, [&] { page->PaintForChild(hwnd, hdc, ps.rcPaint); });
         ::EndPaint(hwnd, &ps);
         return 0;
     }

@@ -9,6 +9,12 @@
 #include "wizard/frmAutoFileDel.h"
 
 namespace ta {
+namespace {
+
+// The page's own work: nothing of the product stays when it fails.
+constexpr Step kLoadDelFinishStep{L"LoadDelFinish", Footprint::None};
+
+}  // namespace
 
 void DelFinish::OnLoad() {
     // The page as it is stored.
@@ -22,7 +28,7 @@ void DelFinish::OnLoad() {
     AddButtonRow();
 
     // The load itself; only the progress page's finish remains to be shown.
-    AttemptEach(L"LoadDelFinish", [&] { SizePage(); }, [&] { PlaceButtons(); }, [&] { PlaceBannerAndLine(); },
+    AttemptEach(kLoadDelFinishStep, [&] { SizePage(); }, [&] { PlaceButtons(); }, [&] { PlaceBannerAndLine(); },
                 [&] { Image1->SetPicture(Un_Start::Banner()); }, [&] { Command1(1)->Caption(L"완료"); },
                 [&] {
                     Command1(0)->Enabled(false);
@@ -39,7 +45,7 @@ namespace {
 
 // On the worker the step keeps its name; the report brings its own COM apartment.
 void SendReportStep(const RemovalRun& run) {
-    Attempt(L"SendUninstallReport", [&] { SendUninstallReport(run); });
+    Attempt(kSendUninstallReportStep, [&] { SendUninstallReport(run); });
 }
 
 }  // namespace

@@ -22,7 +22,7 @@
 namespace ta {
 namespace {
 
-constexpr wchar_t kStep[] = L"HandOver";
+constexpr Step kStep{L"HandOver", Footprint::None};  // the program's own copy: not the product
 
 std::wstring FileNameOf(const std::wstring& path) { return path.substr(path.find_last_of(L"\\/") + 1); }
 

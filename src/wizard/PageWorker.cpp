@@ -4,6 +4,12 @@
 #include "ui/HandleWatch.h"
 
 namespace ta {
+namespace {
+
+// The page's worker: what it runs declares its own steps.
+constexpr Step kPageWorkStep{L"PageWork", Footprint::None};
+
+}  // namespace
 
 bool PageWorker::Start(HWND page, UINT doneMessage, std::function<void()> work) {
     if (Running()) return false;
@@ -21,7 +27,7 @@ bool PageWorker::Start(HWND page, UINT doneMessage, std::function<void()> work) 
 
 DWORD WINAPI PageWorker::Main(LPVOID parameter) {
     auto& worker = *static_cast<PageWorker*>(parameter);
-    Attempt(L"PageWork", worker.work_);
+    Attempt(kPageWorkStep, worker.work_);
     ::PostMessageW(worker.page_, worker.doneMessage_, 0, 0);
     return 0;
 }

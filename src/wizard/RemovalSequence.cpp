@@ -14,27 +14,32 @@
 #include "wizard/Startup.h"
 
 namespace ta {
+namespace {
+
+constexpr Step kStepEndedStep{L"StepEnded", Footprint::None};
+
+}  // namespace
 
 void RunHandOverSteps(RemovalRun& run) {
-    Attempt(L"LoadServerSettings", [&] { LoadServerSettings(run); });
+    Attempt(kLoadServerSettingsStep, [&] { LoadServerSettings(run); });
     // The shutdown's deadline passes from the one step to the next here, and nowhere else.
     ULONGLONG shutdownDeadline = 0;
-    Attempt(L"StopProductProcesses", [&] { shutdownDeadline = TarnilSet::StopProductProcesses(); });
-    Attempt(L"StopControlProcess", [&] { TarnilSet::StopControlProcess(shutdownDeadline); });
+    Attempt(TarnilSet::kStopProductProcessesStep, [&] { shutdownDeadline = TarnilSet::StopProductProcesses(); });
+    Attempt(TarnilSet::kStopControlProcessStep, [&] { TarnilSet::StopControlProcess(shutdownDeadline); });
 }
 
 void RunProgressSteps(RemovalRun& run, RemovalProgress& progress, const std::function<void()>& stepEnded) {
     RemovalSteps steps(run, progress);
-    const auto step = [&](const wchar_t* name, auto&& body) {
-        Attempt(name, body);
-        if (stepEnded) Attempt(L"StepEnded", stepEnded);
+    const auto step = [&](const Step& declared, auto&& body) {
+        Attempt(declared, body);
+        if (stepEnded) Attempt(kStepEndedStep, stepEnded);
     };
-    step(L"Uninstall", [] {
+    step(kUninstallStep, [] {
         RecordStatus(ItemKind::Value, std::wstring(TarnilSet::kProductKey) + L"\\Uninstall",
                      Regset::SetDwordValue(TarnilSet::kProductKey, L"Uninstall", 0), Outcome::Done);
     });
-    step(L"ProgramPath", [&] { run.InstallPath = Regset::GetStringValue(TarnilSet::kProductKey, L"ProgramPath"); });
-    step(L"FindFilesAPI", [&] {
+    step(kProgramPathStep, [&] { run.InstallPath = Regset::GetStringValue(TarnilSet::kProductKey, L"ProgramPath"); });
+    step(kFindFilesAPIStep, [&] {
         // The install folder is emptied only when it is plainly the product's own.
         const auto guarded = GuardedInstallPath(run.InstallPath);
         if (!guarded) {
@@ -46,20 +51,20 @@ void RunProgressSteps(RemovalRun& run, RemovalProgress& progress, const std::fun
         std::wstring searched = run.InstallPath;  // the walk's own copy; it gains the trailing "\"
         int16_t fileCount = 0, dirCount = 0;
         steps.FindFilesAPI(searched, L"*.*", fileCount, dirCount);
-        Attempt(L"RemoveInstallFolders", [&] { steps.RemoveInstallFolders(); });
+        Attempt(kRemoveInstallFoldersStep, [&] { steps.RemoveInstallFolders(); });
     });
-    step(L"RemoveBrowserHelper", [&] { steps.RemoveBrowserHelper(); });
-    step(L"DeleteSystemFiles", [&] { steps.DeleteSystemFiles(); });
-    step(L"RemoveRegistryEntries", [] { TarnilSet::RemoveRegistryEntries(); });
-    step(L"RemoveShortcuts", [] { CreateShortCut::RemoveShortcuts(); });
-    step(L"RestoreTextServices", [&] { steps.RestoreTextServices(); });
+    step(kRemoveBrowserHelperStep, [&] { steps.RemoveBrowserHelper(); });
+    step(kDeleteSystemFilesStep, [&] { steps.DeleteSystemFiles(); });
+    step(TarnilSet::kRemoveRegistryEntriesStep, [] { TarnilSet::RemoveRegistryEntries(); });
+    step(CreateShortCut::kRemoveShortcutsStep, [] { CreateShortCut::RemoveShortcuts(); });
+    step(kRestoreTextServicesStep, [&] { steps.RestoreTextServices(); });
 }
 
 int RunSilentRemoval(RemovalRun& run) {
     RunHandOverSteps(run);
     NoProgress nobody;
     RunProgressSteps(run, nobody);
-    Attempt(L"SendUninstallReport", [&] { SendUninstallReport(run); });
+    Attempt(kSendUninstallReportStep, [&] { SendUninstallReport(run); });
     const RemovalRecord* record = CurrentRecord();
     return record ? ExitCodeOf(record->Entries()) : kExitSuccess;
 }

@@ -3,10 +3,16 @@
 // takes the run it acts on; the progress page's steps also tell a progress what they do.
 #include <functional>
 
+#include "record/Step.h"
 #include "removal/RemovalProgress.h"
 #include "run/RemovalRun.h"
 
 namespace ta {
+
+// The progress page's first two steps, which the sequence does itself. The mark sits on a key
+// that goes anyway; without the program path the install folder is never found, so all of it stays.
+inline constexpr Step kUninstallStep{L"Uninstall", Footprint::None};
+inline constexpr Step kProgramPathStep{L"ProgramPath", Footprint::Items};
 
 // What follows the person's "예" on the start page: the report's settings, the product's
 // processes and the tray.

@@ -21,6 +21,10 @@
 namespace ta {
 namespace {
 
+// The run's start: nothing of the product stays when it fails.
+constexpr Step kInitSystemPathsStep{L"InitSystemPaths", Footprint::None};
+constexpr Step kShowStartPageStep{L"ShowStartPage", Footprint::None};
+
 // The services of a run without a window: every box is answered without being shown (Yes is
 // never the answer), the rest is the real program's.
 class SilentShell : public AppShell {
@@ -35,7 +39,7 @@ public:
 void InitSystemPaths(RemovalRun& run) { run.SystemDir = SystemFolder(); }
 
 void LoadServerSettings(RemovalRun& run) {
-    AttemptEach(L"LoadServerSettings",
+    AttemptEach(kLoadServerSettingsStep,
                 [&] { run.PidSetting = Regset::GetStringValue(TarnilSet::kProductKey, L"PID"); },
                 [&] { run.MServerSetting = Regset::GetStringValue(TarnilSet::kProductKey, L"mserver"); });
 }
@@ -83,14 +87,14 @@ int RunUninstaller(const std::wstring& arguments) {
         FinishCutShortRun(run);
     }
     // From here the record streams: the log grows as the removal goes, and memory does not.
-    Attempt(L"WriteRemovalLog", [&] { StartRemovalLog(run); });
-    Attempt(L"InitSystemPaths", [&] { InitSystemPaths(run); });
+    Attempt(kWriteRemovalLogStep, [&] { StartRemovalLog(run); });
+    Attempt(kInitSystemPathsStep, [&] { InitSystemPaths(run); });
     if (options.silent) {
         const int code = RunSilentRemoval(run);
         EndRun(run, code);
         return code;
     }
-    Attempt(L"ShowStartPage", [&] { LoadPage<Un_Start>(run).Show(); });
+    Attempt(kShowStartPageStep, [&] { LoadPage<Un_Start>(run).Show(); });
     if (!LoadedPages().empty()) RunMessageLoop();
     // The loop ends only when a page was closed before the removal began.
     EndRun(run, kExitUserCancelled);

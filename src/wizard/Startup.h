@@ -2,6 +2,7 @@
 // Start-up of the program and the values it prepares for the run.
 #include <string>
 
+#include "record/Step.h"
 #include "run/RemovalRun.h"
 
 namespace ta {
@@ -13,6 +14,7 @@ inline constexpr wchar_t kInstanceName[] = L"TaUnInst";
 // failure).
 void InitSystemPaths(RemovalRun& run);
 // Reads "PID" and "mserver" of the product key into the run's PidSetting and MServerSetting.
+inline constexpr Step kLoadServerSettingsStep{L"LoadServerSettings", Footprint::None};
 void LoadServerSettings(RemovalRun& run);
 // The program, with the arguments of its command line (without its own name): ends at once
 // when another instance runs; otherwise runs silently (/S) or shows the start page and

@@ -11,6 +11,14 @@
 #include "wizard/frmAutoFileDel.h"
 
 namespace ta {
+namespace {
+
+// The page's own work: nothing of the product stays when it fails.
+constexpr Step kLoadUn_StartStep{L"LoadUn_Start", Footprint::None};
+constexpr Step kStartHandOverStep{L"StartHandOver", Footprint::None};
+constexpr Step kShowProgressPageStep{L"ShowProgressPage", Footprint::None};
+
+}  // namespace
 
 std::shared_ptr<Picture> Un_Start::Banner() {
     static const std::shared_ptr<Picture> banner = [] {
@@ -34,7 +42,7 @@ void Un_Start::OnLoad() {
     AddButtonRow();
 
     // The load itself; the first page has nothing to go back to.
-    AttemptEach(L"LoadUn_Start", [&] { SizePage(); }, [&] { PlaceButtons(); }, [&] { PlaceBannerAndLine(); },
+    AttemptEach(kLoadUn_StartStep, [&] { SizePage(); }, [&] { PlaceButtons(); }, [&] { PlaceBannerAndLine(); },
                 [&] { Command1(0)->Enabled(false); });
 }
 
@@ -66,7 +74,7 @@ void Un_Start::OnCommand1Click(int index) {
 
 void Un_Start::StartHandOver() {
     handOverStarted_ = true;
-    AttemptEach(L"StartHandOver", [&] { Command1(1)->Enabled(false); }, [&] { Command1(2)->Enabled(false); });
+    AttemptEach(kStartHandOverStep, [&] { Command1(1)->Enabled(false); }, [&] { Command1(2)->Enabled(false); });
     // Without a thread the steps still run, as before, on this one.
     if (!worker_.Start(hWnd(), kHandOverEndedMessage, [this] { RunHandOverSteps(Run()); })) {
         RunHandOverSteps(Run());
@@ -82,7 +90,7 @@ void Un_Start::OnPageMessage(UINT msg, WPARAM, LPARAM) {
 }
 
 void Un_Start::FinishHandOver() {
-    AttemptEach(L"ShowProgressPage", [&] { LoadPage<frmAutoFileDel>(Run()).Show(); }, [&] { Unload(); });
+    AttemptEach(kShowProgressPageStep, [&] { LoadPage<frmAutoFileDel>(Run()).Show(); }, [&] { Unload(); });
 }
 
 // Once the programs are being stopped, closing the page would end the run half-way.

@@ -10,6 +10,14 @@
 #include "wizard/Un_Start.h"
 
 namespace ta {
+namespace {
+
+// The page's own work: nothing of the product stays when it fails.
+constexpr Step kLoadfrmAutoFileDelStep{L"LoadfrmAutoFileDel", Footprint::None};
+constexpr Step kShowClassIdStep{L"ShowClassId", Footprint::None};
+constexpr Step kShowFinishPageStep{L"ShowFinishPage", Footprint::None};
+
+}  // namespace
 
 frmAutoFileDel::~frmAutoFileDel() { worker_.Join(); }
 
@@ -30,7 +38,7 @@ void frmAutoFileDel::OnLoad() {
     Text1Box = &AddTextBox({3840, 6360, 5055, 495});
 
     // The load itself.
-    AttemptEach(L"LoadfrmAutoFileDel", [&] { SizePage(); }, [&] { Command1(2)->Move(5520, 3720); }, [&] { PlaceBannerAndLine(); },
+    AttemptEach(kLoadfrmAutoFileDelStep, [&] { SizePage(); }, [&] { Command1(2)->Move(5520, 3720); }, [&] { PlaceBannerAndLine(); },
                 [&] { Image1->SetPicture(Un_Start::Banner()); },
                 [&] {
                     Label1->Caption(L"제거 상태");
@@ -86,16 +94,16 @@ void frmAutoFileDel::OnPageMessage(UINT msg, WPARAM, LPARAM) {
 
 void frmAutoFileDel::ShowLatestProgress() {
     LatestProgress::Changes changes = latest_.Take();
-    if (changes.value) Attempt(L"ShowBarValue", [&] { ucProgressBar1.Value(*changes.value); });
-    if (changes.path) Attempt(L"ShowFilePath", [&] { Label3->Caption(*changes.path); });
-    if (changes.classId) Attempt(L"ShowClassId", [&] { Text1Box->Text(*changes.classId); });
+    if (changes.value) Attempt(kShowBarValueStep, [&] { ucProgressBar1.Value(*changes.value); });
+    if (changes.path) Attempt(kShowFilePathStep, [&] { Label3->Caption(*changes.path); });
+    if (changes.classId) Attempt(kShowClassIdStep, [&] { Text1Box->Text(*changes.classId); });
 }
 
 void frmAutoFileDel::FinishRemoval() {
     worker_.Join();
     displayTimer_->Enabled(false);
     ShowLatestProgress();
-    Attempt(L"ShowFinishPage", [&] { LoadPage<DelFinish>(Run()).Show(); });
+    Attempt(kShowFinishPageStep, [&] { LoadPage<DelFinish>(Run()).Show(); });
 }
 
 void frmAutoFileDel::OnUnload() { worker_.Join(); }

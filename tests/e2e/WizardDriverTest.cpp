@@ -391,6 +391,11 @@ TEST(UnattendedRemoval, RemovesWithoutAWindowLogsEveryItemAndSaysSoAgainOnAnEmpt
         EXPECT_TRUE(ours) << ToUtf8(line);
     }
     EXPECT_NE(lines.back().find(L"exit code 0"), std::wstring::npos) << ToUtf8(lines.back());
+    // Every item's line names its step: what a step writes outside any would never count toward 1603.
+    for (size_t i = 5; i + 1 < lines.size(); ++i) {
+        const size_t stepStarts = lines[i].find(L'\t') + 1;  // after the time
+        EXPECT_NE(lines[i].find(L'\t', stepStarts), stepStarts) << ToUtf8(lines[i]);
+    }
 
     // Again, on the emptied machine, in the other spelling of the switch, asked to log into a
     // folder that does not exist: the log goes to the temporary folder and says why.

@@ -9,6 +9,7 @@
 #include "fs/FileRemoval.h"
 #include "platform/AppError.h"
 #include "removal/DeletionPool.h"
+#include "removal/RemovalSteps.h"
 
 namespace {
 
@@ -36,7 +37,7 @@ TEST(DeletionPoolTest, AFullQueueHoldsTheWalkAndEveryFileGetsOneLine) {
     std::atomic<int> handed{0};
     {
         ta::RecordingScope recording(record);
-        ta::StepScope step(L"FindFilesAPI");
+        ta::StepScope step(ta::kFindFilesAPIStep);
         ta::DeletionPool pool(kThreads, HeldDeletion);
         std::thread walk([&] {
             for (int i = 0; i < kFiles; ++i) {
@@ -61,7 +62,7 @@ TEST(DeletionPoolTest, AFullQueueHoldsTheWalkAndEveryFileGetsOneLine) {
         EXPECT_EQ(entry.step, L"FindFilesAPI");
         const bool brokeOff = std::stoi(entry.item.substr(5)) % 3 == 0;
         EXPECT_EQ(entry.outcome, brokeOff ? ta::Outcome::Failed : ta::Outcome::Removed);
-        EXPECT_EQ(entry.detail, brokeOff ? L"error 17: broke off" : L"");
+        EXPECT_EQ(entry.detail, brokeOff ? L"program error 17: broke off" : L"");
     }
     EXPECT_EQ(items.size(), static_cast<size_t>(kFiles));
 }

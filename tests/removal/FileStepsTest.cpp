@@ -196,7 +196,7 @@ TEST_F(FileStepsTest, WhatKeepsAFileIsRecordedWithItsReason) {
     ta::RemovalRecord record;
     {
         ta::RecordingScope recording(record);
-        ta::StepScope step(L"FindFilesAPI");
+        ta::StepScope step(ta::kFindFilesAPIStep);
         RemoveInstallFolder(install);
     }
     const auto frozenEntry = record.Find(install + L"\\frozen.dat");

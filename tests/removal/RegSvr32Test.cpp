@@ -12,6 +12,9 @@ using ta::test::fixtures::ReadText;
 
 bool Loaded(const std::wstring& path) { return ::GetModuleHandleW(path.c_str()) != nullptr; }
 
+// Whether the entry point ran and returned within the limit, whatever result it answered.
+bool Returned(const RegSvr32::EntryPointCall& call) { return call.status == RegSvr32::EntryPointCall::Status::Returned; }
+
 class RegSvr32Test : public ::testing::Test {
 protected:
     ScratchFolder folder{CurrentTestFolderName()};
@@ -23,9 +26,9 @@ protected:
 
 TEST_F(RegSvr32Test, RunsEachEntryPointAndReleasesTheLibrary) {
     const std::wstring dll = Component(L"ta_regdll.dll");
-    EXPECT_TRUE(RegSvr32::RegisterServer(dll));
+    EXPECT_TRUE(Returned(RegSvr32::CallEntryPoint(dll, false)));
     EXPECT_FALSE(Loaded(dll));
-    EXPECT_TRUE(RegSvr32::UnregisterServer(dll));
+    EXPECT_TRUE(Returned(RegSvr32::CallEntryPoint(dll, true)));
     EXPECT_FALSE(Loaded(dll));
     EXPECT_EQ(ReadText(dll + L".log"),
               "attach\r\nDllRegisterServer\r\ndetach\r\nattach\r\nDllUnregisterServer\r\ndetach\r\n");
@@ -33,47 +36,47 @@ TEST_F(RegSvr32Test, RunsEachEntryPointAndReleasesTheLibrary) {
 
 TEST_F(RegSvr32Test, AFailureCodeStillCountsAsRun) {
     const std::wstring dll = Component(L"ta_regdll_fail.dll");
-    EXPECT_TRUE(RegSvr32::UnregisterServer(dll));
+    EXPECT_TRUE(Returned(RegSvr32::CallEntryPoint(dll, true)));
     EXPECT_FALSE(Loaded(dll));
     EXPECT_EQ(ReadText(dll + L".log"), "attach\r\nDllUnregisterServer\r\ndetach\r\n");
 }
 
 TEST_F(RegSvr32Test, WithoutTheEntryPointTheLibraryIsLoadedAndReleased) {
     const std::wstring dll = Component(L"ta_regdll_noexport.dll");
-    EXPECT_FALSE(RegSvr32::UnregisterServer(dll));
+    EXPECT_FALSE(Returned(RegSvr32::CallEntryPoint(dll, true)));
     EXPECT_FALSE(Loaded(dll));
     EXPECT_EQ(ReadText(dll + L".log"), "attach\r\ndetach\r\n");
 }
 
 TEST_F(RegSvr32Test, NoOrdinaryFileIsNeverLoaded) {
-    EXPECT_FALSE(RegSvr32::RegisterServer(folder / L"missing.dll"));
-    EXPECT_FALSE(RegSvr32::RegisterServer(folder.path()));
+    EXPECT_FALSE(Returned(RegSvr32::CallEntryPoint(folder / L"missing.dll", false)));
+    EXPECT_FALSE(Returned(RegSvr32::CallEntryPoint(folder.path(), false)));
     for (const DWORD attribute : {FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_SYSTEM}) {
         const std::wstring dll = Component(L"ta_regdll.dll", L"marked" + std::to_wstring(attribute) + L".dll");
         ASSERT_TRUE(::SetFileAttributesW(dll.c_str(), attribute));
-        EXPECT_FALSE(RegSvr32::RegisterServer(dll));
+        EXPECT_FALSE(Returned(RegSvr32::CallEntryPoint(dll, false)));
         EXPECT_EQ(ReadText(dll + L".log"), "");
     }
     // Read-only files count.
     const std::wstring readOnly = Component(L"ta_regdll.dll", L"readonly.dll");
     ASSERT_TRUE(::SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_READONLY));
-    EXPECT_TRUE(RegSvr32::RegisterServer(readOnly));
+    EXPECT_TRUE(Returned(RegSvr32::CallEntryPoint(readOnly, false)));
 }
 
 TEST_F(RegSvr32Test, ACrashingEntryPointEndsOnlyItsWorker) {
     const std::wstring crashing = Component(L"ta_regdll_crash.dll");
-    EXPECT_FALSE(RegSvr32::RegisterServer(crashing));
+    EXPECT_FALSE(Returned(RegSvr32::CallEntryPoint(crashing, false)));
     EXPECT_EQ(ReadText(crashing + L".log"), "attach\r\nDllRegisterServer\r\n");
     EXPECT_TRUE(Loaded(crashing));  // left as it is
 
     const std::wstring next = Component(L"ta_regdll.dll", L"next.dll");
-    EXPECT_TRUE(RegSvr32::RegisterServer(next));
+    EXPECT_TRUE(Returned(RegSvr32::CallEntryPoint(next, false)));
 }
 
 TEST_F(RegSvr32Test, AnEntryPointThatNeverReturnsIsLeftAfterTheLimit) {
     const std::wstring blocking = Component(L"ta_regdll_block.dll");
     const ULONGLONG start = ::GetTickCount64();
-    EXPECT_FALSE(RegSvr32::UnregisterServer(blocking));
+    EXPECT_FALSE(Returned(RegSvr32::CallEntryPoint(blocking, true)));
     const ULONGLONG elapsed = ::GetTickCount64() - start;
     EXPECT_GE(elapsed, 9500u);
     EXPECT_LT(elapsed, 50000u);  // the component itself would answer after 60 s
@@ -81,7 +84,7 @@ TEST_F(RegSvr32Test, AnEntryPointThatNeverReturnsIsLeftAfterTheLimit) {
     EXPECT_TRUE(Loaded(blocking));  // its worker is still inside it
 
     const std::wstring next = Component(L"ta_regdll.dll", L"next.dll");
-    EXPECT_TRUE(RegSvr32::RegisterServer(next));
+    EXPECT_TRUE(Returned(RegSvr32::CallEntryPoint(next, false)));
 }
 
 }  // namespace

@@ -6,7 +6,12 @@
 #include "platform/Text.h"
 #include "record/ContinueOnError.h"
 #include "record/RemovalRecord.h"
+#include "removal/CreateShortCut.h"
+#include "removal/RemovalSteps.h"
+#include "removal/TarnilSet.h"
+#include "report/UninstallReport.h"
 #include "run/RunOutcome.h"
+#include "wizard/RemovalSequence.h"
 #include "support/ScriptedShell.h"
 
 namespace ta::test {
@@ -23,39 +28,42 @@ std::vector<RecordEntry> KeptWhileStreaming(const std::vector<RecordEntry>& entr
 // 1603 says that something of the product is still there; what else failed says so in the log only.
 // The record of a real run, which streams, keeps what tells.
 TEST(ExitCode, Is1603OnlyForWhatIsLeftOfTheProduct) {
-    const auto failed = [](const wchar_t* step, ItemKind kind) {
-        return RecordEntry{{}, step, kind, L"item", Outcome::Failed, KeptBy::None, ERROR_ACCESS_DENIED, L""};
+    // Entries as the steps themselves declare them.
+    const auto failed = [](const Step& step, ItemKind kind) {
+        return RecordEntry{{}, step.name, step.footprint, kind, L"item", Outcome::Failed, KeptBy::None, ERROR_ACCESS_DENIED, L""};
     };
+    constexpr Step paint{L"Paint", Footprint::None};  // any page's own work
     std::vector<RecordEntry> entries = {
-        failed(L"SendUninstallReport", ItemKind::Report),     // no service answered
-        failed(L"SendUninstallReport", ItemKind::Step),       // the report broke off
-        failed(L"RestoreTextServices", ItemKind::Component),  // the system's library, not the product's
-        failed(L"StopProductProcesses", ItemKind::Process),
-        failed(L"Uninstall", ItemKind::Value),                // the mark on a key that goes anyway
-        failed(L"Paint", ItemKind::Step),
-        failed(L"WriteRemovalLog", ItemKind::Step),
+        failed(kSendUninstallReportStep, ItemKind::Report),     // no service answered
+        failed(kSendUninstallReportStep, ItemKind::Step),       // the report broke off
+        failed(kRestoreTextServicesStep, ItemKind::Component),  // the system's library, not the product's
+        failed(TarnilSet::kStopProductProcessesStep, ItemKind::Process),
+        failed(kUninstallStep, ItemKind::Value),                // the mark on a key that goes anyway
+        failed(paint, ItemKind::Step),
+        failed(kWriteRemovalLogStep, ItemKind::Step),
     };
-    const auto removed = [](const wchar_t* step, ItemKind kind, const wchar_t* item) {
-        return RecordEntry{{}, step, kind, item, Outcome::Removed, KeptBy::None, 0, L""};
+    const auto removed = [](const Step& step, ItemKind kind, const wchar_t* item) {
+        return RecordEntry{{}, step.name, step.footprint, kind, item, Outcome::Removed, KeptBy::None, 0, L""};
     };
-    for (int i = 0; i < 50; ++i) entries.push_back(removed(L"FindFilesAPI", ItemKind::File, L"C:\\Tarnil\\a.dat"));
+    for (int i = 0; i < 50; ++i) entries.push_back(removed(kFindFilesAPIStep, ItemKind::File, L"C:\\Tarnil\\a.dat"));
     EXPECT_EQ(ExitCodeOf(entries), kExitSuccess);
     EXPECT_EQ(ExitCodeOf(KeptWhileStreaming(entries)), kExitSuccess);
-    entries.push_back({{}, L"FindFilesAPI", ItemKind::File, L"held", Outcome::PendingRestart, KeptBy::None, 32, L""});
+    entries.push_back({{}, kFindFilesAPIStep.name, kFindFilesAPIStep.footprint, ItemKind::File, L"held",
+                       Outcome::PendingRestart, KeptBy::None, 32, L""});
     EXPECT_EQ(ExitCodeOf(entries), kExitRestartPending);
     EXPECT_EQ(ExitCodeOf(KeptWhileStreaming(entries)), kExitRestartPending);
     // A key the tree walk could not delete and the second pass then took is gone.
-    entries.push_back(failed(L"RemoveRegistryEntries", ItemKind::Key));
-    entries.push_back(removed(L"RemoveRegistryEntries", ItemKind::Key, L"ITEM"));
+    entries.push_back(failed(TarnilSet::kRemoveRegistryEntriesStep, ItemKind::Key));
+    entries.push_back(removed(TarnilSet::kRemoveRegistryEntriesStep, ItemKind::Key, L"ITEM"));
     EXPECT_EQ(ExitCodeOf(entries), kExitRestartPending);
     EXPECT_EQ(ExitCodeOf(KeptWhileStreaming(entries)), kExitRestartPending);
-    for (const auto& [step, kind] : {std::pair{L"RemoveBrowserHelper", ItemKind::Key},
-                                     std::pair{L"DeleteSystemFiles", ItemKind::Step},  // broke off part-way
-                                     std::pair{L"RemoveShortcuts", ItemKind::Shortcut}}) {
+    for (const auto& [step, kind] : {std::pair{&kRemoveBrowserHelperStep, ItemKind::Key},
+                                     std::pair{&kDeleteSystemFilesStep, ItemKind::Step},  // broke off part-way
+                                     std::pair{&CreateShortCut::kRemoveShortcutsStep, ItemKind::Shortcut}}) {
         auto left = entries;
-        left.push_back(failed(step, kind));
-        EXPECT_EQ(ExitCodeOf(left), kExitFailed) << ToUtf8(step);
-        EXPECT_EQ(ExitCodeOf(KeptWhileStreaming(left)), kExitFailed) << ToUtf8(step);
+        left.push_back(failed(*step, kind));
+        EXPECT_EQ(ExitCodeOf(left), kExitFailed) << ToUtf8(step->name);
+        EXPECT_EQ(ExitCodeOf(KeptWhileStreaming(left)), kExitFailed) << ToUtf8(step->name);
     }
     // What went, and said so only, is not kept.
     EXPECT_LT(KeptWhileStreaming(entries).size(), 15u);
@@ -88,7 +96,7 @@ TEST(RemovalLog, GrowsAsTheRunGoesAndIsWholeAtItsEnd) {
     constexpr int kFiles = 3000;  // more lines than one piece of the log holds
     const auto file = [](int i) { return L"C:\\Tarnil\\파일 " + std::to_wstring(i) + L".dat"; };
     {
-        StepScope step(L"FindFilesAPI");
+        StepScope step(kFindFilesAPIStep);
         for (int i = 0; i < kFiles; ++i) Record(ItemKind::File, file(i), Outcome::Removed);
         Record(ItemKind::File, L"C:\\Tarnil\\held.dat", Outcome::Failed, ERROR_ACCESS_DENIED);
     }

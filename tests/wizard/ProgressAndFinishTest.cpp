@@ -7,6 +7,7 @@
 
 #include "platform/Text.h"
 #include "record/RemovalRecord.h"
+#include "removal/RemovalSteps.h"
 #include "run/RunOutcome.h"
 #include "support/PendingRestartList.h"
 #include "support/ReportService.h"
@@ -433,8 +434,8 @@ TEST_F(FinishPageTest, SaysSoWhenFilesWaitForTheRestartAndEndsWith3010) {
     plain.Unload();
     EXPECT_EQ(shell.lastExitCode, 0);
 
-    record.Add({{}, L"FindFilesAPI", ItemKind::File, L"C:\\Tarnil\\held.dat",
-                                    Outcome::PendingRestart, KeptBy::None, ERROR_SHARING_VIOLATION, L""});
+    record.Add({{}, kFindFilesAPIStep.name, kFindFilesAPIStep.footprint, ItemKind::File, L"C:\\Tarnil\\held.dat",
+                Outcome::PendingRestart, KeptBy::None, ERROR_SHARING_VIOLATION, L""});
     DelFinish& page = LoadPage<DelFinish>(run);
     page.Show();
     ASSERT_NE(page.RestartLabel, nullptr);
@@ -450,7 +451,7 @@ TEST_F(FinishPageTest, SaysSoWhenFilesWaitForTheRestartAndEndsWith3010) {
     EXPECT_EQ(shell.lastExitCode, 3010);
 
     // What failed outright outweighs what waits.
-    record.Add({{}, L"FindFilesAPI", ItemKind::File, L"C:\\Tarnil\\broken.dat", Outcome::Failed, KeptBy::None,
+    record.Add({{}, kFindFilesAPIStep.name, kFindFilesAPIStep.footprint, ItemKind::File, L"C:\\Tarnil\\broken.dat", Outcome::Failed, KeptBy::None,
                 ERROR_INVALID_NAME, L""});
     LoadPage<DelFinish>(run).Unload();
     EXPECT_EQ(shell.lastExitCode, 1603);

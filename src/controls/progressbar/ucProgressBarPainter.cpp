@@ -13,6 +13,13 @@
 namespace ta {
 namespace {
 
+// Painting: nothing of the product stays when it fails.
+constexpr Step kDrawCaptionStep{L"DrawCaption", Footprint::None};
+constexpr Step kOnDrawStep{L"OnDraw", Footprint::None};
+constexpr Step kDrawBackgroundStep{L"DrawBackground", Footprint::None};
+constexpr Step kDrawBarStep{L"DrawBar", Footprint::None};
+constexpr Step kDrawBorderStep{L"DrawBorder", Footprint::None};
+
 // Visual-style numbers of the progress class.
 constexpr int kPartBar = 1;
 constexpr int kPartBarVertical = 2;
@@ -200,7 +207,7 @@ void ucProgressBar::ComposeLayers(HDC target, const PaintInputs& in) noexcept {
     layers.caption = !in.text.empty() && in.showText;
     layers.format = CaptionFormat(in.textAlignX, in.textAlignY);
     // The classic caption in ForeColor over the whole inner area; the bar covers it where it is.
-    if (layers.caption && !layers.themed) Attempt(L"DrawCaption", [&] { DrawCaption(layers, in.fore); });
+    if (layers.caption && !layers.themed) Attempt(kDrawCaptionStep, [&] { DrawCaption(layers, in.fore); });
     layers.bar = layers.themed ? BarRect(layers.inner, in.styledFraction, in.horizontal, layers.seg.Period())
                                : RECT{in.bar[0], in.bar[1], in.bar[2], in.bar[3]};
     ComposeBar(layers);
@@ -216,7 +223,7 @@ bool ucProgressBar::RaiseDraw(HDC target, const RECT& client) {
     m_composing = true;
     bool doDefault = true;
     if (m_onDraw)
-        Attempt(L"OnDraw", [&] {
+        Attempt(kOnDrawStep, [&] {
             m_onDraw(target, client.left, client.top, std::abs(client.right - client.left),
                      std::abs(client.bottom - client.top), doDefault);
         });
@@ -227,7 +234,7 @@ bool ucProgressBar::RaiseDraw(HDC target, const RECT& client) {
 // A picture, the visual style's track, or the back colour.
 void ucProgressBar::ComposeBackground(Layers& layers) {
     if (HasPicture(picBack)) {
-        Attempt(L"DrawBackground", [&] {
+        Attempt(kDrawBackgroundStep, [&] {
             if (layers.in.backPictureMode == PictureTile)
                 TileArea(layers.target, 0, 0, layers.width, layers.height, picBack.hdc(), picBack.Width(),
                          picBack.Height());
@@ -259,7 +266,7 @@ void ucProgressBar::ComposeBar(Layers& layers) {
         layers.clip.reset(::CreateRectRgnIndirect(&bar));
         ::SelectClipRgn(layers.target, static_cast<HRGN>(layers.clip.get()));
     }
-    Attempt(L"DrawBar", [&] {
+    Attempt(kDrawBarStep, [&] {
         if (HasPicture(picBar)) {
             if (layers.in.barPictureMode == PictureTile)
                 TileArea(layers.target, bar.left, bar.top, bar.right - bar.left, bar.bottom - bar.top, picBar.hdc(),
@@ -283,7 +290,7 @@ void ucProgressBar::ComposeBar(Layers& layers) {
 // The caption over the bar: the visual style's text, or BarForeColor clipped to the bar.
 void ucProgressBar::ComposeCaptionOverBar(Layers& layers) {
     if (!layers.caption) return;
-    Attempt(L"DrawCaption", [&] {
+    Attempt(kDrawCaptionStep, [&] {
         if (!layers.themed) {
             DrawCaption(layers, layers.in.barFore);
             return;
@@ -302,7 +309,7 @@ void ucProgressBar::ComposeBorder(Layers& layers) {
     ::SelectClipRgn(layers.target, nullptr);
     layers.clip.reset();
     if (layers.in.borderStyle == BorderInset || layers.in.borderStyle == BorderRaised)
-        Attempt(L"DrawBorder", [&] { DrawBorder(layers); });
+        Attempt(kDrawBorderStep, [&] { DrawBorder(layers); });
 }
 
 void ucProgressBar::DrawBorder(const Layers& layers) {
