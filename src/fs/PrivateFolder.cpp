@@ -7,6 +7,11 @@
 
 namespace ta {
 
+std::wstring VolumeOf(const std::wstring& path) {
+    wchar_t volume[MAX_PATH + 1];
+    return ::GetVolumePathNameW(path.c_str(), volume, MAX_PATH + 1) ? std::wstring(volume) : std::wstring();
+}
+
 std::wstring FreshName() {
     GUID random{};
     if (FAILED(::CoCreateGuid(&random))) return {};

@@ -7,6 +7,10 @@
 
 namespace ta {
 
+// The root of the volume that path lies on ("C:\\"), as the system names it; empty when it
+// cannot tell (GetLastError says why). A private folder that a file must be moved into lies there.
+std::wstring VolumeOf(const std::wstring& path);
+
 // A name nobody can guess: "TaUnInst-" and random digits; empty when the system gives no
 // random number.
 std::wstring FreshName();

@@ -85,8 +85,8 @@ RestartMove MoveAsideForRestart(HANDLE file) {
     RestartMove move;
     const std::wstring where = WithoutLongPathPrefix(FinalPathOf(file, move.error));
     if (where.empty()) return move;
-    wchar_t volume[MAX_PATH + 1];
-    if (!::GetVolumePathNameW(where.c_str(), volume, MAX_PATH + 1)) {
+    const std::wstring volume = VolumeOf(where);
+    if (volume.empty()) {
         move.error = ::GetLastError();
         return move;
     }

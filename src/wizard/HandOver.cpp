@@ -26,12 +26,6 @@ constexpr Step kStep{L"HandOver", Footprint::None};  // the program's own copy: 
 
 std::wstring FileNameOf(const std::wstring& path) { return path.substr(path.find_last_of(L"\\/") + 1); }
 
-// The volume that path lies on ("C:\\"), as the system names it; empty when it cannot tell.
-std::wstring VolumeOf(const std::wstring& path) {
-    wchar_t volume[MAX_PATH + 1];
-    return ::GetVolumePathNameW(path.c_str(), volume, MAX_PATH + 1) ? std::wstring(volume) : std::wstring();
-}
-
 // Where the private folder is made: the temporary folder, or the root of the program's own
 // volume where the temporary folder lies on another one (a small system drive's, a RAM disk).
 // The original's file is moved into the private folder while it runs, and a move between volumes
