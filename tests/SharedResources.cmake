@@ -11,11 +11,13 @@
 # it to each test folder). A pattern is a regular expression matched against the whole test name.
 
 set(ta_claims "")
-macro(ta_claim resource)
-    foreach(ta_pattern ${ARGN})
+# A function, not a macro: a macro would read its patterns again as code, backslashes and all.
+function(ta_claim resource)
+    foreach(ta_pattern IN LISTS ARGN)
         list(APPEND ta_claims "${resource}" "${ta_pattern}")
     endforeach()
-endmacro()
+    set(ta_claims "${ta_claims}" PARENT_SCOPE)
+endfunction()
 
 # The tests that run the real program, which acts on all of it, and takes the one instance of
 # itself a machine may run.
@@ -25,6 +27,12 @@ ta_claim(instance-mutex "${ta_program}")
 # These end every process of their own program's name but their own, and so any test of the same
 # program running beside them.
 ta_claim(ALONE [[ProKill\.NeverEndsOurOwnProcess]] [[ProductKey\.NeverEndsOurOwnProcessNamedByProgram]])
+
+# The registry's trace beside the programs (taupdbg.dbg), one file for every program of the build
+# folder: every test that reads or writes the registry through the program's code writes it. These
+# hold it, put a link in its place or read its last line back.
+ta_claim(ALONE [[DebugLog\..*]] [[UnattendedRemoval\.NeitherLogIsWrittenThroughALink.*]]
+    [[UnattendedRemoval\.ADebugLogHeldByAnotherProgram.*]])
 
 # HKLM\SOFTWARE\Morla, and what the removal deletes with it (the uninstall entry, the autorun
 # value): the pages read it, the tests lay it and the removal deletes it.
