@@ -194,7 +194,10 @@ TEST_F(WizardDriverTest, ProgramsAreAskedToCloseWhileTheStartPageKeepsAnswering)
     ASSERT_TRUE(PressAndAnswer(start, L"다음 >", L"타르닐 제거", IDYES));
 
     // While the viewer is waited for, the close box and "취소" do nothing, and the page answers
-    // at once every time it is asked.
+    // every time it is asked, within a limit no person would notice: a page that waited for the
+    // viewer itself would not answer for seconds, and a busy machine (tests side by side) delays
+    // an answer by a tenth of a second now and then.
+    constexpr UINT kAnswerLimitMs = 500;
     ::PostMessageW(start, WM_SYSCOMMAND, SC_CLOSE, 0);
     Press(FindChild(start, L"취소"));
     const ULONGLONG begin = ::GetTickCount64();
@@ -203,7 +206,7 @@ TEST_F(WizardDriverTest, ProgramsAreAskedToCloseWhileTheStartPageKeepsAnswering)
     while (::IsWindow(start) && ::GetTickCount64() - begin < kWait) {
         const ULONGLONG sent = ::GetTickCount64();
         DWORD_PTR result = 0;
-        const bool answer = ::SendMessageTimeoutW(start, WM_NULL, 0, 0, SMTO_NORMAL, 100, &result) != 0;
+        const bool answer = ::SendMessageTimeoutW(start, WM_NULL, 0, 0, SMTO_NORMAL, kAnswerLimitMs, &result) != 0;
         if (!::IsWindow(start)) break;  // the page went meanwhile
         ++asked;
         answered += answer;
@@ -214,7 +217,7 @@ TEST_F(WizardDriverTest, ProgramsAreAskedToCloseWhileTheStartPageKeepsAnswering)
     EXPECT_GE(waited, 4000u) << "the viewer refuses to close: it is given a few seconds";
     EXPECT_LT(waited, 15000u);
     EXPECT_EQ(answered, asked) << "slowest answer " << slowest << " ms";
-    EXPECT_LT(slowest, 100u);
+    EXPECT_LT(slowest, kAnswerLimitMs);
     EXPECT_EQ(WaitForMessageBox(program.Pid(), L"타르닐 삭제", 0), nullptr) << "취소 asked during the wait";
 
     // The draft is saved and the mail program gone by itself; the viewer is ended.
