@@ -14,6 +14,7 @@
 #include "removal/ProKill.h"
 #include "removal/TarnilSet.h"
 #include "run/RunOutcome.h"
+#include "support/RecordChecks.h"
 #include "support/TestRegistry.h"
 
 namespace {
@@ -249,14 +250,7 @@ TEST_F(ProductKey, ProgramsStartedAgainStayStopped) {
     ::Sleep(kStartShowsMs);  // anything still being started shows
     for (const wchar_t* name : {L"taagent.exe", L"browser.exe", L"tamail.exe", L"morlasnd.exe"})
         EXPECT_TRUE(ProKill::ProcessNotRunning(name)) << ta::ToUtf8(name);
-    // Nothing of the shutdown failed. The registry's trace is left out: it is one file for every
-    // test program of the build, which a test beside this one may hold for a moment.
-    const auto entries = record.Entries();
-    EXPECT_EQ(std::count_if(entries.begin(), entries.end(),
-                            [](const ta::RecordEntry& entry) {
-                                return entry.outcome == ta::Outcome::Failed && entry.step != L"WriteDebugLog";
-                            }),
-              0);
+    EXPECT_EQ(ta::test::FailuresBesideTheTrace(record), 0u);
     EXPECT_GE(CountEntries(record, L"taagent.exe (", ta::Outcome::Ended), 2u) << "the agent was started again";
 }
 
