@@ -10,9 +10,6 @@
 namespace Regset {
 namespace {
 
-// The program's own trace: nothing of the product stays when it fails.
-constexpr ta::Step kWriteDebugLogStep{L"WriteDebugLog", ta::Footprint::None};
-
 std::wstring TimeOfDay() {
     wchar_t buffer[64] = {};
     if (::GetTimeFormatW(LOCALE_USER_DEFAULT, 0, nullptr, nullptr, buffer, 64) == 0) return {};

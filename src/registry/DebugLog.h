@@ -3,7 +3,12 @@
 // beside the executable.
 #include <string>
 
+#include "record/Step.h"
+
 namespace Regset {
+
+// The program's own trace: nothing of the product stays when it fails.
+inline constexpr ta::Step kWriteDebugLogStep{L"WriteDebugLog", ta::Footprint::None};
 
 // Rewrites the log with the single line "TaTra:" time ":" message, in the ANSI code page. Best
 // effort: a log that cannot be created or written, or that is a link or one of several names of a

@@ -4,6 +4,7 @@
 #include <cstddef>
 
 #include "record/RemovalRecord.h"
+#include "registry/DebugLog.h"
 
 namespace ta::test {
 
@@ -13,7 +14,7 @@ namespace ta::test {
 inline std::size_t FailuresBesideTheTrace(const RemovalRecord& record) {
     const auto entries = record.Entries();
     return static_cast<std::size_t>(std::count_if(entries.begin(), entries.end(), [](const RecordEntry& entry) {
-        return entry.outcome == Outcome::Failed && entry.step != L"WriteDebugLog";
+        return entry.outcome == Outcome::Failed && entry.step != Regset::kWriteDebugLogStep.name;
     }));
 }
 
