@@ -61,7 +61,7 @@ ta_claim(shell-folders [[ShortcutsTest\..*]] [[ProgressPageTest\..*]] "${ta_prog
 # The system's PendingFileRenameOperations, which a test saves and puts back whole, and the
 # private folders at the root of drive C: where files wait for the restart.
 ta_claim(restart-deletions
-    [[FileStepsTest\.(FilesInUseGoAtTheRestart|WhatKeepsAFileIsRecorded).*]]
+    [[FileStepsTest\.(FilesInUseGoAtTheRestart|WhatKeepsAFileIsRecorded|AFileHeldOpen).*]]
     [[InstallationCheck\.AFileForTheRestart.*]] [[ProgressPageTest\..*]] "${ta_program}")
 
 # Every test program's list of its tests (TEST_LIST of gtest_discover_tests) in this folder.

@@ -1,8 +1,11 @@
 #include "fs/FileRemoval.h"
 
+#include <algorithm>
 #include <optional>
+#include <vector>
 
 #include "fs/RestartDeletions.h"
+#include "fs/TrustedWay.h"
 #include "platform/Handles.h"
 #include "platform/Text.h"
 
@@ -111,11 +114,52 @@ Deletion FileAtRestart(HANDLE file, DWORD refused, bool clearReadOnly) {
     return deletion;
 }
 
-// A file another program keeps open without sharing its deletion cannot be moved either; it is
-// never left for the restart where it is, since others may change that folder meanwhile.
-Deletion KeptInUse(DWORD refused) {
-    return {Outcome::Kept, refused, KeptBy::InUse,
-            L"another program holds it open, so it can be neither deleted nor moved out of its folder for the restart"};
+// A file another program keeps open without sharing its deletion cannot be moved out of its folder.
+// It is left for the restart by its own name only where nobody but the trusted can change the
+// folders on its way: elsewhere somebody could put a link there meanwhile, and the restart, carried
+// out as the system, would delete whatever the link leads to. As for a file moved aside, the
+// read-only attribute goes first with clearReadOnly (file then has FILE_WRITE_ATTRIBUTES if the
+// system allowed it).
+Deletion HeldOpenFile(HANDLE file, const std::wstring& longPath, DWORD refused, bool clearReadOnly) {
+    const auto keptInUse = [&](std::wstring why) {
+        return Deletion{Outcome::Kept, refused, KeptBy::InUse, L"another program holds it open, " + why};
+    };
+    const WayCheck way = CheckWayIsTrusted(longPath.substr(0, longPath.find_last_of(L'\\') + 1));
+    if (!way.trusted)
+        return keptInUse(L"and it is not left for the restart where it is: " + way.folder + L": " + way.why);
+    FILE_BASIC_INFO before{};
+    const ReadOnlyDrop drop = clearReadOnly ? DropReadOnly(file, before) : ReadOnlyDrop{};
+    const DWORD scheduled = ScheduleDeletionAtRestart(longPath);
+    if (scheduled == ERROR_SUCCESS) {
+        Deletion deletion{Outcome::PendingRestart, refused};
+        deletion.detail = L"another program holds it open: it goes at the restart where it is, since only the trusted "
+                          L"may change the folders on its way";
+        if (drop.result == ReadOnlyDrop::Result::Refused) deletion.detail += L"; " + AttributeStayed(drop.error);
+        return deletion;
+    }
+    if (drop.result == ReadOnlyDrop::Result::Dropped) ::SetFileInformationByHandle(file, FileBasicInfo, &before, sizeof before);
+    return keptInUse(L"and the restart refused it: " + StatusText(ErrorKind::Win32, scheduled));
+}
+
+// Whether everything still in the folder (longFolder, without a trailing "\\") waits for its
+// deletion at the restart.
+bool HoldsOnlyWhatWaitsForRestart(const std::wstring& longFolder) {
+    const std::vector<std::wstring> pending = DeletionsPendingRestart();
+    const std::wstring folder = WithoutLongPathPrefix(longFolder) + L"\\";
+    WIN32_FIND_DATAW entry;
+    FindHandle search(::FindFirstFileExW((longFolder + L"\\*").c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch,
+                                         nullptr, 0));
+    if (!search) return false;
+    bool held = false;
+    do {
+        const std::wstring name = entry.cFileName;
+        if (name == L"." || name == L"..") continue;
+        const bool waits = std::any_of(pending.begin(), pending.end(),
+                                       [&](const std::wstring& path) { return SameNameNoCase(path, folder + name); });
+        if (!waits) return false;
+        held = true;
+    } while (::FindNextFileW(search.get(), &entry));
+    return held && ::GetLastError() == ERROR_NO_MORE_FILES;
 }
 
 }  // namespace
@@ -146,10 +190,10 @@ Deletion DeleteFileInFolder(const std::wstring& longPath, const std::wstring& fo
         const DWORD refused = ::GetLastError();
         if (!rules.laterWhenHeld || !IsHeldOpen(refused)) return FromStatus(refused);
         // Whoever holds the file does not keep us from its name: a link in its place stays a link.
-        FileHandle attributesOnly = open(FILE_READ_ATTRIBUTES);
+        FileHandle attributesOnly = openForRules(FILE_READ_ATTRIBUTES);
         if (!attributesOnly) return FromStatus(refused);
         if (const auto refusal = RefusalOf(attributesOnly.get(), folderFinal, name)) return *refusal;
-        return KeptInUse(refused);
+        return HeldOpenFile(attributesOnly.get(), longPath, refused, rules.clearReadOnly);
     }
     // Deleting through the handle of a link would delete the target.
     if (const auto refusal = RefusalOf(file.get(), folderFinal, name)) return *refusal;
@@ -193,6 +237,28 @@ Deletion RemoveEmptyFolder(const std::wstring& path) {
     if (itself.is == EntryIs::Unknown) return FromStatus(itself.error);
     // A held file in it has been moved out for the restart; the folder itself goes now.
     return FromStatus(DisposeOf(handle.get()));
+}
+
+Deletion RemoveEmptyFolderNowOrAtRestart(const std::wstring& path) {
+    Deletion now = RemoveEmptyFolder(path);
+    if (now.outcome != Outcome::Kept || now.error != ERROR_DIR_NOT_EMPTY) return now;
+    std::wstring folder = LongPathForm(path);
+    while (folder.size() > 7 && folder.back() == L'\\') folder.pop_back();
+    if (!HoldsOnlyWhatWaitsForRestart(folder)) return now;
+    // What it holds goes at the restart by its own path, so its way was trusted then; it is again
+    // looked at, as the folder is left by its own path too.
+    const WayCheck way = CheckWayIsTrusted(folder);
+    if (!way.trusted) {
+        now.detail = L"what it holds goes at the restart, but it is not left for the restart itself: " + way.folder +
+                     L": " + way.why;
+        return now;
+    }
+    if (const DWORD scheduled = ScheduleDeletionAtRestart(folder); scheduled != ERROR_SUCCESS) {
+        now.detail = L"what it holds goes at the restart, but the restart refused the folder: " +
+                     StatusText(ErrorKind::Win32, scheduled);
+        return now;
+    }
+    return {Outcome::PendingRestart, ERROR_DIR_NOT_EMPTY, KeptBy::None, L"it goes at the restart, after what it holds"};
 }
 
 }  // namespace ta

@@ -29,7 +29,10 @@ struct FileRules {
     bool clearReadOnly = false;
     // A file that is a running program or a loaded module (its image mapped) goes at the next
     // restart, moved into a private folder first: PendingRestart, with the error met. A file
-    // another program keeps open without sharing its deletion, or locked, stays: Kept (InUse).
+    // another program keeps open without sharing its deletion, or locked, cannot be moved: it goes
+    // at the restart by its own path where only the trusted can change the folders on its way
+    // (CheckWayIsTrusted), and elsewhere it stays: Kept (InUse), the detail naming the folder and who
+    // may change it.
     bool laterWhenHeld = false;
 };
 inline constexpr FileRules kProductFileRules{true, true};
@@ -47,5 +50,10 @@ Deletion DeleteFileItself(const std::wstring& path, FileRules rules = {});
 // Removes a folder when it is empty and a real folder: a link in its place stays (Kept by Link),
 // and so does what it points at.
 Deletion RemoveEmptyFolder(const std::wstring& path);
+
+// The same, but a folder that holds nothing but what waits for the restart is left for the
+// restart after it (PendingRestart), where only the trusted can change the folders on its way.
+// Folders are handed in deepest first, so that each is scheduled after what it holds.
+Deletion RemoveEmptyFolderNowOrAtRestart(const std::wstring& path);
 
 }  // namespace ta

@@ -220,9 +220,10 @@ void RemovalSteps::RemoveInstallFolders() {
     // Without a folder the names below would fall on the current drive's root.
     if (folder.empty() || !IsRealFolder(folder)) return;
     for (const wchar_t* sub : kInstallSubfolders)
-        Attempt([&] { RecordDeletion(ItemKind::Folder, folder + sub, RemoveEmptyFolder(folder + sub)); });
+        Attempt([&] { RecordDeletion(ItemKind::Folder, folder + sub, RemoveEmptyFolderNowOrAtRestart(folder + sub)); });
     // Then every other folder the removal emptied, deepest first, so that no empty skeleton is
     // left behind; a folder that still holds anything stays, and so does a link and its target.
+    // A folder that holds only what waits for the restart follows it there.
     Attempt([&] {
         // The walk that emptied them knows them already; without one, they are looked for.
         const bool walked = !foldersWalked_.empty() && SameNameNoCase(foldersWalked_.front(), folder);
@@ -230,10 +231,10 @@ void RemovalSteps::RemoveInstallFolders() {
             walked ? std::vector<std::wstring>(foldersWalked_.begin() + 1, foldersWalked_.end()) : RealFoldersBelow(folder);
         for (auto it = below.rbegin(); it != below.rend(); ++it) {
             if (IsKnownSubfolder(folder, *it)) continue;  // met above
-            Attempt([&] { RecordDeletion(ItemKind::Folder, *it, RemoveEmptyFolder(*it)); });
+            Attempt([&] { RecordDeletion(ItemKind::Folder, *it, RemoveEmptyFolderNowOrAtRestart(*it)); });
         }
     });
-    Attempt([&] { RecordDeletion(ItemKind::Folder, folder, RemoveEmptyFolder(folder)); });
+    Attempt([&] { RecordDeletion(ItemKind::Folder, folder, RemoveEmptyFolderNowOrAtRestart(folder)); });
 }
 
 void RemovalSteps::DeleteSystemFiles() {

@@ -1,10 +1,9 @@
 #include "removal/UserProfiles.h"
 
-#include <sddl.h>
-
 #include <cwchar>
 
 #include "fs/PrivateFolder.h"
+#include "platform/Account.h"
 #include "platform/Privileges.h"
 #include "platform/Text.h"
 #include "record/RemovalRecord.h"
@@ -18,22 +17,6 @@ const wchar_t kShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\
 
 // The local system, local service and network service accounts.
 const wchar_t* const kServiceProfiles[] = {L"S-1-5-18", L"S-1-5-19", L"S-1-5-20"};
-
-std::wstring RunningAccountSid() {
-    ta::KernelHandle token;
-    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.put())) return {};
-    union {
-        TOKEN_USER user;
-        BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
-    } buffer{};
-    DWORD size = 0;
-    if (!::GetTokenInformation(token.get(), TokenUser, &buffer, sizeof buffer, &size)) return {};
-    wchar_t* text = nullptr;
-    if (!::ConvertSidToStringSidW(buffer.user.User.Sid, &text)) return {};
-    std::wstring sid(text);
-    ::LocalFree(text);
-    return sid;
-}
 
 // A string value of key\subkey, expanded as the system expands it (REG_EXPAND_SZ with the
 // machine's own variables) unless raw; nullopt when it cannot be read.
@@ -57,7 +40,8 @@ std::vector<Profile> OtherPeople() {
     ta::RegKey list;
     if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kProfileList, 0, KEY_READ | KEY_WOW64_64KEY, list.put()) != ERROR_SUCCESS)
         return people;
-    const std::wstring self = ta::ToLower(RunningAccountSid());
+    std::vector<BYTE> running = ta::RunningAccountSid();
+    const std::wstring self = ta::ToLower(ta::SidText(running.empty() ? nullptr : running.data()));
     for (DWORD index = 0;; ++index) {
         wchar_t sid[256];
         DWORD length = 256;

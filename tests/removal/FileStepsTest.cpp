@@ -12,6 +12,7 @@
 #include "removal/FixturePrograms.h"
 #include "support/PendingRestartList.h"
 #include "support/TestRegistry.h"
+#include "support/UnixLinks.h"
 #include "wizard/InstallGuard.h"
 
 namespace {
@@ -106,7 +107,7 @@ std::wstring MovedTo(const ta::RemovalRecord& record, const std::wstring& path) 
     return entry->detail.substr(9, entry->detail.find(L" for the restart") - 9);
 }
 
-TEST_F(FileStepsTest, FilesInUseGoAtTheRestartFromAPrivateFolderAndFilesHeldOpenStayWhereTheyAre) {
+TEST_F(FileStepsTest, FilesInUseGoAtTheRestartFromAPrivateFolderAndFilesHeldOpenWhereTheyAre) {
     ta::test::PendingRestartList pendingList;  // put back as it was
     ScratchFolder root(L"Held");
     const std::wstring install = root / L"Tarnil";
@@ -151,20 +152,63 @@ TEST_F(FileStepsTest, FilesInUseGoAtTheRestartFromAPrivateFolderAndFilesHeldOpen
     // The restart deletes no read-only file: the attribute went.
     EXPECT_EQ(::GetFileAttributesW(MovedTo(record, install + L"\\shared\\mapped.log").c_str()) & FILE_ATTRIBUTE_READONLY,
               0u);
-    // A file held open cannot be moved: it stays where it is, is not scheduled there (others may
-    // change that folder before the restart), and the record says why.
+    // A file held open cannot be moved: where only the trusted may change the folders on its way,
+    // it waits for the restart where it is, and the folders around it after it, deepest first.
     const auto held = record.Find(install + L"\\data\\held.dat");
     ASSERT_TRUE(held);
-    EXPECT_EQ(held->outcome, ta::Outcome::Kept);
-    EXPECT_EQ(held->keptBy, ta::KeptBy::InUse);
+    EXPECT_EQ(held->outcome, ta::Outcome::PendingRestart);
     EXPECT_EQ(held->error, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
     EXPECT_TRUE(Exists(install + L"\\data\\held.dat"));
-    // Nothing below the install folder waits for the restart by its own path.
+    // (The install folder stays: the link to the user's diary stays in it.)
+    std::vector<std::wstring> below;
     for (const std::wstring& pending : ta::DeletionsPendingRestart())
-        EXPECT_NE(ta::ToLower(pending).rfind(ta::ToLower(install), 0), 0u) << ta::ToUtf8(pending);
+        if (ta::ToLower(pending).rfind(ta::ToLower(install), 0) == 0) below.push_back(ta::ToLower(pending));
+    const std::vector<std::wstring> inOrder{ta::ToLower(install + L"\\data\\held.dat"), ta::ToLower(install + L"\\data")};
+    EXPECT_EQ(below, inOrder);
     // The user's file behind the link is neither deleted nor scheduled.
     EXPECT_EQ(PendingIndexOf(root / L"Profile\\diary.txt"), -1);
     EXPECT_EQ(SizeOf(root / L"Profile\\diary.txt"), 30);
+}
+
+// Where others may change a folder on its way, or a link leads there, a file held open is not left
+// for the restart by its path: somebody could put a link there meanwhile, and the restart, carried
+// out as the system, would delete what it leads to. It stays, and its line names the folder and why.
+TEST_F(FileStepsTest, AFileHeldOpenWhereOthersMayChangeAFolderOnItsWayStaysAndItsLineSaysWho) {
+    ta::test::PendingRestartList pendingList;  // put back as it was
+    ScratchFolder root(L"HeldOpen");
+    const std::wstring writable = root / L"Writable\\Tarnil";
+    const std::wstring throughLink = root / L"Via\\Tarnil";
+    MakeFile(writable + L"\\data\\held.dat", 10);
+    MakeFile(root / L"Real\\Tarnil\\held.dat", 10);
+    ASSERT_TRUE(ta::test::MakeUnixLink(root / L"Real", root / L"Via"));
+    ASSERT_TRUE(ta::test::LetOthersChange(writable));
+    ta::FileHandle holders[] = {
+        ta::FileHandle(::CreateFileW((writable + L"\\data\\held.dat").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                     OPEN_EXISTING, 0, nullptr)),
+        ta::FileHandle(::CreateFileW((throughLink + L"\\held.dat").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                     OPEN_EXISTING, 0, nullptr))};
+    ASSERT_TRUE(holders[0] && holders[1]);
+
+    ta::RemovalRecord record;
+    {
+        ta::RecordingScope recording(record);
+        RemoveInstallFolder(writable);
+        RemoveInstallFolder(throughLink);
+    }
+    const struct {
+        std::wstring file, folder, why;
+    } cases[] = {{writable + L"\\data\\held.dat", writable, L"Everyone may change it"},
+                 {throughLink + L"\\held.dat", throughLink, L"it is a link, or reached through one"}};
+    for (const auto& held : cases) {
+        const auto entry = record.Find(held.file);
+        ASSERT_TRUE(entry) << ta::ToUtf8(held.file);
+        EXPECT_EQ(entry->outcome, ta::Outcome::Kept);
+        EXPECT_EQ(entry->keptBy, ta::KeptBy::InUse);
+        EXPECT_EQ(entry->error, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+        EXPECT_NE(entry->detail.find(held.folder + L": " + held.why), std::wstring::npos) << ta::ToUtf8(entry->detail);
+        EXPECT_TRUE(Exists(held.file));
+    }
+    EXPECT_TRUE(pendingList.AddedSinceStart().empty());
 }
 
 // A file of the product that stays has its line with what kept it: an attribute the system would

@@ -1,6 +1,7 @@
 #include "support/UnixLinks.h"
 
 #include "fs/FinalPath.h"
+#include "fs/TrustedWay.h"
 #include "platform/Handles.h"
 #include "platform/Text.h"
 #include "support/WinePaths.h"
@@ -24,6 +25,13 @@ bool MakeUnixLink(const std::wstring& target, const std::wstring& linkPath) {
     if (from.empty() || to.empty()) return false;
     StartUnix("Z:\\bin\\ln -s \"" + from + "\" \"" + to + "\"");
     return WaitUntil([&] { return ::GetFileAttributesW(LongPathForm(linkPath).c_str()) != INVALID_FILE_ATTRIBUTES; });
+}
+
+bool LetOthersChange(const std::wstring& folder) {
+    const std::string unix = UnixPath(folder);
+    if (unix.empty()) return false;
+    StartUnix("Z:\\bin\\chmod o+w \"" + unix + "\"");
+    return WaitUntil([&] { return !CheckWayIsTrusted(folder).trusted; });
 }
 
 }  // namespace ta::test

@@ -24,4 +24,9 @@ bool WaitUntil(Done done) {
 // A Unix symbolic link at linkPath to target (both Windows paths). Answers once the link is seen.
 bool MakeUnixLink(const std::wstring& target, const std::wstring& linkPath);
 
+// Lets every account change the folder (chmod o+w), as an administrator who grants Users "Modify"
+// does; under Wine its access list then allows Everyone to. Answers once the folder's way is seen
+// as one others may change.
+bool LetOthersChange(const std::wstring& folder);
+
 }  // namespace ta::test

@@ -12,6 +12,7 @@
 #include "support/PendingRestartList.h"
 #include "support/ReportService.h"
 #include "support/TestRegistry.h"
+#include "support/UnixLinks.h"
 #include "ui/Page.h"
 #include "ui/Twips.h"
 #include "wizard/BarShare.h"
@@ -358,7 +359,9 @@ TEST_F(ProgressPageTest, RecordNamesTheStepAndTheErrorOfWhatStayed) {
         ::CloseHandle(file);
     }
     ::SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_READONLY);
-    // Held open by someone who does not let it be deleted.
+    // Held open by someone who does not let it be deleted, in a folder others may change: it can
+    // neither go now nor wait for the restart there.
+    ASSERT_TRUE(LetOthersChange(folder.Path()));
     HANDLE holder = ::CreateFileW(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(holder, INVALID_HANDLE_VALUE);
     ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, kProductKey, L"ProgramPath", folder.Path()));

@@ -1,0 +1,127 @@
+#include "fs/TrustedWay.h"
+
+#include <aclapi.h>
+#include <sddl.h>
+
+#include <memory>
+#include <vector>
+
+#include "fs/FinalPath.h"
+#include "fs/PrivateFolder.h"
+#include "platform/Account.h"
+#include "platform/Handles.h"
+#include "platform/Text.h"
+#include "record/RemovalRecord.h"
+
+namespace ta {
+namespace {
+
+struct LocalMemory {
+    void operator()(void* memory) const noexcept { ::LocalFree(memory); }
+};
+
+// The accounts that may do everything anyway, and the one this program runs as.
+class TrustedAccounts {
+public:
+    TrustedAccounts() : running_(RunningAccountSid()) {
+        Add(WinBuiltinAdministratorsSid);
+        Add(WinLocalSystemSid);
+        // NT SERVICE\TrustedInstaller, which owns the system's own folders.
+        PSID installer = nullptr;
+        if (::ConvertStringSidToSidW(L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464", &installer)) {
+            const BYTE* bytes = static_cast<const BYTE*>(installer);
+            trusted_.emplace_back(bytes, bytes + ::GetLengthSid(installer));
+            ::LocalFree(installer);
+        }
+        if (!running_.empty()) trusted_.push_back(running_);
+    }
+    bool Trusts(PSID sid) const {
+        for (const std::vector<BYTE>& account : trusted_)
+            if (::EqualSid(sid, const_cast<BYTE*>(account.data()))) return true;
+        return false;
+    }
+
+private:
+    void Add(WELL_KNOWN_SID_TYPE type) {
+        std::vector<BYTE> sid(SECURITY_MAX_SID_SIZE);
+        DWORD size = static_cast<DWORD>(sid.size());
+        if (!::CreateWellKnownSid(type, nullptr, sid.data(), &size)) return;
+        sid.resize(size);
+        trusted_.push_back(std::move(sid));
+    }
+
+    std::vector<BYTE> running_;
+    std::vector<std::vector<BYTE>> trusted_;
+};
+
+std::wstring WithoutTrailingSeparator(std::wstring path) {
+    while (path.size() > 3 && path.back() == L'\\') path.pop_back();
+    return path;
+}
+
+// Why the open folder may be changed by others, in words; empty when only the trusted may.
+std::wstring WhoMayChange(HANDLE folder, const TrustedAccounts& trusted, bool volumeRoot) {
+    PSID owner = nullptr;
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    const DWORD read = ::GetSecurityInfo(folder, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                                         &owner, nullptr, &dacl, nullptr, &descriptor);
+    const std::unique_ptr<void, LocalMemory> held(descriptor);
+    if (read != ERROR_SUCCESS) return L"its permissions could not be read: " + StatusText(ErrorKind::Win32, read);
+    if (!owner || !trusted.Trusts(owner)) return L"it is owned by " + (owner ? AccountName(owner) : L"nobody");
+    if (!dacl) return L"it has no access list, so everybody may change it";
+    for (DWORD i = 0; i < dacl->AceCount; ++i) {
+        ACE_HEADER* header = nullptr;
+        if (!::GetAce(dacl, i, reinterpret_cast<void**>(&header))) continue;
+        // An entry only inherited by what is made in the folder does not apply to the folder itself.
+        if (header->AceFlags & INHERIT_ONLY_ACE) continue;
+        if (header->AceType == ACCESS_ALLOWED_ACE_TYPE || header->AceType == ACCESS_ALLOWED_CALLBACK_ACE_TYPE) {
+            auto* allowed = reinterpret_cast<ACCESS_ALLOWED_ACE*>(header);
+            PSID account = &allowed->SidStart;
+            if (ChangesFolder(allowed->Mask, volumeRoot) && !trusted.Trusts(account))
+                return AccountName(account) + L" may change it";
+        } else if (header->AceType == ACCESS_ALLOWED_OBJECT_ACE_TYPE ||
+                   header->AceType == ACCESS_ALLOWED_CALLBACK_OBJECT_ACE_TYPE) {
+            // Not made for files; whom it names is not read, so it counts as somebody else.
+            if (ChangesFolder(reinterpret_cast<ACCESS_ALLOWED_OBJECT_ACE*>(header)->Mask, volumeRoot))
+                return L"an entry of its access list that names no plain account may change it";
+        }
+    }
+    return {};
+}
+
+}  // namespace
+
+bool ChangesFolder(ACCESS_MASK access, bool volumeRoot) noexcept {
+    ACCESS_MASK changes = FILE_DELETE_CHILD | DELETE | WRITE_DAC | WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
+    if (!volumeRoot) changes |= FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY;
+    return (access & changes) != 0;
+}
+
+WayCheck CheckWayIsTrusted(const std::wstring& path) {
+    const TrustedAccounts trusted;
+    std::wstring folder = WithoutTrailingSeparator(NormalisedPath(path));
+    const std::wstring volume = WithoutTrailingSeparator(VolumeOf(folder));
+    if (volume.empty() || folder.size() < volume.size())
+        return {false, folder, L"the volume it lies on could not be told: " + StatusText(ErrorKind::Win32, ::GetLastError())};
+    for (;;) {
+        const bool root = SameNameNoCase(folder, volume);
+        const std::wstring asFolder = root ? volume + L"\\" : folder;
+        const FileHandle handle =
+            OpenFolderItself(LongPathForm(asFolder), READ_CONTROL | FILE_READ_ATTRIBUTES,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+        if (!handle) return {false, asFolder, L"it could not be opened: " + StatusText(ErrorKind::Win32, ::GetLastError())};
+        // A link in its place, or on the way to it, leads to a folder the check does not see.
+        const EntryCheck itself = CheckFolder(handle.get(), LongPathForm(asFolder));
+        if (itself.is == EntryIs::Elsewhere) return {false, asFolder, L"it is a link, or reached through one"};
+        if (itself.is == EntryIs::Unknown)
+            return {false, asFolder, L"it could not be told from a link: " + StatusText(ErrorKind::Win32, itself.error)};
+        if (std::wstring why = WhoMayChange(handle.get(), trusted, root); !why.empty()) return {false, asFolder, why};
+        if (root) return {true};
+        const size_t slash = folder.find_last_of(L'\\');
+        if (slash == std::wstring::npos) return {false, folder, L"it lies on no volume"};
+        folder = WithoutTrailingSeparator(folder.substr(0, slash + 1));
+    }
+}
+
+}  // namespace ta

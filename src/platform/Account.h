@@ -1,0 +1,21 @@
+#pragma once
+// The accounts the program meets: the one it runs as, and accounts named by a security
+// identifier, in the forms the record and the registry use.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace ta {
+
+// The security identifier of the account this process runs as; empty when the system does not say.
+std::vector<BYTE> RunningAccountSid();
+
+// The identifier in its text form ("S-1-5-21-..."); empty when it cannot be converted.
+std::wstring SidText(PSID sid);
+
+// The account's name as a person reads it ("BUILTIN\Users", "Everyone"), or its text form when
+// the system cannot name it.
+std::wstring AccountName(PSID sid);
+
+}  // namespace ta
