@@ -1,5 +1,7 @@
 #include "platform/AppShell.h"
 
+#include "platform/Privileges.h"
+
 #include <vector>
 
 namespace ta {
@@ -17,6 +19,13 @@ int AppShell::ShowMessage(HWND owner, const std::wstring& text, const std::wstri
 void AppShell::EndProgram(int exitCode) { ::ExitProcess(static_cast<UINT>(exitCode)); }
 
 void AppShell::QuitMessageLoop() { ::PostQuitMessage(0); }
+
+DWORD AppShell::RestartSystem() {
+    // Without the privilege the system refuses, and says why.
+    EnablePrivilege(SE_SHUTDOWN_NAME);
+    constexpr DWORD kReason = SHTDN_REASON_MAJOR_APPLICATION | SHTDN_REASON_MINOR_INSTALLATION | SHTDN_REASON_FLAG_PLANNED;
+    return ::ExitWindowsEx(EWX_REBOOT, kReason) ? ERROR_SUCCESS : ::GetLastError();
+}
 
 AppShell& Shell() { return *g_shell; }
 

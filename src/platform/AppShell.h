@@ -1,7 +1,8 @@
 #pragma once
-// Application services every page relies on: the message box and ending the program at once.
-// Both go through one replaceable service, so tests can answer prompts and see the program
-// end without their own process ending.
+// Application services every page relies on: the message box, ending the program at once, and
+// asking the system to restart. They go through one replaceable service, so tests can answer
+// prompts and see the program end, or a restart asked for, without their own process ending or
+// the machine restarting.
 #include <windows.h>
 
 #include <string>
@@ -17,6 +18,10 @@ public:
     virtual void EndProgram(int exitCode = 0);
     // The last page has been unloaded: the message loop ends and with it the program.
     virtual void QuitMessageLoop();
+    // Asks the system to restart, as an installer that finishes at the restart does: with the
+    // shutdown privilege, and a planned restart of the installation kind. Answers ERROR_SUCCESS
+    // once the system has taken the request, or why it refused.
+    virtual DWORD RestartSystem();
 };
 
 // The service in force: the real one unless a test has put its own in place.

@@ -27,7 +27,9 @@ void RemovalRecord::Add(RecordEntry entry) {
 }
 
 bool RemovalRecord::KeepsWhileStreaming(const RecordEntry& entry) {
-    const bool failed = entry.outcome == Outcome::Failed;
+    // Kept in use is still there as much as a failure: a later pass (a retry) may take it.
+    const bool failed =
+        entry.outcome == Outcome::Failed || (entry.outcome == Outcome::Kept && entry.keptBy == KeptBy::InUse);
     if (!failed && entry.outcome != Outcome::PendingRestart && entry.outcome != Outcome::Kept) {
         // What a later pass did to an item that failed decides whether it is still there.
         if (failedItems_.empty()) return false;

@@ -16,6 +16,7 @@ namespace ta {
 struct RunRequest {
     std::wstring logPath;   // empty: no log
     std::wstring switches;  // the command line as given, for the log's header
+    bool noRestart = false;  // /norestart: the run neither offers a restart nor asks for one
 };
 
 class RemovalLogFile;  // run/RunOutcome.cpp

@@ -39,26 +39,46 @@ bool LeavesFootprint(const RecordEntry& entry) {
     }
 }
 
-// Whether anything of the product is still there: a removal step that broke off, or an item a
-// removal step failed to remove that no later entry reports gone (a second pass that took it,
-// or found it gone, or scheduled it for the restart).
-bool FootprintLeft(const std::vector<RecordEntry>& entries) {
-    std::unordered_map<std::wstring, bool> left;  // kind and item in lower case: still there
+// What of the product is still there: each removal step that broke off, and each item a removal
+// step failed to remove that no later entry reports gone (a second pass that took it, or found it
+// gone, or scheduled it for the restart); its last entry that says it stayed.
+std::vector<RecordEntry> StillThere(const std::vector<RecordEntry>& entries) {
+    std::vector<RecordEntry> stayed;
+    std::unordered_map<std::wstring, size_t> at;  // kind and item in lower case: where in stayed
+    std::vector<bool> gone;
     for (const RecordEntry& entry : entries) {
         if (entry.kind == ItemKind::Step || entry.item.empty()) {
-            if (LeavesFootprint(entry)) return true;
+            if (LeavesFootprint(entry)) {
+                stayed.push_back(entry);
+                gone.push_back(false);
+            }
             continue;
         }
         const std::wstring key = ItemKindName(entry.kind) + (L"\t" + ToLower(entry.item));
-        if (LeavesFootprint(entry))
-            left[key] = true;
-        else if (entry.outcome == Outcome::Removed || entry.outcome == Outcome::Absent ||
-                 entry.outcome == Outcome::PendingRestart || entry.outcome == Outcome::Ended ||
-                 entry.outcome == Outcome::Closed)
-            left[key] = false;
+        const auto known = at.find(key);
+        if (LeavesFootprint(entry)) {
+            if (known == at.end()) {
+                at.emplace(key, stayed.size());
+                stayed.push_back(entry);
+                gone.push_back(false);
+            } else {
+                stayed[known->second] = entry;
+                gone[known->second] = false;
+            }
+        } else if (known != at.end() &&
+                   (entry.outcome == Outcome::Removed || entry.outcome == Outcome::Absent ||
+                    entry.outcome == Outcome::PendingRestart || entry.outcome == Outcome::Ended ||
+                    entry.outcome == Outcome::Closed)) {
+            gone[known->second] = true;
+        }
     }
-    return std::any_of(left.begin(), left.end(), [](const auto& item) { return item.second; });
+    std::vector<RecordEntry> left;
+    for (size_t i = 0; i < stayed.size(); ++i)
+        if (!gone[i]) left.push_back(std::move(stayed[i]));
+    return left;
 }
+
+bool FootprintLeft(const std::vector<RecordEntry>& entries) { return !StillThere(entries).empty(); }
 
 std::wstring TimeText(const FILETIME& utc) {
     FILETIME local;
@@ -100,6 +120,8 @@ int ExitCodeOf(const std::vector<RecordEntry>& entries) {
     if (FootprintLeft(entries)) return kExitFailed;
     return WaitsForRestart(entries) ? kExitRestartPending : kExitSuccess;
 }
+
+std::vector<RecordEntry> WhatStayed(const std::vector<RecordEntry>& entries) { return StillThere(entries); }
 
 bool WaitsForRestart(const std::vector<RecordEntry>& entries) {
     return std::any_of(entries.begin(), entries.end(),

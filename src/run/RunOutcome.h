@@ -15,6 +15,7 @@ inline constexpr int kExitUserCancelled = 1602;
 inline constexpr int kExitFailed = 1603;          // something of the product is still there
 inline constexpr int kExitAnotherInstance = 1618;
 inline constexpr int kExitRestartPending = 3010;  // removed, some of it at the next restart
+inline constexpr int kExitRestartInitiated = 1641;  // removed, and the restart that finishes it begun
 
 // 1603 when something of the product's footprint is still there and does not wait for the restart
 // (an item a removal step failed to remove, a removal step that broke off, or a program of the
@@ -25,6 +26,10 @@ int ExitCodeOf(const std::vector<RecordEntry>& entries);
 
 // Whether anything of the removal waits for the next restart.
 bool WaitsForRestart(const std::vector<RecordEntry>& entries);
+
+// What of the product's footprint is still there and does not wait for the restart: the last
+// entry of each such item, and each removal step that broke off, in the order first met.
+std::vector<RecordEntry> WhatStayed(const std::vector<RecordEntry>& entries);
 
 // Opens the log the run was asked for (run.request.logPath) and lets the run's record stream to
 // it from now on: the header first, then each entry's line as it is written. Without

@@ -220,9 +220,12 @@ LineShape& Page::AddLine(COLORREF color) {
     return *lines_.back();
 }
 
-Button& Page::AddCommand1(int index, const std::wstring& caption, const TwipsRect& rect) {
+Button& Page::AddCommand1(int index, const std::wstring& caption, const TwipsRect& rect, ButtonKind kind) {
     const RECT rc = PixelsOf(rect);
-    HWND button = ::CreateWindowExW(0, L"BUTTON", caption.c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
+    const DWORD style = kind == ButtonKind::Push          ? BS_PUSHBUTTON
+                        : kind == ButtonKind::FirstOption ? BS_AUTORADIOBUTTON | WS_GROUP
+                                                          : BS_AUTORADIOBUTTON;
+    HWND button = ::CreateWindowExW(0, L"BUTTON", caption.c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP | style,
                                     rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, hwnd_,
                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(kCommand1BaseId + index)),
                                     ::GetModuleHandleW(nullptr), nullptr);
@@ -231,9 +234,12 @@ Button& Page::AddCommand1(int index, const std::wstring& caption, const TwipsRec
     return *buttons_.back();
 }
 
-TextBox& Page::AddTextBox(const TwipsRect& rect) {
+TextBox& Page::AddTextBox(const TwipsRect& rect, TextBoxKind kind) {
     const RECT rc = PixelsOf(rect);
-    HWND edit = ::CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, rc.left, rc.top,
+    const DWORD style = kind == TextBoxKind::SingleLine
+                            ? ES_AUTOHSCROLL
+                            : ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | ES_AUTOHSCROLL | WS_VSCROLL | WS_HSCROLL;
+    HWND edit = ::CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"", WS_CHILD | WS_VISIBLE | style, rc.left, rc.top,
                                   rc.right - rc.left, rc.bottom - rc.top, hwnd_, nullptr, ::GetModuleHandleW(nullptr),
                                   nullptr);
     ::SendMessageW(edit, WM_SETFONT, reinterpret_cast<WPARAM>(NormalFont()), FALSE);

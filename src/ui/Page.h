@@ -86,8 +86,9 @@ protected:
                     COLORREF color = CLR_INVALID);
     ImageBox& AddImage();
     LineShape& AddLine(COLORREF color);
-    Button& AddCommand1(int index, const std::wstring& caption, const TwipsRect& rect);
-    TextBox& AddTextBox(const TwipsRect& rect);
+    Button& AddCommand1(int index, const std::wstring& caption, const TwipsRect& rect,
+                        ButtonKind kind = ButtonKind::Push);
+    TextBox& AddTextBox(const TwipsRect& rect, TextBoxKind kind = TextBoxKind::SingleLine);
     Timer& AddTimer(UINT_PTR id, UINT intervalMs);
     // A child window made elsewhere (a hosted control), kept at rect when the DPI changes.
     void HostControl(HWND child, const TwipsRect& rect);

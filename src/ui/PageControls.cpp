@@ -35,6 +35,13 @@ void Label::Place() const {
     if (hwnd_) PlaceWindow(hwnd_, page_.PixelsOf(rect_));
 }
 
+void Label::Move(const TwipsRect& rect) {
+    page_.InvalidatePixels(page_.PixelsOf(rect_), false);
+    rect_ = rect;
+    Place();
+    page_.InvalidatePixels(page_.PixelsOf(rect_), false);
+}
+
 void Label::Paint(HDC hdc, HFONT font) const {
     RECT rc = page_.PixelsOf(rect_);
     SelectedObject selected(hdc, font);
@@ -120,9 +127,15 @@ void Button::Place() const { PlaceWindow(hwnd_, page_.PixelsOf(rect_)); }
 
 void Button::SetFocus() { ::SetFocus(hwnd_); }
 
+void Button::Visible(bool visible) { ::ShowWindow(hwnd_, visible ? SW_SHOWNA : SW_HIDE); }
+
+bool Button::Checked() const noexcept { return ::SendMessageW(hwnd_, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+void Button::Checked(bool checked) { ::SendMessageW(hwnd_, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0); }
+
 std::wstring TextBox::Text() const { return WindowText(hwnd_); }
 void TextBox::Text(const std::wstring& text) { ::SetWindowTextW(hwnd_, text.c_str()); }
 void TextBox::Place() const { PlaceWindow(hwnd_, page_.PixelsOf(rect_)); }
+void TextBox::Visible(bool visible) { ::ShowWindow(hwnd_, visible ? SW_SHOWNA : SW_HIDE); }
 
 void Timer::Enabled(bool enabled) {
     enabled_ = enabled;

@@ -44,6 +44,8 @@ public:
     void Paint(HDC hdc, HFONT font) const;
     // Puts the window at the label's place at the page's DPI.
     void Place() const;
+    // Moves the label to rect and repaints where it was and where it is.
+    void Move(const TwipsRect& rect);
 
 private:
     Page& page_;
@@ -88,7 +90,11 @@ private:
     int x1_ = 0, y1_ = 0, x2_ = 0, y2_ = 0;
 };
 
-// A push button; a member of the page's control array Command1.
+// What a button of the control array Command1 is: a push button, or an option button of a group
+// of which exactly one is chosen (FirstOption starts the group).
+enum class ButtonKind { Push, FirstOption, Option };
+
+// A button; a member of the page's control array Command1.
 class Button {
 public:
     Button(Page& page, HWND hwnd, int index, TwipsRect rect) noexcept
@@ -103,6 +109,10 @@ public:
     void Move(int leftTwips, int topTwips);
     void SetFocus();
     void Place() const;
+    void Visible(bool visible);
+    // An option button's choice.
+    bool Checked() const noexcept;
+    void Checked(bool checked);
 
 private:
     Page& page_;
@@ -111,7 +121,8 @@ private:
     TwipsRect rect_;
 };
 
-// A single-line text box.
+// A single-line text box, or a read-only list of lines that scrolls.
+enum class TextBoxKind { SingleLine, ReadOnlyList };
 class TextBox {
 public:
     TextBox(Page& page, HWND hwnd, TwipsRect rect) noexcept : page_(page), hwnd_(hwnd), rect_(rect) {}
@@ -119,6 +130,7 @@ public:
     std::wstring Text() const;
     void Text(const std::wstring& text);
     void Place() const;
+    void Visible(bool visible);
 
 private:
     Page& page_;

@@ -8,9 +8,10 @@
 namespace ta {
 
 const wchar_t kUsageText[] =
-    L"TaUnInst.exe [/S] [/log=경로] [/?]\n\n"
+    L"TaUnInst.exe [/S] [/log=경로] [/norestart] [/?]\n\n"
     L"/S, /quiet\t창과 질문 없이 제거합니다.\n"
     L"/log=경로\t제거 기록을 UTF-8 텍스트로 씁니다.\n"
+    L"/norestart\t컴퓨터를 다시 시작하지 않고, 다시 시작을 묻지도 않습니다.\n"
     L"/?, /help\t이 도움말을 보여 줍니다.\n\n"
     L"종료 코드: 0 완료, 3010 다시 시작 필요, 1603 남은 항목 있음, 1602 취소, 1618 이미 실행 중, 87 잘못된 인수";
 
@@ -53,6 +54,8 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments) {
         const std::wstring name = isSwitch ? ToLower(argument.substr(1)) : std::wstring();
         if (name == L"s" || name == L"quiet") {
             parsed.silent = true;
+        } else if (name == L"norestart") {
+            parsed.noRestart = true;
         } else if (name == L"?" || name == L"help") {
             parsed.help = true;
         } else if (name.rfind(L"log=", 0) == 0 && argument.size() > 5) {

@@ -12,6 +12,7 @@ struct CommandLine {
     bool silent = false;   // "/S", "/quiet": no window and no question at any time
     bool help = false;     // "/?", "/help"
     std::wstring logPath;  // "/log=PATH": the removal record written there
+    bool noRestart = false;  // "/norestart": the machine is never restarted, nor a restart offered
     std::vector<std::wstring> unknown;  // anything else, as given
     // "/original=PID:PATH": this is the private copy the program at PATH, running as process PID,
     // handed the run to (see HandOver.h).

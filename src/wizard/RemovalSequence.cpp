@@ -28,22 +28,29 @@ void RunHandOverSteps(RemovalRun& run) {
     Attempt(TarnilSet::kStopControlProcessStep, [&] { TarnilSet::StopControlProcess(shutdownDeadline); });
 }
 
-void RunProgressSteps(RemovalRun& run, RemovalProgress& progress, const std::function<void()>& stepEnded) {
+namespace {
+
+// The removal's steps in their order. Again, they run a second time, after the person closed what
+// kept an item: the product key is gone by then, so nothing is written into it, and the install
+// folder is the one the first pass guarded.
+void RunSteps(RemovalRun& run, RemovalProgress& progress, const std::function<void()>& stepEnded, bool again) {
     RemovalSteps steps(run, progress);
     const auto step = [&](const Step& declared, auto&& body) {
         Attempt(declared, body);
         if (stepEnded) Attempt(kStepEndedStep, stepEnded);
     };
-    step(kUninstallStep, [] {
-        RecordStatus(ItemKind::Value, std::wstring(TarnilSet::kProductKey) + L"\\Uninstall",
-                     Regset::SetDwordValue(TarnilSet::kProductKey, L"Uninstall", 0), Outcome::Done);
-    });
-    step(kProgramPathStep, [&] { run.InstallPath = Regset::GetStringValue(TarnilSet::kProductKey, L"ProgramPath"); });
+    if (!again) {
+        step(kUninstallStep, [] {
+            RecordStatus(ItemKind::Value, std::wstring(TarnilSet::kProductKey) + L"\\Uninstall",
+                         Regset::SetDwordValue(TarnilSet::kProductKey, L"Uninstall", 0), Outcome::Done);
+        });
+        step(kProgramPathStep, [&] { run.InstallPath = Regset::GetStringValue(TarnilSet::kProductKey, L"ProgramPath"); });
+    }
     step(kFindFilesAPIStep, [&] {
         // The install folder is emptied only when it is plainly the product's own.
         const auto guarded = GuardedInstallPath(run.InstallPath);
         if (!guarded) {
-            RecordKept(ItemKind::Folder, run.InstallPath, KeptBy::Guard);
+            if (!again) RecordKept(ItemKind::Folder, run.InstallPath, KeptBy::Guard);
             return;
         }
         run.InstallPath = *guarded;
@@ -58,6 +65,17 @@ void RunProgressSteps(RemovalRun& run, RemovalProgress& progress, const std::fun
     step(TarnilSet::kRemoveRegistryEntriesStep, [] { TarnilSet::RemoveRegistryEntries(); });
     step(CreateShortCut::kRemoveShortcutsStep, [] { CreateShortCut::RemoveShortcuts(); });
     step(kRestoreTextServicesStep, [&] { steps.RestoreTextServices(); });
+}
+
+}  // namespace
+
+void RunProgressSteps(RemovalRun& run, RemovalProgress& progress, const std::function<void()>& stepEnded) {
+    RunSteps(run, progress, stepEnded, false);
+}
+
+void RunRemovalStepsAgain(RemovalRun& run) {
+    NoProgress nobody;
+    RunSteps(run, nobody, {}, true);
 }
 
 int RunSilentRemoval(RemovalRun& run) {

@@ -20,6 +20,9 @@ void RunHandOverSteps(RemovalRun& run);
 // The progress page's steps, every one in its order, each passed over when it fails; stepEnded
 // runs after each.
 void RunProgressSteps(RemovalRun& run, RemovalProgress& progress, const std::function<void()>& stepEnded = {});
+// The same steps again, after the person closed what kept an item, with nobody watching the
+// progress: the product key is not written again, and the install folder is the one guarded then.
+void RunRemovalStepsAgain(RemovalRun& run);
 // The whole removal without any window or question: the hand-over, the progress page's steps
 // and the report. Answers the exit code.
 int RunSilentRemoval(RemovalRun& run);

@@ -51,7 +51,7 @@ int RunUninstaller(const std::wstring& arguments) {
     // the machine.
     RemovalRun run;
     RecordingScope recording(run.record);
-    run.request = RunRequest{options.logPath, arguments};
+    run.request = RunRequest{options.logPath, arguments, options.noRestart};
     // Silent means silent: nothing the run meets may raise a box.
     SilentShell silentShell;
     std::optional<ScopedShell> quiet;
@@ -77,6 +77,9 @@ int RunUninstaller(const std::wstring& arguments) {
     // A program that removes folders keeps none of them as its current one (the install folder,
     // when it was opened from there); a relative log path still means where it was started.
     if (!options.logPath.empty()) run.request.logPath = NormalisedPath(options.logPath);
+    // The wizard keeps its record too, so that what a finish page names as staying can be read
+    // afterwards; where no log was asked for, in the place a log that cannot be written goes.
+    if (run.request.logPath.empty() && !options.silent) run.request.logPath = FallbackLogPath();
     if (const std::wstring system = SystemFolder(); !system.empty()) ::SetCurrentDirectoryW(system.c_str());
     if (!handedOver) {
         if (const std::optional<int> code = RunFromPrivateCopy(run, split)) {

@@ -329,7 +329,8 @@ DWORD RunUnattended(const std::wstring& arguments, bool& showedWindow, const std
 // The log's lines, read as UTF-8.
 std::vector<std::wstring> LogLines(const std::wstring& path) {
     std::vector<std::wstring> lines;
-    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    // Also while the program still writes it.
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return lines;
     std::string bytes(1 << 20, '\0');
     DWORD read = 0;
@@ -416,12 +417,89 @@ TEST(UnattendedRemoval, RemovesWithoutAWindowLogsEveryItemAndSaysSoAgainOnAnEmpt
     EXPECT_NE(again.back().find(L"nothing to remove"), std::wstring::npos) << ToUtf8(again.back());
 }
 
-TEST(UnattendedRemoval, AnUnknownSwitchRemovesNothing) {
+// Every text of the page, as a tool reads it: each visible child window asked for its text (a
+// list's lines among them, which only the window itself knows).
+std::vector<std::wstring> PageTexts(HWND page) {
+    std::vector<std::wstring> texts;
+    for (HWND child = ::GetWindow(page, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        if (!::IsWindowVisible(child)) continue;
+        std::wstring text(4096, L'\0');
+        DWORD_PTR length = 0;
+        if (::SendMessageTimeoutW(child, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_NORMAL,
+                                  5000, &length))
+            texts.push_back(text.substr(0, length));
+    }
+    return texts;
+}
+
+bool AnyText(const std::vector<std::wstring>& texts, const std::wstring& part) {
+    return std::any_of(texts.begin(), texts.end(), [&](const std::wstring& t) { return t.find(part) != std::wstring::npos; });
+}
+
+// A file of the product held open by another program, in a folder others may change: it can go
+// neither now nor at the restart. The finish page must not say the removal is complete: it names
+// the file and why it stayed, and the record. Once the holder has ended, "다시 시도" finishes the
+// removal, the page reads as complete, and "완료" sends the one report.
+TEST_F(WizardDriverTest, WhatStaysIsNamedOnTheFinishPageAndARetryFinishesTheRemoval) {
+    ReportService service;
+    ASSERT_TRUE(service.running());
+    ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, kProductKey, L"PID", L"TN-RETRY"));
+    ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, kProductKey, L"mserver", service.base()));
+    ASSERT_TRUE(test::LetOthersChange(product.Folder()));
+    FileHandle holder(::CreateFileW(product.File(3).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(holder);
+    ASSERT_TRUE(PressAndAnswer(start, L"다음 >", L"타르닐 제거", IDYES));
+
+    HWND finish = WaitForPage(program.Pid(), L"다시 시도", 60000);
+    ASSERT_NE(finish, nullptr);
+    std::vector<std::wstring> texts = PageTexts(finish);
+    EXPECT_FALSE(AnyText(texts, L"모두 완료"));
+    EXPECT_TRUE(AnyText(texts, L"타르닐 프로그램의 일부 항목을 제거하지 못했습니다."));
+    EXPECT_TRUE(AnyText(texts, product.File(3) + L": 다른 프로그램이 사용하고 있습니다 (Windows 오류 32)"));
+    // The record the page names holds the file's line too.
+    const auto named = std::find_if(texts.begin(), texts.end(), [](const std::wstring& t) { return t.rfind(L"제거 기록: ", 0) == 0; });
+    ASSERT_NE(named, texts.end());
+    // (written a piece at a time, at least once a second)
+    bool logged = false;
+    for (int waited = 0; waited < 40 && !logged; ++waited, ::Sleep(100))
+        logged = AnyLine(LogLines(named->substr(7)), product.File(3), L"kept (in use)");
+    EXPECT_TRUE(logged);
+    EXPECT_EQ(product.FilesLeft(), 1);
+
+    holder.reset();
+    Press(FindChild(finish, L"다시 시도"));
+    const auto retried = [&] {
+        const std::vector<std::wstring> now = PageTexts(finish);
+        return AnyText(now, L"모두 완료되었습니다") && !AnyText(now, L"다시 시도");
+    };
+    for (int waited = 0; waited < 200 && !retried(); ++waited) ::Sleep(50);
+    texts = PageTexts(finish);
+    EXPECT_TRUE(AnyText(texts, L"타르닐 프로그램 제거작업이 모두 완료되었습니다."));
+    EXPECT_FALSE(AnyText(texts, L"다시 시도"));
+    EXPECT_EQ(product.FilesLeft(), 0);
+    EXPECT_TRUE(service.record().find("<request method=") == std::string::npos) << "no report before 완료";
+    Press(FindChild(finish, L"완료"));
+    EXPECT_EQ(program.WaitForExit(kWait), 0u);
+    const std::string received = service.record();
+    size_t calls = 0;
+    for (size_t at = received.find("<request method=\"POST\""); at != std::string::npos;
+         at = received.find("<request method=\"POST\"", at + 1))
+        ++calls;
+    EXPECT_EQ(calls, 1u) << received;
+}
+
+// Unknown switches remove nothing; "/norestart", which deployment tools pass out of habit, is
+// known, and a silent run never restarts anyway.
+TEST(UnattendedRemoval, AnUnknownSwitchRemovesNothingAndNoRestartIsKnown) {
     InstalledProduct product;
     bool showedWindow = true;
     EXPECT_EQ(RunUnattended(L"/S /uninstall-everything", showedWindow), 87u);
     EXPECT_FALSE(showedWindow);
+    EXPECT_EQ(RunUnattended(L"/S /norestart /bogus", showedWindow), 87u);
     EXPECT_TRUE(product.Untouched());
+    EXPECT_EQ(RunUnattended(L"/S /norestart", showedWindow), 0u);
+    EXPECT_FALSE(showedWindow);
+    EXPECT_EQ(product.FilesLeft(), 0);
 }
 
 // A file another program keeps open without letting it be deleted cannot be moved out of its

@@ -23,6 +23,8 @@ public:
     int endCount = 0;
     int lastExitCode = -1;
     int quitCount = 0;
+    int restartRequests = 0;
+    DWORD restartAnswer = ERROR_SUCCESS;  // what the system answers a restart
 
     int ShowMessage(HWND, const std::wstring& text, const std::wstring& title, UINT flags) override {
         shown.push_back({text, title, flags});
@@ -38,6 +40,10 @@ public:
         lastExitCode = exitCode;
     }
     void QuitMessageLoop() override { ++quitCount; }
+    DWORD RestartSystem() override {
+        ++restartRequests;
+        return restartAnswer;
+    }
 };
 
 // Puts a ScriptedShell in place for one scope.

@@ -14,6 +14,7 @@
 
 #include "platform/ComPtr.h"
 #include "platform/Text.h"
+#include "removal/RemovalSteps.h"
 #include "ui/Page.h"
 #include "ui/Twips.h"
 #include "wizard/DelFinish.h"
@@ -71,8 +72,52 @@ void ExpectReadable(Page& page, const std::vector<std::wstring>& shown) {
 std::vector<Label*> LabelsOf(Page& page) {
     if (auto* start = dynamic_cast<Un_Start*>(&page)) return {start->Label2, start->Label3_1, start->Label3_0};
     if (auto* progress = dynamic_cast<frmAutoFileDel*>(&page)) return {progress->Label1, progress->Label2, progress->Label3};
-    if (auto* finish = dynamic_cast<DelFinish*>(&page)) return {finish->Label1, finish->Label2, finish->Label4};
+    if (auto* finish = dynamic_cast<DelFinish*>(&page)) {
+        std::vector<Label*> labels{finish->Label1, finish->Label2, finish->Label4};
+        for (Label* more : {finish->RestartLabel, finish->RecordLabel})
+            if (more) labels.push_back(more);
+        return labels;
+    }
     return {};
+}
+
+// The run as the finish page meets it when something waits for the restart, or stays.
+enum class Ending { Restart, Stayed };
+void EndAs(RemovalRun& run, Ending ending) {
+    run.record.Clear();
+    run.record.Add({{}, kFindFilesAPIStep.name, kFindFilesAPIStep.footprint, ItemKind::File,
+                    L"C:\\Program Files\\Tarnil\\사용 설명서.txt",
+                    ending == Ending::Restart ? Outcome::PendingRestart : Outcome::Kept,
+                    ending == Ending::Restart ? KeptBy::None : KeptBy::InUse, ERROR_SHARING_VIOLATION, L""});
+}
+
+bool IsRowButton(Page& page, HWND child) {
+    for (int index = 0; index < 3; ++index)
+        if (page.Command1(index) && page.Command1(index)->hWnd() == child) return true;
+    return false;
+}
+
+// No two visible child windows of the page overlap, and each lies inside it.
+void ExpectNothingOverlaps(Page& page) {
+    std::vector<HWND> children;
+    ::EnumChildWindows(page.hWnd(), CollectChild, reinterpret_cast<LPARAM>(&children));
+    RECT client{};
+    ::GetClientRect(page.hWnd(), &client);
+    std::vector<std::pair<HWND, RECT>> shown;
+    for (HWND child : children)
+        if (::IsWindowVisible(child) && !WindowText(child).empty()) shown.emplace_back(child, ChildRect(child));
+    for (size_t i = 0; i < shown.size(); ++i) {
+        RECT inside{};
+        ::IntersectRect(&inside, &shown[i].second, &client);
+        EXPECT_TRUE(::EqualRect(&inside, &shown[i].second)) << "past the page: " << ToUtf8(WindowText(shown[i].first));
+        for (size_t j = i + 1; j < shown.size(); ++j) {
+            // The stored row of buttons touches by a pixel, as it always did.
+            if (IsRowButton(page, shown[i].first) && IsRowButton(page, shown[j].first)) continue;
+            RECT both{};
+            EXPECT_FALSE(::IntersectRect(&both, &shown[i].second, &shown[j].second))
+                << ToUtf8(WindowText(shown[i].first)) << " overlaps " << ToUtf8(WindowText(shown[j].first));
+        }
+    }
 }
 
 class PageReading : public WizardTest {};
@@ -99,6 +144,22 @@ TEST_F(PageReading, EveryTextOfEveryPageIsReadable) {
                             L"완료를 누르시면 타르닐 프로그램 제거작업을 마칩니다.", L"< 뒤로", L"완료", L"취소"});
     // Each label's own object names it, as a static text of any dialog is named.
     for (Label* label : LabelsOf(finish)) EXPECT_EQ(AccessibleName(label->hWnd()), label->Caption());
+
+    // What waits for the restart, and the choice it offers; what stayed, and the way to finish.
+    EndAs(run, Ending::Restart);
+    DelFinish& restart = LoadPage<DelFinish>(run);
+    restart.Show();
+    ExpectReadable(restart, {L"타르닐 프로그램 제거작업이 모두 완료되었습니다.", L"일부 파일은 컴퓨터를 다시 시작하면 삭제됩니다.",
+                             L"지금 다시 시작", L"나중에 다시 시작", L"완료"});
+    EndAs(run, Ending::Stayed);
+    DelFinish& stayed = LoadPage<DelFinish>(run);
+    stayed.Show();
+    ExpectReadable(stayed, {L"타르닐 프로그램의 일부 항목을 제거하지 못했습니다.",
+                            L"C:\\Program Files\\Tarnil\\사용 설명서.txt: 다른 프로그램이 사용하고 있습니다 (Windows 오류 32)",
+                            L"다시 시도", L"완료를 누르시면 타르닐 프로그램 제거작업을 마칩니다.", L"완료"});
+    for (const std::wstring& text : TextsFound(stayed.hWnd()))
+        EXPECT_EQ(text.find(L"모두 완료"), std::wstring::npos) << ToUtf8(text);
+    for (Label* label : LabelsOf(stayed)) EXPECT_EQ(AccessibleName(label->hWnd()), label->Caption());
 }
 
 // ---- Scaling -------------------------------------------------------------------------------
@@ -211,7 +272,16 @@ class PageScaling : public WizardTest {};
 
 TEST_F(PageScaling, StartPageAtTheScreensDpi) { ExpectLaidOutAt(ShowPage<Un_Start>(run), ScreenDpiY()); }
 TEST_F(PageScaling, ProgressPageAtTheScreensDpi) { ExpectLaidOutAt(ShowPage<frmAutoFileDel>(run), ScreenDpiY()); }
-TEST_F(PageScaling, FinishPageAtTheScreensDpi) { ExpectLaidOutAt(ShowPage<DelFinish>(run), ScreenDpiY()); }
+TEST_F(PageScaling, FinishPageAtTheScreensDpi) {
+    ExpectLaidOutAt(ShowPage<DelFinish>(run), ScreenDpiY());
+    for (const Ending ending : {Ending::Restart, Ending::Stayed}) {
+        SCOPED_TRACE(ending == Ending::Restart ? "waiting for the restart" : "something stayed");
+        EndAs(run, ending);
+        DelFinish& finish = ShowPage<DelFinish>(run);
+        ExpectLaidOutAt(finish, ScreenDpiY());
+        ExpectNothingOverlaps(finish);
+    }
+}
 
 // What the system sends when it moves a page to a monitor of another scale.
 void MoveToMonitorAt(Page& page, int dpi) {

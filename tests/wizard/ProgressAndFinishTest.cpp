@@ -450,7 +450,47 @@ TEST_F(FinishPageTest, SaysSoWhenFilesWaitForTheRestartAndEndsWith3010) {
     EXPECT_EQ(page.RestartLabel->Font(), page.Label2->Font());
     EXPECT_GE(ChildRect(page.RestartLabel->hWnd()).top, ChildRect(page.Label4->hWnd()).bottom);
     EXPECT_LT(ChildRect(page.RestartLabel->hWnd()).bottom, TwipsY(3600));
-    page.Unload();
+    // The restart is offered, "later" chosen at first: "완료" then ends 3010, no restart asked.
+    ASSERT_TRUE(page.RestartNow && page.RestartLater);
+    EXPECT_TRUE(::IsWindowVisible(page.RestartNow->hWnd()));
+    EXPECT_TRUE(page.RestartLater->Checked());
+    EXPECT_FALSE(page.RestartNow->Checked());
+    const auto pressDone = [&](DelFinish& finish) {
+        ::SendMessageW(finish.Command1(1)->hWnd(), BM_CLICK, 0, 0);
+        return PumpUntil([] { return FindPage<DelFinish>() == nullptr; }, 15000);
+    };
+    ASSERT_TRUE(pressDone(page));
+    EXPECT_EQ(shell.lastExitCode, 3010);
+    EXPECT_EQ(shell.restartRequests, 0);
+
+    // "지금 다시 시작": the report, then the restart is asked for, and the run ends 1641.
+    DelFinish& now = LoadPage<DelFinish>(run);
+    now.Show();
+    ::SendMessageW(now.RestartNow->hWnd(), BM_CLICK, 0, 0);
+    EXPECT_FALSE(now.RestartLater->Checked());
+    ASSERT_TRUE(pressDone(now));
+    EXPECT_EQ(shell.restartRequests, 1);
+    EXPECT_EQ(shell.lastExitCode, 1641);
+    // A restart the system refuses is recorded with its reason; the run still waits for one.
+    shell.restartAnswer = ERROR_PRIVILEGE_NOT_HELD;
+    DelFinish& refused = LoadPage<DelFinish>(run);
+    refused.Show();
+    ::SendMessageW(refused.RestartNow->hWnd(), BM_CLICK, 0, 0);
+    ASSERT_TRUE(pressDone(refused));
+    EXPECT_EQ(shell.restartRequests, 2);
+    EXPECT_EQ(shell.lastExitCode, 3010);
+    const auto refusal = record.Find(L"restart");
+    ASSERT_TRUE(refusal);
+    EXPECT_EQ(refusal->outcome, Outcome::Failed);
+    EXPECT_EQ(refusal->error, static_cast<DWORD>(ERROR_PRIVILEGE_NOT_HELD));
+    // Asked never to restart (/norestart), the page offers no restart but still says one is due.
+    run.request.noRestart = true;
+    DelFinish& norestart = LoadPage<DelFinish>(run);
+    norestart.Show();
+    EXPECT_TRUE(norestart.RestartNow == nullptr || !::IsWindowVisible(norestart.RestartNow->hWnd()));
+    EXPECT_EQ(norestart.RestartLabel->Caption(), L"일부 파일은 컴퓨터를 다시 시작하면 삭제됩니다.");
+    ASSERT_TRUE(pressDone(norestart));
+    EXPECT_EQ(shell.restartRequests, 2);
     EXPECT_EQ(shell.lastExitCode, 3010);
 
     // What failed outright outweighs what waits.
