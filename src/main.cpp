@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "platform/ComPtr.h"
+#include "platform/ComponentHost.h"
 #include "platform/SystemLibrary.h"
 #include "wizard/Startup.h"
 
@@ -10,6 +11,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR arguments, int) {
     // to, and no library may come from there.
     ta::RestrictLibrarySearchToSystemFolder();
     ta::LoadSystemLibraries();
+    // Started by the run itself to call a component's entry point: that, and nothing else.
+    if (const auto hosted = ta::HostComponentEntryIfAsked(ta::ProcessArguments())) return *hosted;
     ta::ComApartment com;
     return ta::RunUninstaller(arguments ? arguments : L"");
 }

@@ -1,10 +1,14 @@
-// RegSvr32: a component's registration entry point, run on a worker thread with a time limit.
+// RegSvr32: a component's registration entry point, run in a process of the program's own with a
+// time limit.
 #include "removal/RegSvr32.h"
 
-#include <atomic>
 #include <cwchar>
 
+#include "fs/FinalPath.h"
 #include "fs/OrdinaryFile.h"
+#include "platform/AppShell.h"
+#include "platform/ChildEnvironment.h"
+#include "platform/ComponentHost.h"
 #include "platform/Handles.h"
 #include "platform/Text.h"
 #include "record/RemovalRecord.h"
@@ -12,59 +16,46 @@
 namespace RegSvr32 {
 namespace {
 
-using EntryPoint = HRESULT(STDAPICALLTYPE*)();
+using Report = ta::ComponentReport;
 
-// What the worker shares with the waiting thread. The waiting thread deletes it once the worker
-// has ended; after a time-out it is left alone for the worker to finish with.
-struct Worker {
-    EntryPoint entry = nullptr;
-    std::atomic<bool> returned{false};
-    std::atomic<DWORD> fault{0};  // the code of the exception that ended it
-};
-
-constexpr DWORD kCrashedExitCode = 0xDEADDEAD;
-
-// The worker that this thread runs, if it is one: a thread-local slot, read without allocating
-// while a fault is being dispatched.
-DWORD WorkerSlot() {
-    static const DWORD slot = ::TlsAlloc();
-    return slot;
+// The program's own file, held for the start so that it cannot be replaced or renamed meanwhile:
+// the process that is started is this program, whatever somebody does to its folder.
+ta::FileHandle HoldOwnProgram(const std::wstring& path) {
+    return ta::FileHandle(::CreateFileW(path.c_str(), GENERIC_READ | SYNCHRONIZE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-// The filter that was in place before ours, which gets every fault that is not a worker's.
-std::atomic<LPTOP_LEVEL_EXCEPTION_FILTER> earlierFilter{nullptr};
-
-// The process's last word on a fault nobody handled. A fault in the component that it does not
-// handle itself reaches this filter instead of ending the whole process: on a worker thread it
-// ends only that thread. Exceptions the component handles never get this far, and a fault on any
-// other thread goes where it went before. The same on 32 and 64 bits, where exceptions are not
-// chained through the thread's frame list.
-LONG WINAPI EndWorkerOnFault(EXCEPTION_POINTERS* exception) {
-    if (auto* worker = static_cast<Worker*>(::TlsGetValue(WorkerSlot()))) {
-        worker->fault = exception->ExceptionRecord->ExceptionCode;
-        ::ExitThread(kCrashedExitCode);
+// Starts the host (the program itself) for the entry point of library, its standard output the
+// write end of a pipe; answers the process, or empty with error set.
+ta::KernelHandle StartHost(const std::wstring& library, const char* entryName, HANDLE output, DWORD& error) {
+    const std::wstring program = ta::ExePath();
+    const ta::FileHandle held = HoldOwnProgram(program);
+    if (!held) {
+        error = ::GetLastError();
+        return {};
     }
-    const LPTOP_LEVEL_EXCEPTION_FILTER earlier = earlierFilter;
-    return earlier ? earlier(exception) : EXCEPTION_CONTINUE_SEARCH;
-}
-
-// Puts the filter in front again before each call: a component's DllMain may have set one of its
-// own, which the filter then passes on to.
-void GuardWorkerFaults() {
-    static SRWLOCK lock = SRWLOCK_INIT;
-    ::AcquireSRWLockExclusive(&lock);
-    const LPTOP_LEVEL_EXCEPTION_FILTER earlier = ::SetUnhandledExceptionFilter(EndWorkerOnFault);
-    if (earlier != EndWorkerOnFault) earlierFilter = earlier;
-    ::ReleaseSRWLockExclusive(&lock);
-}
-
-DWORD WINAPI RunEntryPoint(LPVOID parameter) {
-    Worker& worker = *static_cast<Worker*>(parameter);
-    ::TlsSetValue(WorkerSlot(), &worker);
-    const HRESULT result = worker.entry();
-    ::TlsSetValue(WorkerSlot(), nullptr);
-    worker.returned = true;
-    return static_cast<DWORD>(result);
+    std::wstring commandLine = L"\"" + program + L"\" " + ta::kComponentEntrySwitch + ta::FromAnsi(entryName) + L" \"" +
+                               library + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    startup.hStdOutput = output;
+    startup.hStdInput = nullptr;
+    startup.hStdError = nullptr;
+    PROCESS_INFORMATION started{};
+    const std::wstring system = ta::SystemFolder();
+    std::wstring environment = ta::ChildEnvironment();
+    // Only the pipe's end is inherited: it is the one inheritable handle while the process starts.
+    ::SetHandleInformation(output, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+    const BOOL ok = ::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                                     CREATE_UNICODE_ENVIRONMENT | CREATE_NO_WINDOW, environment.data(),
+                                     system.empty() ? nullptr : system.c_str(), &startup, &started);
+    error = ok ? ERROR_SUCCESS : ::GetLastError();
+    ::SetHandleInformation(output, HANDLE_FLAG_INHERIT, 0);
+    if (!ok) return {};
+    ::CloseHandle(started.hThread);
+    return ta::KernelHandle(started.hProcess);
 }
 
 }  // namespace
@@ -74,42 +65,55 @@ EntryPointCall CallEntryPoint(const std::wstring& FileName, bool Unregister) {
     EntryPointCall call;
     call.entryName = Unregister ? "DllUnregisterServer" : "DllRegisterServer";
     if (!ta::IsOrdinaryFile(FileName)) return call;
-    ta::ModuleHandle library(::LoadLibraryW(FileName.c_str()));
-    if (!library) {
-        call.status = Status::CannotLoad;
-        call.error = ::GetLastError();
-        return call;
-    }
-    const FARPROC entry = ::GetProcAddress(library.get(), call.entryName);
-    if (!entry) {
-        call.status = Status::NoEntryPoint;
-        return call;
-    }
-
-    GuardWorkerFaults();
-    auto* worker = new Worker;
-    worker->entry = reinterpret_cast<EntryPoint>(reinterpret_cast<void*>(entry));
-    ta::KernelHandle thread(::CreateThread(nullptr, 0, RunEntryPoint, worker, 0, nullptr));
-    if (!thread) {
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    if (!::CreatePipe(&readEnd, &writeEnd, nullptr, 0)) {
         call.status = Status::NoWorker;
         call.error = ::GetLastError();
-        delete worker;
         return call;
     }
-    if (::WaitForSingleObject(thread.get(), kEntryPointLimitMs) != WAIT_OBJECT_0) {
-        // The worker may still be running the component's code: keep the library loaded and its
-        // shared state alive for the rest of the run.
-        library.release();
+    ta::KernelHandle reader(readEnd), writer(writeEnd);
+    // Load and call share the one limit, the host's start included.
+    const ta::KernelHandle host = StartHost(ta::WithoutLongPathPrefix(ta::NormalisedPath(FileName)), call.entryName,
+                                            writer.get(), call.error);
+    writer.reset();  // the host holds the only write end: its end ends the pipe
+    if (!host) {
+        call.status = Status::NoWorker;
+        return call;
+    }
+    if (::WaitForSingleObject(host.get(), kEntryPointLimitMs) != WAIT_OBJECT_0) {
+        // Whatever the component started ends with its process.
+        ::TerminateProcess(host.get(), ERROR_TIMEOUT);
+        ::WaitForSingleObject(host.get(), kEntryPointLimitMs);
         call.status = Status::TimedOut;
         return call;
     }
+    Report report{};
+    DWORD read = 0;
     DWORD exitCode = 0;
-    ::GetExitCodeThread(thread.get(), &exitCode);
-    call.status = worker->returned ? Status::Returned : Status::Crashed;
-    call.result = static_cast<HRESULT>(exitCode);
-    call.exception = worker->fault;
-    delete worker;
-    if (call.status == Status::Crashed) library.release();  // leave the component as it is
+    ::GetExitCodeProcess(host.get(), &exitCode);
+    if (!::ReadFile(reader.get(), &report, sizeof report, &read, nullptr) || read != sizeof report) {
+        // Ended without a word: killed, or a fault that left it no time to say so.
+        call.status = Status::Crashed;
+        call.exception = exitCode;
+        return call;
+    }
+    switch (report.outcome) {
+    case Report::Outcome::Returned:
+        call.status = Status::Returned;
+        call.result = static_cast<HRESULT>(report.value);
+        break;
+    case Report::Outcome::CannotLoad:
+        call.status = Status::CannotLoad;
+        call.error = report.value;
+        break;
+    case Report::Outcome::NoEntryPoint:
+        call.status = Status::NoEntryPoint;
+        break;
+    default:
+        call.status = Status::Crashed;
+        call.exception = report.value;
+        break;
+    }
     return call;
 }
 
@@ -123,7 +127,7 @@ std::wstring EntryPointCall::Describe() const {
     case Status::NoFile: return L"the file is missing";
     case Status::CannotLoad: return L"the file is not a loadable library: " + ta::StatusText(ErrorKind::Win32, error);
     case Status::NoEntryPoint: return L"the library has no " + entry;
-    case Status::NoWorker: return L"no thread could run " + entry + L": " + ta::StatusText(ErrorKind::Win32, error);
+    case Status::NoWorker: return L"no process could run " + entry + L": " + ta::StatusText(ErrorKind::Win32, error);
     case Status::Crashed: {
         wchar_t code[16];
         std::swprintf(code, 16, L"0x%08lX", static_cast<unsigned long>(exception));

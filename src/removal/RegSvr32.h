@@ -1,6 +1,8 @@
 #pragma once
 // Calls a self-registering component's own entry point ("DllRegisterServer" or
-// "DllUnregisterServer") inside this process, on a worker thread, waiting at most 10 s.
+// "DllUnregisterServer") in a short-lived process of this program's own (platform/ComponentHost.h),
+// waiting at most 10 s for the load and the call together. Nothing of the component is ever
+// loaded into this process, so its file can be deleted right after, whatever it did.
 #include <windows.h>
 
 #include <string>
@@ -16,9 +18,9 @@ struct EntryPointCall {
         NoFile,        // no ordinary file at the path
         CannotLoad,    // not a library the system can load (error says why)
         NoEntryPoint,  // the library lacks the entry point
-        NoWorker,      // no worker thread could be started (error says why)
+        NoWorker,      // no process could be started to run it (error says why)
         Crashed,       // ended by an exception it did not handle (exception holds its code)
-        TimedOut,      // had not returned after kEntryPointLimitMs
+        TimedOut,      // had not returned after kEntryPointLimitMs; its process was ended
     };
     Status status = Status::NoFile;
     const char* entryName = "";
@@ -34,9 +36,7 @@ struct EntryPointCall {
 };
 
 // Runs the entry point and says what became of it. A library that is no ordinary file is never
-// loaded; one that is loaded is released again, unless its entry point has not returned in time or
-// crashed: then it stays loaded for the rest of the run, as the worker may still be in its code or
-// the component may be in no state to be unloaded.
+// loaded; whatever the component does, its process ends by the time this returns.
 EntryPointCall CallEntryPoint(const std::wstring& FileName, bool Unregister);
 
 }  // namespace RegSvr32

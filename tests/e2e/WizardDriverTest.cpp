@@ -766,25 +766,40 @@ TEST(UnattendedRemoval, NoServiceAndADamagedHelperStillEndWith0AndTheLogSaysWhy)
     EXPECT_NE(lines.back().find(L"exit code 0"), std::wstring::npos) << ToUtf8(lines.back());
 }
 
-// A helper whose entry point crashes ends only the uninstaller's worker: its class goes all the
-// same. The crashed library stays loaded (it is in no state to be unloaded), so its file goes at
-// the restart.
-TEST(UnattendedRemoval, AHelperWhoseEntryPointCrashesLosesItsClassAndItsFileGoesAtTheRestart) {
-    InstalledProduct product;
-    PendingRestartList pendingList;  // put back as it was
-    DamagedHelper helper(L"ta_regdll_crash.dll");
-    LogFolder logs;
-    bool showedWindow = true;
-    EXPECT_EQ(RunUnattended(L"/S /log=\"" + logs.Log() + L"\"", showedWindow), 3010u);
+// A helper whose entry point crashes or never returns, or whose DllMain never returns (holding
+// the loader's lock of the process it is loaded into), takes only its own process with it: the
+// step ends after at most its 10 s, its class goes all the same, the rest of the removal runs, and
+// as nothing of it was ever loaded into the uninstaller its file goes at once.
+TEST(UnattendedRemoval, AHelperThatCrashesOrNeverReturnsCostsTheRemovalNothing) {
+    const struct {
+        const wchar_t* fixture;
+        const wchar_t* why;
+    } cases[] = {{L"ta_regdll_crash.dll", L"DllUnregisterServer crashed"},
+                 {L"ta_regdll_block.dll", L"DllUnregisterServer did not return within 10 s"},
+                 {L"ta_regdll_hangload.dll", L"DllUnregisterServer did not return within 10 s"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(ToUtf8(c.fixture));
+        InstalledProduct product;
+        PendingRestartList pendingList;  // put back as it was
+        DamagedHelper helper(c.fixture);
+        LogFolder logs;
+        bool showedWindow = true;
+        const ULONGLONG start = ::GetTickCount64();
+        EXPECT_EQ(RunUnattended(L"/S /log=\"" + logs.Log() + L"\"", showedWindow), 0u);
+        EXPECT_LT(::GetTickCount64() - start, 30000u);
 
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, DamagedHelper::kProgId));
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, DamagedHelper::ClassKey(DamagedHelper::kClass)));
-    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, DamagedHelper::ClassKey(DamagedHelper::kForeign)));
-    const auto lines = LogLines(logs.Log());
-    EXPECT_TRUE(AnyLine(lines, L"\tcomponent\t" + helper.File() + L"\tremoved\tDllUnregisterServer crashed"));
-    // The system files' table spells it "Tageturl.dll".
-    const std::wstring asDeleted = helper.File().substr(0, helper.File().size() - 12) + L"Tageturl.dll";
-    EXPECT_TRUE(AnyLine(lines, L"\tfile\t" + asDeleted + L"\tpending restart\t"));
+        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, DamagedHelper::kProgId));
+        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, DamagedHelper::ClassKey(DamagedHelper::kClass)));
+        EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, DamagedHelper::ClassKey(DamagedHelper::kForeign)));
+        EXPECT_EQ(product.FilesLeft(), 0);
+        EXPECT_EQ(::GetFileAttributesW(helper.File().c_str()), INVALID_FILE_ATTRIBUTES);
+        EXPECT_TRUE(pendingList.AddedSinceStart().empty());
+        const auto lines = LogLines(logs.Log());
+        EXPECT_TRUE(AnyLine(lines, L"\tcomponent\t" + helper.File() + L"\tremoved\t" + c.why));
+        // The system files' table spells it "Tageturl.dll".
+        const std::wstring asDeleted = helper.File().substr(0, helper.File().size() - 12) + L"Tageturl.dll";
+        EXPECT_TRUE(AnyLine(lines, L"\tfile\t" + asDeleted + L"\tremoved"));
+    }
 }
 
 // Whatever a name is (a file, a Unix link, one of a file's hard links), it goes as a name.

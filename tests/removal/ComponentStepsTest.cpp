@@ -102,6 +102,7 @@ TEST_F(ComponentStepsTest, AHelperThatCannotUnregisterItselfLosesItsClassRegistr
     const Case cases[] = {
         {L"damaged", nullptr, L"the file is not a loadable library: error "},
         {L"crash", L"ta_regdll_crash.dll", L"DllUnregisterServer crashed: exception 0xC0000005"},
+        {L"hang", L"ta_regdll_hangload.dll", L"DllUnregisterServer did not return within 10 s"},
         {L"noexport", L"ta_regdll_noexport.dll", L"the library has no DllUnregisterServer"},
         {L"fail", L"ta_regdll_fail.dll", L"DllUnregisterServer answered HRESULT 0x80004005"},
         {L"missing", L"", L"the file is missing"},
@@ -142,6 +143,10 @@ TEST_F(ComponentStepsTest, AHelperThatCannotUnregisterItselfLosesItsClassRegistr
         ASSERT_TRUE(classEntry);
         EXPECT_EQ(classEntry->outcome, ta::Outcome::Removed);
         EXPECT_EQ(ta::test::FailuresBesideTheTrace(record), 0u);
+        // Nothing of it stays loaded here: its file can go at once.
+        if (c.fixture && *c.fixture) {
+            EXPECT_TRUE(::DeleteFileW(component.c_str()));
+        }
         ta::test::DeleteTree(HKEY_LOCAL_MACHINE, foreignKey);
     }
 }

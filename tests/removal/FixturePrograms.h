@@ -69,6 +69,22 @@ private:
     DWORD id_ = 0;
 };
 
+// Runs a program built beside the test program with the arguments and waits for it (at most 30
+// s); answers its exit code, or STILL_ACTIVE.
+inline DWORD RunProgram(const std::wstring& name, const std::wstring& arguments) {
+    const std::wstring exe = Built(name);
+    std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info{};
+    if (!::CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+        return ::GetLastError();
+    KernelHandle process(info.hProcess), thread(info.hThread);
+    DWORD code = STILL_ACTIVE;
+    if (::WaitForSingleObject(process.get(), 30000) == WAIT_OBJECT_0) ::GetExitCodeProcess(process.get(), &code);
+    return code;
+}
+
 // How long to give a terminated process to be gone, and a survivor to show it was not ended.
 inline constexpr DWORD kEndWaitMs = 5000;
 inline constexpr DWORD kSurviveWaitMs = 300;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "FixturePrograms.h"
+#include "platform/Text.h"
 #include "removal/RegSvr32.h"
 
 namespace {
@@ -63,28 +64,60 @@ TEST_F(RegSvr32Test, NoOrdinaryFileIsNeverLoaded) {
     EXPECT_TRUE(Returned(RegSvr32::CallEntryPoint(readOnly, false)));
 }
 
-TEST_F(RegSvr32Test, ACrashingEntryPointEndsOnlyItsWorker) {
+// A crash ends only the component's own process: nothing of it is loaded here, and its file can
+// be deleted at once.
+TEST_F(RegSvr32Test, ACrashingEntryPointEndsOnlyItsProcess) {
     const std::wstring crashing = Component(L"ta_regdll_crash.dll");
-    EXPECT_FALSE(Returned(RegSvr32::CallEntryPoint(crashing, false)));
+    const RegSvr32::EntryPointCall call = RegSvr32::CallEntryPoint(crashing, false);
+    EXPECT_EQ(call.Describe(), L"DllRegisterServer crashed: exception 0xC0000005");
     EXPECT_EQ(ReadText(crashing + L".log"), "attach\r\nDllRegisterServer\r\n");
-    EXPECT_TRUE(Loaded(crashing));  // left as it is
+    EXPECT_FALSE(Loaded(crashing));
+    EXPECT_TRUE(::DeleteFileW(crashing.c_str()));
 
     const std::wstring next = Component(L"ta_regdll.dll", L"next.dll");
     EXPECT_TRUE(Returned(RegSvr32::CallEntryPoint(next, false)));
 }
 
-TEST_F(RegSvr32Test, AnEntryPointThatNeverReturnsIsLeftAfterTheLimit) {
-    const std::wstring blocking = Component(L"ta_regdll_block.dll");
-    const ULONGLONG start = ::GetTickCount64();
-    EXPECT_FALSE(Returned(RegSvr32::CallEntryPoint(blocking, true)));
-    const ULONGLONG elapsed = ::GetTickCount64() - start;
-    EXPECT_GE(elapsed, 9500u);
-    EXPECT_LT(elapsed, 50000u);  // the component itself would answer after 60 s
-    EXPECT_EQ(ReadText(blocking + L".log"), "attach\r\nDllUnregisterServer\r\n");
-    EXPECT_TRUE(Loaded(blocking));  // its worker is still inside it
-
+// An entry point that never returns, and a DllMain that never returns (it holds the loader's lock
+// of the process it is loaded into), both end with their process after the one limit for load and
+// call; this process loads and starts what it likes right after.
+TEST_F(RegSvr32Test, WhatNeverReturnsIsEndedAfterTheLimit) {
+    const struct {
+        const wchar_t* fixture;
+        const char* logged;
+    } cases[] = {{L"ta_regdll_block.dll", "attach\r\nDllUnregisterServer\r\n"}, {L"ta_regdll_hangload.dll", "attach\r\n"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(ta::ToUtf8(c.fixture));
+        const std::wstring blocking = Component(c.fixture, std::wstring(L"never-") + c.fixture);
+        const ULONGLONG start = ::GetTickCount64();
+        const RegSvr32::EntryPointCall call = RegSvr32::CallEntryPoint(blocking, true);
+        const ULONGLONG elapsed = ::GetTickCount64() - start;
+        EXPECT_EQ(call.Describe(), L"DllUnregisterServer did not return within 10 s");
+        EXPECT_GE(elapsed, 9500u);
+        EXPECT_LT(elapsed, 15000u);  // the component itself would answer after 60 s
+        EXPECT_EQ(ReadText(blocking + L".log"), c.logged);
+        EXPECT_FALSE(Loaded(blocking));
+        EXPECT_TRUE(::DeleteFileW(blocking.c_str()));
+    }
     const std::wstring next = Component(L"ta_regdll.dll", L"next.dll");
     EXPECT_TRUE(Returned(RegSvr32::CallEntryPoint(next, false)));
+}
+
+// The program started by hand with the host's switch does that one thing for the full path of an
+// ordinary file, and for nothing else: 87, and nothing is loaded.
+TEST_F(RegSvr32Test, TheHostSwitchTakesOnlyTheFullPathOfAnOrdinaryFile) {
+    const std::wstring dll = Component(L"ta_regdll.dll");
+    ::SetCurrentDirectoryW(folder.path().c_str());
+    const std::wstring entry = L"/component-entry=DllRegisterServer ";
+    for (const std::wstring& arguments :
+         {entry + L"component.dll", entry + L"\"" + folder.path() + L"\"", entry + L"\"" + dll + L"\" extra",
+          std::wstring(L"/component-entry=DllMain \"") + dll + L"\"", entry + L"\"\\\\?\\" + dll + L"\""}) {
+        SCOPED_TRACE(ta::ToUtf8(arguments));
+        EXPECT_EQ(ta::test::fixtures::RunProgram(L"TaUnInst.exe", arguments), 87u);
+    }
+    EXPECT_EQ(ReadText(dll + L".log"), "");
+    EXPECT_EQ(ta::test::fixtures::RunProgram(L"TaUnInst.exe", entry + L"\"" + dll + L"\""), 0u);
+    EXPECT_EQ(ReadText(dll + L".log"), "attach\r\nDllRegisterServer\r\ndetach\r\n");
 }
 
 }  // namespace
