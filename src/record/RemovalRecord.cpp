@@ -29,7 +29,8 @@ void RemovalRecord::Add(RecordEntry entry) {
 bool RemovalRecord::KeepsWhileStreaming(const RecordEntry& entry) {
     // Kept in use is still there as much as a failure: a later pass (a retry) may take it.
     const bool failed =
-        entry.outcome == Outcome::Failed || (entry.outcome == Outcome::Kept && entry.keptBy == KeptBy::InUse);
+        entry.outcome == Outcome::Failed ||
+        (entry.outcome == Outcome::Kept && (entry.keptBy == KeptBy::InUse || entry.keptBy == KeptBy::Hidden));
     if (!failed && entry.outcome != Outcome::PendingRestart && entry.outcome != Outcome::Kept) {
         // What a later pass did to an item that failed decides whether it is still there.
         if (failedItems_.empty()) return false;
@@ -166,6 +167,7 @@ const wchar_t* KeptByName(KeptBy keptBy) noexcept {
     case KeptBy::Link: return L"link";
     case KeptBy::Foreign: return L"foreign";
     case KeptBy::InUse: return L"in use";
+    case KeptBy::Hidden: return L"hidden";
     }
     return L"";
 }

@@ -34,8 +34,9 @@ enum class Outcome {
 };
 
 // InUse: a file of the product that another program holds open, so that it can neither go now nor
-// be moved where the restart could safely delete it; it is still there.
-enum class KeptBy { None, Guard, Link, Foreign, InUse };
+// be left where the restart could safely delete it; it is still there. Hidden: a product file with
+// the hidden or system attribute, which the removal does not act on; it is still there too.
+enum class KeptBy { None, Guard, Link, Foreign, InUse, Hidden };
 
 // Which system's status an entry's error number is.
 enum class ErrorKind { Win32, HResult, NtStatus };

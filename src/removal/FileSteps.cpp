@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cwchar>
 #include <cstdint>
 #include <limits>
 #include <vector>
@@ -248,7 +249,19 @@ void RemovalSteps::DeleteSystemFile(const std::wstring& name) {
     const std::wstring path = InSystemDir(name);
     const std::wstring longPath = LongPathForm(path);
     if (!IsOrdinaryFile(longPath)) {
-        Record(ItemKind::File, path, Outcome::Absent);
+        // A hidden or system file is not acted on, but it is there: products of this kind hide
+        // their agents so, and neither the exit code nor the finish page may say it is gone.
+        const DWORD attributes = ::GetFileAttributesW(longPath.c_str());
+        const bool hidden = attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                            (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+        if (!hidden) {
+            Record(ItemKind::File, path, Outcome::Absent);
+            return;
+        }
+        wchar_t detail[96];
+        std::swprintf(detail, 96, L"attributes 0x%lX: a hidden or system file is not removed",
+                      static_cast<unsigned long>(attributes));
+        Record(ItemKind::File, path, Outcome::Kept, 0, KeptBy::Hidden, detail);
         return;
     }
     WIN32_FILE_ATTRIBUTE_DATA data;

@@ -25,8 +25,8 @@ constexpr wchar_t kProgramVersion[] = L"1.00.0039";
 // it broke off, is still there; a program the shutdown left running holds its files and runs on
 // after the removal. The tray and the report are never part of the product.
 bool LeavesFootprint(const RecordEntry& entry) {
-    const bool stillThere =
-        entry.outcome == Outcome::Failed || (entry.outcome == Outcome::Kept && entry.keptBy == KeptBy::InUse);
+    const bool stillThere = entry.outcome == Outcome::Failed ||
+                            (entry.outcome == Outcome::Kept && (entry.keptBy == KeptBy::InUse || entry.keptBy == KeptBy::Hidden));
     if (!stillThere) return false;
     switch (entry.kind) {
     case ItemKind::Process:

@@ -45,6 +45,7 @@ const wchar_t* ReasonInWords(const RecordEntry& entry) {
         return L"다른 프로그램이 사용하고 있습니다";
     if ((win32 && entry.error == ERROR_ACCESS_DENIED) || (!win32 && entry.error == static_cast<DWORD>(E_ACCESSDENIED)))
         return L"권한이 없습니다";
+    if (entry.keptBy == KeptBy::Hidden) return L"숨김 파일 또는 시스템 파일이라 제거하지 않았습니다";
     return L"제거하지 못했습니다";
 }
 

@@ -251,6 +251,14 @@ void ArrangePrivateFolderRemoval(const RemovalRun& run) {
     if (handedOver.originalPath.empty() && !handedOver.finishesCutShortRun) return;
     StepScope step(kStep);
     const std::wstring folder = ExeFolder();
+    // While the uninstall entry starts this copy, the copy is the way the removal can still be
+    // finished (a run that ended before the removal, or one that could not take the entry): it
+    // stays where the entry finds it.
+    if (EntryStarts(ExePath())) {
+        Record(ItemKind::HandOver, folder, Outcome::Done, 0, KeptBy::None,
+               L"left in place: the uninstall entry still starts " + ExePath() + L", which finishes the removal");
+        return;
+    }
     const DWORD error = StartFolderSweeper(folder, handedOver.originalProcess.get());
     if (!error) {
         Record(ItemKind::HandOver, folder, Outcome::Done, 0, KeptBy::None,

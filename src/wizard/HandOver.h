@@ -44,7 +44,8 @@ bool FinishCutShortRun(RemovalRun& run);
 
 // At the end of a handed-over run, or of one that finishes a run cut short: starts the sweeper that removes the private folder once the
 // copy and the original have ended. When no sweeper can be started, the folder is cleared at
-// once, what still runs moved aside for the restart. Does nothing in other runs.
+// once, what still runs moved aside for the restart. Does nothing in other runs, nor while the
+// uninstall entry still starts the copy: the folder then stays, the way back to the removal.
 void ArrangePrivateFolderRemoval(const RemovalRun& run);
 
 // Every way out of the program: the private folder's removal arranged, then the removal log

@@ -890,8 +890,9 @@ std::wstring ProgramIn(const std::wstring& command) {
 }
 
 // A deployment tool kills the whole run, the original and its private copy, after the original's
-// file has left the install folder: the list of installed programs still starts a program, which
-// finishes the removal. Afterwards nothing of the product, nor of either run, remains.
+// file has left the install folder: the list of installed programs still starts a program. Started
+// from there and answered "아니오", it keeps that way back; started again, it finishes the removal.
+// Afterwards nothing of the product, nor of any run, remains.
 TEST(UnattendedRemoval, ARunKilledAfterTheHandOverIsFinishedFromTheUninstallEntry) {
     InstalledProduct product;
     PendingRestartList pendingList;  // put back as it was
@@ -914,7 +915,7 @@ TEST(UnattendedRemoval, ARunKilledAfterTheHandOverIsFinishedFromTheUninstallEntr
         ASSERT_EQ(::GetFileAttributesW(inside.c_str()), INVALID_FILE_ATTRIBUTES) << "the original left the folder";
         const std::wstring copy = ProgramIn(ReadString(HKEY_LOCAL_MACHINE, entry, L"UninstallString").value_or(L""));
         EXPECT_NE(copy, inside);
-        EXPECT_EQ(EndProcessesRunning(copy), 1);
+        EXPECT_GE(EndProcessesRunning(copy), 1);  // the copy, and the process its helper hangs in
         KernelHandle original(::OpenProcess(PROCESS_TERMINATE, FALSE, program.Pid()));
         ::TerminateProcess(original.get(), 1);
         EXPECT_NE(program.WaitForExit(kWait), static_cast<DWORD>(STILL_ACTIVE));
@@ -923,6 +924,20 @@ TEST(UnattendedRemoval, ARunKilledAfterTheHandOverIsFinishedFromTheUninstallEntr
     ASSERT_TRUE(::CopyFileW((ExeFolder() + L"\\ta_regdll.dll").c_str(), helper.File().c_str(), FALSE));
     const std::wstring command = ReadString(HKEY_LOCAL_MACHINE, entry, L"UninstallString").value_or(L"");
     ASSERT_NE(::GetFileAttributesW(ProgramIn(command).c_str()), INVALID_FILE_ATTRIBUTES);
+    {
+        Uninstaller asked({}, true, command);
+        ASSERT_TRUE(asked.Started());
+        const HWND start = WaitForPage(asked.Pid(), L"다음 >", kWait);
+        ASSERT_NE(start, nullptr);
+        Press(FindChild(start, L"다음 >"));
+        const HWND box = WaitForMessageBox(asked.Pid(), L"타르닐 제거", kWait);
+        ASSERT_NE(box, nullptr);
+        Press(::GetDlgItem(box, IDNO));
+        EXPECT_EQ(asked.WaitForExit(kWait), kCancelled);
+    }
+    ::Sleep(2000);  // what a sweeper would have removed by now
+    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, entry, L"UninstallString").value_or(L""), command);
+    ASSERT_NE(::GetFileAttributesW(ProgramIn(command).c_str()), INVALID_FILE_ATTRIBUTES) << "the way back is kept";
     bool showedWindow = true;
     EXPECT_EQ(RunUnattended(L"/S /log=\"" + logs.Log() + L"\"", showedWindow, command), 0u);
 

@@ -7,6 +7,7 @@
 #include "fs/FinalPath.h"
 #include "fs/RestartDeletions.h"
 #include "platform/Text.h"
+#include "run/RunOutcome.h"
 #include "record/RemovalRecord.h"
 #include "removal/FileTestKit.h"
 #include "removal/FixturePrograms.h"
@@ -382,7 +383,12 @@ TEST_F(SystemFilesTest, DeletesOrdinaryTableFilesInOrderAndEndsFull) {
     MakeFile(folder_ / L"morlaset.ini.bak", 8);
     MakeFolders(folder_ / L"tamail.exe");
 
-    page.steps.DeleteSystemFiles();
+    ta::RemovalRecord record;
+    {
+        ta::RecordingScope recording(record);
+        ta::StepScope step(ta::kDeleteSystemFilesStep);
+        page.steps.DeleteSystemFiles();
+    }
 
     EXPECT_EQ(page.shown, (std::vector<std::wstring>{folder_ / L"tasuf.exe", folder_ / L"morla.dll",
                                                      folder_ / L"tasurfig.txt"}));
@@ -391,6 +397,16 @@ TEST_F(SystemFilesTest, DeletesOrdinaryTableFilesInOrderAndEndsFull) {
     for (const wchar_t* gone : {L"tasuf.exe", L"morla.dll", L"tasurfig.txt"}) EXPECT_FALSE(Exists(folder_ / gone));
     EXPECT_EQ(SizeOf(folder_ / L"vemo.dll"), 6);
     EXPECT_EQ(SizeOf(folder_ / L"tarnil.ini"), 6);
+    // A hidden or system file of the table is not acted on, but it is there, and says so: the run
+    // must not end as if the product were gone.
+    for (const wchar_t* hidden : {L"vemo.dll", L"tarnil.ini"}) {
+        const auto entry = record.Find(folder_ / hidden);
+        ASSERT_TRUE(entry) << ta::ToUtf8(hidden);
+        EXPECT_EQ(entry->outcome, ta::Outcome::Kept);
+        EXPECT_EQ(entry->keptBy, ta::KeptBy::Hidden);
+        EXPECT_EQ(entry->detail.rfind(L"attributes 0x", 0), 0u) << ta::ToUtf8(entry->detail);
+    }
+    EXPECT_EQ(ta::ExitCodeOf(record.Entries()), 1603);
     EXPECT_EQ(SizeOf(folder_ / L"kernel32.dll"), 8);
     EXPECT_EQ(SizeOf(folder_ / L"morlaset.ini.bak"), 8);
     EXPECT_TRUE(IsFolder(folder_ / L"tamail.exe"));
