@@ -7,6 +7,7 @@
 
 #include "platform/Handles.h"
 #include "platform/SystemLibrary.h"
+#include "platform/Text.h"
 #include "report/SoapError.h"
 
 namespace ta::report {
@@ -112,6 +113,16 @@ std::wstring Location(HINTERNET request) {
 }
 
 }  // namespace
+
+bool SameOrigin(const std::wstring& a, const std::wstring& b) {
+    if (!Http().complete()) return false;
+    try {
+        const UrlParts first = CrackUrl(a), second = CrackUrl(b);
+        return first.secure == second.secure && first.port == second.port && ToLower(first.host) == ToLower(second.host);
+    } catch (const AppError&) {
+        return false;
+    }
+}
 
 Deadline::Deadline(unsigned long limitMs) : limitMs_(limitMs), end_(::GetTickCount64() + limitMs) {}
 

@@ -34,6 +34,10 @@ struct HttpResponse {
     std::string body;
 };
 
+// Whether both addresses have the same scheme, host (in any letter case) and port; false when
+// either is no HTTP address.
+bool SameOrigin(const std::wstring& a, const std::wstring& b);
+
 // Sends the request and reads the whole answer, all of it (resolve, connect, send, receive) by
 // the deadline. Throws AppError when the address cannot be used, the server cannot be reached,
 // the deadline passes or the answer outgrows maxBodyBytes. Any status is returned; judging it

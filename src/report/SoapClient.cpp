@@ -56,6 +56,7 @@ void SoapClient::Initialize(const std::wstring& descriptionUrl, const std::wstri
                        SoapFailure::Refused);
     }
     description_ = std::make_unique<ServiceDescription>(response.body);
+    descriptionUrl_ = descriptionUrl;
     serviceName_ = serviceName;
     portName_ = portName;
 }
@@ -83,6 +84,11 @@ std::wstring SoapClient::Call(const std::wstring& operation, const std::vector<s
         if (c < 0x20 || c == 0x7F)
             RaiseSoapError(L"the service description's soapAction holds control characters", SoapFailure::Refused);
     }
+
+    // The report stays with the server it was meant for: a description from a server that is no
+    // longer the vendor's must not send the call to another host of its choosing.
+    if (!SameOrigin(call.endpoint, descriptionUrl_))
+        RaiseSoapError(L"the service description names another host: " + call.endpoint, SoapFailure::Refused);
 
     HttpRequest request;
     request.method = L"POST";

@@ -54,6 +54,7 @@ private:
     ComApartment com_;  // first in, last out: the XML documents below need it
     std::optional<Deadline> allWithin_;
     std::unique_ptr<ServiceDescription> description_;
+    std::wstring descriptionUrl_;  // where it came from: the call goes to the same server only
     std::wstring serviceName_;
     std::wstring portName_;
     long timeoutMs_ = kDefaultTimeoutMs;

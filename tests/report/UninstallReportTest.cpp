@@ -147,13 +147,15 @@ TEST_F(UninstallReport, FailuresEndSilentlyAndTheRecordSaysWhy) {
 }
 
 // The report goes only where it was decided to go, with only the headers it wrote: a description
-// whose soapAction would add header lines, and a service that sends it elsewhere, are refused.
+// whose soapAction would add header lines, a service that sends it elsewhere, and a description
+// whose endpoint names another port than the server setting's, are refused.
 TEST_F(UninstallReport, AnInjectedHeaderOrARedirectIsRefusedAndNothingGoesElsewhere) {
     ExpectFailures({{L"crlf", L"refused: the service description's soapAction holds control characters"},
                     {L"redirect", L"refused: redirect to http://"},
-                    {L"redirectcall", L"refused: redirect to http://"}});
+                    {L"redirectcall", L"refused: redirect to http://"},
+                    {L"otherport", L"refused: the service description names another host: http://127.0.0.1:"}});
     const Record r = record();
-    ASSERT_EQ(r.requests.size(), 4u) << "the descriptions, and the one call that was redirected";
+    ASSERT_EQ(r.requests.size(), 5u) << "the descriptions, and the one call that was redirected";
     EXPECT_EQ(r.requests[3].path, L"/redirectcall/webservice5/Ta_Login.asmx");
     for (const auto& request : r.requests) EXPECT_EQ(request.path.find(L"/elsewhere/"), std::wstring::npos);
 }
