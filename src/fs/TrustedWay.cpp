@@ -1,7 +1,6 @@
 #include "fs/TrustedWay.h"
 
 #include <aclapi.h>
-#include <sddl.h>
 
 #include <memory>
 #include <vector>
@@ -18,40 +17,6 @@ namespace {
 
 struct LocalMemory {
     void operator()(void* memory) const noexcept { ::LocalFree(memory); }
-};
-
-// The accounts that may do everything anyway, and the one this program runs as.
-class TrustedAccounts {
-public:
-    TrustedAccounts() : running_(RunningAccountSid()) {
-        Add(WinBuiltinAdministratorsSid);
-        Add(WinLocalSystemSid);
-        // NT SERVICE\TrustedInstaller, which owns the system's own folders.
-        PSID installer = nullptr;
-        if (::ConvertStringSidToSidW(L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464", &installer)) {
-            const BYTE* bytes = static_cast<const BYTE*>(installer);
-            trusted_.emplace_back(bytes, bytes + ::GetLengthSid(installer));
-            ::LocalFree(installer);
-        }
-        if (!running_.empty()) trusted_.push_back(running_);
-    }
-    bool Trusts(PSID sid) const {
-        for (const std::vector<BYTE>& account : trusted_)
-            if (::EqualSid(sid, const_cast<BYTE*>(account.data()))) return true;
-        return false;
-    }
-
-private:
-    void Add(WELL_KNOWN_SID_TYPE type) {
-        std::vector<BYTE> sid(SECURITY_MAX_SID_SIZE);
-        DWORD size = static_cast<DWORD>(sid.size());
-        if (!::CreateWellKnownSid(type, nullptr, sid.data(), &size)) return;
-        sid.resize(size);
-        trusted_.push_back(std::move(sid));
-    }
-
-    std::vector<BYTE> running_;
-    std::vector<std::vector<BYTE>> trusted_;
 };
 
 std::wstring WithoutTrailingSeparator(std::wstring path) {

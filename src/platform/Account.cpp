@@ -27,6 +27,41 @@ std::wstring SidText(PSID sid) {
     return converted;
 }
 
+namespace {
+
+std::vector<BYTE> WellKnownSid(WELL_KNOWN_SID_TYPE type) {
+    std::vector<BYTE> sid(SECURITY_MAX_SID_SIZE);
+    DWORD size = static_cast<DWORD>(sid.size());
+    if (!::CreateWellKnownSid(type, nullptr, sid.data(), &size)) return {};
+    sid.resize(size);
+    return sid;
+}
+
+}  // namespace
+
+TrustedAccounts::TrustedAccounts() {
+    const auto add = [this](std::vector<BYTE> sid) {
+        if (!sid.empty()) trusted_.push_back(std::move(sid));
+    };
+    add(WellKnownSid(WinBuiltinAdministratorsSid));
+    add(WellKnownSid(WinLocalSystemSid));
+    add(RunningAccountSid());
+    // NT SERVICE\TrustedInstaller, which owns the system's own folders.
+    PSID installer = nullptr;
+    if (::ConvertStringSidToSidW(L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464", &installer)) {
+        const BYTE* bytes = static_cast<const BYTE*>(installer);
+        trusted_.emplace_back(bytes, bytes + ::GetLengthSid(installer));
+        ::LocalFree(installer);
+    }
+}
+
+bool TrustedAccounts::Trusts(PSID sid) const {
+    if (!sid || !::IsValidSid(sid)) return false;
+    for (const std::vector<BYTE>& account : trusted_)
+        if (::EqualSid(sid, const_cast<BYTE*>(account.data()))) return true;
+    return false;
+}
+
 std::wstring AccountName(PSID sid) {
     wchar_t name[256], domain[256];
     DWORD nameLength = 256, domainLength = 256;

@@ -18,4 +18,16 @@ std::wstring SidText(PSID sid);
 // the system cannot name it.
 std::wstring AccountName(PSID sid);
 
+// The accounts that may do everything on the machine anyway (the administrators, the system,
+// TrustedInstaller) and the one this program runs as: what they own or may change, nobody else
+// can have laid there for the run.
+class TrustedAccounts {
+public:
+    TrustedAccounts();
+    bool Trusts(PSID sid) const;
+
+private:
+    std::vector<std::vector<BYTE>> trusted_;
+};
+
 }  // namespace ta

@@ -1,8 +1,13 @@
 #include "platform/AppShell.h"
 
-#include "platform/Privileges.h"
+#include <aclapi.h>
+#include <sddl.h>
 
 #include <vector>
+
+#include "platform/Account.h"
+#include "platform/Handles.h"
+#include "platform/Privileges.h"
 
 namespace ta {
 namespace {
@@ -81,16 +86,64 @@ std::wstring TemporaryFolder() {
 
 std::wstring ProgramTitle() { return L"TaUnInst"; }
 
-bool AnotherInstanceRunning(const std::wstring& name) {
-    // One name for the whole machine: a run in another session (a deployment tool's, as the local
-    // system account) is as much a run as one in this session. The mutex stays open until the
-    // process ends, also when the name was claimed already: a private copy that a run was handed
-    // to keeps the instance when its original is gone.
-    const std::wstring mutexName = L"Global\\" + name + L".Instance";
-    const HANDLE mutex = ::CreateMutexW(nullptr, FALSE, mutexName.c_str());
+namespace {
+
+enum class NameHolder { Us, TrustedRun, Somebody };
+
+// Claims the name, or says who holds it; owner names a holder that is not trusted.
+NameHolder ClaimName(const std::wstring& name, const TrustedAccounts& trusted, std::wstring& owner) {
+    // Owned by this account, as the system would not always say otherwise, and open to the
+    // trusted only; anyone may read who owns it.
+    std::vector<BYTE> self = RunningAccountSid();
+    const std::wstring selfText = SidText(self.empty() ? nullptr : self.data());
+    const std::wstring sddl = (selfText.empty() ? std::wstring() : L"O:" + selfText) + L"D:P(A;;GA;;;SY)(A;;GA;;;BA)" +
+                              (selfText.empty() ? std::wstring() : L"(A;;GA;;;" + selfText + L")") + L"(A;;0x120000;;;WD)";
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr);
+    SECURITY_ATTRIBUTES security{sizeof security, descriptor, FALSE};
+    // The mutex stays open until the process ends, also when the name was claimed already: a
+    // private copy that a run was handed to keeps the instance when its original is gone.
+    const HANDLE mutex = ::CreateMutexW(descriptor ? &security : nullptr, FALSE, name.c_str());
     const DWORD status = ::GetLastError();
-    // Refused access to the name: another account's run holds it.
-    return status == ERROR_ALREADY_EXISTS || (!mutex && status == ERROR_ACCESS_DENIED);
+    ::LocalFree(descriptor);
+    if (mutex && status != ERROR_ALREADY_EXISTS) return NameHolder::Us;
+    KernelHandle look(mutex ? nullptr : ::OpenMutexW(READ_CONTROL, FALSE, name.c_str()));
+    const HANDLE held = mutex ? mutex : look.get();
+    PSID holder = nullptr;
+    PSECURITY_DESCRIPTOR read = nullptr;
+    if (held && ::GetSecurityInfo(held, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &holder, nullptr, nullptr, nullptr,
+                                  &read) == ERROR_SUCCESS &&
+        trusted.Trusts(holder)) {
+        ::LocalFree(read);
+        return NameHolder::TrustedRun;
+    }
+    owner = holder ? SidText(holder) : std::wstring(L"nobody");
+    if (owner.empty()) owner = L"nobody";
+    ::LocalFree(read);
+    if (mutex) ::CloseHandle(mutex);
+    return NameHolder::Somebody;
+}
+
+}  // namespace
+
+bool AnotherInstanceRunning(const std::wstring& name, std::wstring* passedOver) {
+    // One name for the whole machine: a run in another session (a deployment tool's, as the local
+    // system account) is as much a run as one in this session.
+    const TrustedAccounts trusted;
+    std::wstring claim = L"Global\\" + name + L".Instance";
+    // A few names deep: whoever takes every one of them still blocks nothing.
+    for (int depth = 0; depth < 4; ++depth) {
+        std::wstring owner;
+        switch (ClaimName(claim, trusted, owner)) {
+        case NameHolder::Us: return false;
+        case NameHolder::TrustedRun: return true;
+        case NameHolder::Somebody:
+            if (passedOver) *passedOver += (passedOver->empty() ? L"" : L", ") + claim + L" (owned by " + owner + L")";
+            claim += L"." + owner;
+            break;
+        }
+    }
+    return false;
 }
 
 }  // namespace ta

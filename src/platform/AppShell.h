@@ -58,7 +58,10 @@ std::wstring ProgramTitle();
 
 // The previous-instance test, for the whole machine: claims the name for the rest of the process's
 // life (also when it was claimed already) and answers true when another running process had
-// already claimed it.
-bool AnotherInstanceRunning(const std::wstring& name);
+// already claimed it. Only a claim one of the trusted accounts made counts (platform/Account.h):
+// an object another account put under the name first blocks nothing, and the claim moves on to a
+// name made from that object's owner, which every run derives alike; passedOver, when given,
+// then names whose objects were passed over.
+bool AnotherInstanceRunning(const std::wstring& name, std::wstring* passedOver = nullptr);
 
 }  // namespace ta

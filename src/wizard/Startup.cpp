@@ -70,7 +70,12 @@ int RunUninstaller(const std::wstring& arguments) {
     }
     // A private copy the original handed the run to counts as that original's instance.
     const bool handedOver = AcceptHandOver(run, options);
-    if (AnotherInstanceRunning(kInstanceName) && !handedOver) {
+    std::wstring passedOver;
+    const bool another = AnotherInstanceRunning(kInstanceName, &passedOver);
+    if (!passedOver.empty())
+        Record(ItemKind::Step, kInstanceName, Outcome::Done, 0, KeptBy::None,
+               L"another account's object under the instance's name blocks nothing: passed over " + passedOver);
+    if (another && !handedOver) {
         EndRun(run, kExitAnotherInstance);
         return kExitAnotherInstance;
     }

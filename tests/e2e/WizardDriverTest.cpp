@@ -3,6 +3,7 @@
 
 #include <windows.h>
 #include <tlhelp32.h>
+#include <sddl.h>
 
 #include <algorithm>
 #include <string>
@@ -486,6 +487,24 @@ TEST_F(WizardDriverTest, WhatStaysIsNamedOnTheFinishPageAndARetryFinishesTheRemo
          at = received.find("<request method=\"POST\"", at + 1))
         ++calls;
     EXPECT_EQ(calls, 1u) << received;
+}
+
+// Any account can put an object under the instance's name before a run starts: one that no
+// trusted account owns blocks nothing, and the log says whose it was.
+TEST(UnattendedRemoval, AnObjectOfAnotherAccountUnderTheInstancesNameBlocksNothing) {
+    InstalledProduct product;
+    LogFolder logs;
+    // As an ordinary account's object is owned, by the users' group, and closed to everybody else.
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"O:BUD:P", SDDL_REVISION_1, &descriptor, nullptr));
+    SECURITY_ATTRIBUTES security{sizeof security, descriptor, FALSE};
+    KernelHandle squatter(::CreateMutexW(&security, TRUE, L"Global\\TaUnInst.Instance"));
+    ::LocalFree(descriptor);
+    ASSERT_TRUE(squatter);
+    bool showedWindow = true;
+    EXPECT_EQ(RunUnattended(L"/S /log=\"" + logs.Log() + L"\"", showedWindow), 0u);
+    EXPECT_EQ(product.FilesLeft(), 0);
+    EXPECT_TRUE(AnyLine(LogLines(logs.Log()), L"passed over Global\\TaUnInst.Instance (owned by S-1-5-32-545)"));
 }
 
 // Unknown switches remove nothing; "/norestart", which deployment tools pass out of habit, is
