@@ -1,11 +1,13 @@
 #include "removal/CreateShortCut.h"
 
+#include <cwctype>
 #include <functional>
 #include <string>
 
 #include "fs/FileRemoval.h"
 #include "fs/FinalPath.h"
 #include "fs/OrdinaryFile.h"
+#include "platform/Text.h"
 #include "record/ContinueOnError.h"
 #include "registry/Regset.h"
 #include "removal/UserProfiles.h"
@@ -57,11 +59,41 @@ void RemoveShortcutsOf(const FolderOf& folderOf) {
     });
 }
 
+bool LiesIn(const std::wstring& path, const std::wstring& folder) {
+    std::wstring base = folder;
+    while (!base.empty() && base.back() == L'\\') base.pop_back();
+    return !base.empty() && path.size() >= base.size() && ta::SameNameNoCase(std::wstring_view(path).substr(0, base.size()), base) &&
+           (path.size() == base.size() || path[base.size()] == L'\\');
+}
+
+// Why a folder another person's hive names is not entered, in words; empty when it may be. That
+// person wrote their hive: a network or device form would make this run sign in to, or connect
+// to, whatever they chose, and a folder in somebody else's profile is not theirs to send this
+// run's deletions to.
+std::wstring WhyNotEntered(const std::wstring& folder, const UserProfiles::Profile& profile,
+                           const std::vector<std::wstring>& profileFolders) {
+    const bool drivePath = folder.size() >= 3 && std::iswalpha(folder[0]) && folder[1] == L':' && folder[2] == L'\\';
+    if (!drivePath) return L"not a folder on a drive of this machine: it is never opened";
+    if (::GetDriveTypeW(folder.substr(0, 3).c_str()) != DRIVE_FIXED) return L"not on a fixed drive of this machine: it is never opened";
+    const std::wstring full = ta::NormalisedPath(folder), own = ta::NormalisedPath(profile.folder);
+    for (const std::wstring& other : profileFolders) {
+        const std::wstring otherFull = ta::NormalisedPath(other);
+        if (ta::SameNameNoCase(otherFull, own) || LiesIn(own, otherFull)) continue;
+        if (LiesIn(full, otherFull)) return L"it lies in the profile folder of somebody else, " + other + L": it is not entered";
+    }
+    return {};
+}
+
 // Another person's folder as their hive names it, unless a link leads there: that person may have
 // put one in place of a folder of theirs, and this run's rights are not theirs to point.
-std::wstring OwnFolderOf(HKEY hive, const UserProfiles::Profile& profile, const wchar_t* name) {
+std::wstring OwnFolderOf(HKEY hive, const UserProfiles::Profile& profile, const wchar_t* name,
+                         const std::vector<std::wstring>& profileFolders) {
     const std::wstring folder = UserProfiles::ShellFolder(hive, name, profile.folder);
     if (folder.empty()) return folder;
+    if (const std::wstring why = WhyNotEntered(folder, profile, profileFolders); !why.empty()) {
+        ta::Record(ta::ItemKind::Folder, folder, ta::Outcome::Kept, 0, ta::KeptBy::Guard, why);
+        return {};
+    }
     const ta::FileHandle handle = ta::OpenFolderItself(ta::LongPathForm(folder), FILE_READ_ATTRIBUTES,
                                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
     // A folder that is not there holds no shortcut to find.
@@ -72,7 +104,7 @@ std::wstring OwnFolderOf(HKEY hive, const UserProfiles::Profile& profile, const 
 
 // Another person's shortcuts, found through their own hive. The profile's line says how its hive
 // was read, or why it could not be.
-void RemoveShortcutsOfProfile(const UserProfiles::Profile& profile) {
+void RemoveShortcutsOfProfile(const UserProfiles::Profile& profile, const std::vector<std::wstring>& profileFolders) {
     const UserProfiles::BorrowedHive hive(profile);
     if (!hive.root()) {
         const bool noHive = hive.error() == ERROR_FILE_NOT_FOUND || hive.error() == ERROR_PATH_NOT_FOUND;
@@ -83,7 +115,7 @@ void RemoveShortcutsOfProfile(const UserProfiles::Profile& profile) {
     }
     ta::Record(ta::ItemKind::Profile, profile.folder, ta::Outcome::Done, 0, ta::KeptBy::None,
                hive.signedIn() ? L"signed in: its loaded hive read" : L"its hive NTUSER.DAT borrowed");
-    RemoveShortcutsOf([&](const wchar_t* name) { return OwnFolderOf(hive.root(), profile, name); });
+    RemoveShortcutsOf([&](const wchar_t* name) { return OwnFolderOf(hive.root(), profile, name, profileFolders); });
 }
 
 }  // namespace
@@ -91,9 +123,13 @@ void RemoveShortcutsOfProfile(const UserProfiles::Profile& profile) {
 void RemoveShortcuts() {
     RemoveShortcutsOf(UserFolder);
     std::vector<UserProfiles::Profile> people;
-    ta::Attempt([&] { people = UserProfiles::OtherPeople(); });
+    std::vector<std::wstring> profileFolders;
+    ta::Attempt([&] {
+        people = UserProfiles::OtherPeople();
+        profileFolders = UserProfiles::EveryProfileFolder();
+    });
     for (const UserProfiles::Profile& profile : people)
-        ta::Attempt([&] { RemoveShortcutsOfProfile(profile); });
+        ta::Attempt([&] { RemoveShortcutsOfProfile(profile, profileFolders); });
 }
 
 }  // namespace CreateShortCut

@@ -32,30 +32,44 @@ std::optional<std::wstring> StringValue(HKEY key, const wchar_t* subkey, const w
     return value;
 }
 
-}  // namespace
-
-std::vector<Profile> OtherPeople() {
-    std::vector<Profile> people;
+// Every entry of the profile list that names a folder.
+std::vector<Profile> ListedProfiles() {
+    std::vector<Profile> listed;
     // The list is the same in both registry views; the 64-bit one is where Windows keeps it.
     ta::RegKey list;
     if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kProfileList, 0, KEY_READ | KEY_WOW64_64KEY, list.put()) != ERROR_SUCCESS)
-        return people;
-    std::vector<BYTE> running = ta::RunningAccountSid();
-    const std::wstring self = ta::ToLower(ta::SidText(running.empty() ? nullptr : running.data()));
+        return listed;
     for (DWORD index = 0;; ++index) {
         wchar_t sid[256];
         DWORD length = 256;
         const LSTATUS status = ::RegEnumKeyExW(list.get(), index, sid, &length, nullptr, nullptr, nullptr, nullptr);
         if (status == ERROR_NO_MORE_ITEMS) break;
         if (status != ERROR_SUCCESS) continue;
-        const std::wstring lower = ta::ToLower(sid);
+        const auto folder = StringValue(list.get(), sid, L"ProfileImagePath");
+        if (folder && !folder->empty()) listed.push_back({sid, *folder});
+    }
+    return listed;
+}
+
+}  // namespace
+
+std::vector<Profile> OtherPeople() {
+    std::vector<Profile> people;
+    std::vector<BYTE> running = ta::RunningAccountSid();
+    const std::wstring self = ta::ToLower(ta::SidText(running.empty() ? nullptr : running.data()));
+    for (Profile& profile : ListedProfiles()) {
+        const std::wstring lower = ta::ToLower(profile.sid);
         bool skip = lower == self || lower.size() < 4 || lower.compare(lower.size() - 4, 4, L".bak") == 0;
         for (const wchar_t* service : kServiceProfiles) skip = skip || lower == ta::ToLower(service);
-        if (skip) continue;
-        const auto folder = StringValue(list.get(), sid, L"ProfileImagePath");
-        if (folder && !folder->empty()) people.push_back({sid, *folder});
+        if (!skip) people.push_back(std::move(profile));
     }
     return people;
+}
+
+std::vector<std::wstring> EveryProfileFolder() {
+    std::vector<std::wstring> folders;
+    for (const Profile& profile : ListedProfiles()) folders.push_back(profile.folder);
+    return folders;
 }
 
 BorrowedHive::BorrowedHive(const Profile& profile) {

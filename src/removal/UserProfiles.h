@@ -20,6 +20,9 @@ struct Profile {
 // profiles, backup entries and the account this program runs as.
 std::vector<Profile> OtherPeople();
 
+// The folder of every profile the list names, the running account's and the services' included.
+std::vector<std::wstring> EveryProfileFolder();
+
 // A person's registry hive, open for reading only while the object lives: the loaded hive of a
 // person who is signed in, or their NTUSER.DAT loaded under a fresh private name below
 // HKEY_USERS and unloaded again on every path when the object goes.

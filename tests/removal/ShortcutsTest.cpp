@@ -129,12 +129,16 @@ TEST_F(ShortcutsTest, AllUsersFoldersAreNotTouched) {
 
 // Another person's shortcuts, where that person's own hive says their folders are: the Desktop
 // moved out of the profile, the others below its %USERPROFILE%; a folder of theirs that is a link
-// to somewhere else is not followed. A profile without a hive is named with why, and no hive stays
-// loaded.
+// to somewhere else is not followed. A third person's hive that names a share, or a folder in the
+// second person's profile, is not followed either. A profile without a hive is named with why,
+// and no hive stays loaded.
 TEST_F(ShortcutsTest, EveryOtherPersonsShortcutsGoWhereTheirOwnHiveSaysAndNoHiveStaysLoaded) {
     const std::wstring other = root_ / L"users\\다른 사람", moved = root_ / L"D\\옮긴 바탕 화면";
     const std::wstring noHive = root_ / L"users\\떠난 사람";
     const std::wstring otherSid = L"S-1-5-21-7-7-7-1001", noHiveSid = L"S-1-5-21-7-7-7-1002";
+    const std::wstring third = root_ / L"users\\세 번째", thirdSid = L"S-1-5-21-7-7-7-1003";
+    const std::wstring share = L"\\\\127.0.0.1\\share", intoOther = other + L"\\Desktop";
+    ta::test::MakeFolders(third);
     ta::test::MakeFolders(other);
     ta::test::MakeFolders(noHive);
     const std::wstring startMenu = L"\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs";
@@ -148,6 +152,7 @@ TEST_F(ShortcutsTest, EveryOtherPersonsShortcutsGoWhereTheirOwnHiveSaysAndNoHive
                                     {L"Programs", L"%UserProfile%" + startMenu}}),
               L"");
     ASSERT_EQ(ta::test::LayProfile(noHiveSid, noHive, {}, false), L"");
+    ASSERT_EQ(ta::test::LayProfile(thirdSid, third, {{L"Desktop", share}, {L"Startup", intoOther}}), L"");
     const std::wstring otherGroup = other + startMenu + L"\\타르닐";
     const std::wstring product[] = {moved + L"\\타르닐.lnk", otherGroup + L"\\타르닐.lnk", otherGroup + L"\\타르닐 도움말.lnk",
                                     otherGroup + L"\\타르닐 업데이트.lnk"};
@@ -163,6 +168,7 @@ TEST_F(ShortcutsTest, EveryOtherPersonsShortcutsGoWhereTheirOwnHiveSaysAndNoHive
     }
     ta::test::RemoveProfile(otherSid);
     ta::test::RemoveProfile(noHiveSid);
+    ta::test::RemoveProfile(thirdSid);
 
     EXPECT_FALSE(Exists(desktop() + L"\\타르닐.lnk")) << "the running account's go as before";
     for (const std::wstring& path : product) EXPECT_FALSE(Exists(path)) << ta::ToUtf8(path);
@@ -173,6 +179,13 @@ TEST_F(ShortcutsTest, EveryOtherPersonsShortcutsGoWhereTheirOwnHiveSaysAndNoHive
     const auto link = record.Find(linked);
     EXPECT_TRUE(link && link->outcome == ta::Outcome::Kept && link->keptBy == ta::KeptBy::Link);
     EXPECT_TRUE(ta::test::HivesLoadedAs(L"TaUnInst-").empty());
+    for (const auto& [refused, why] : {std::pair{share, L"not a folder on a drive of this machine"},
+                                       std::pair{intoOther, L"it lies in the profile folder of somebody else"}}) {
+        const auto entry = record.Find(refused);
+        ASSERT_TRUE(entry) << ta::ToUtf8(refused);
+        EXPECT_EQ(entry->outcome, ta::Outcome::Kept);
+        EXPECT_EQ(entry->detail.rfind(why, 0), 0u) << ta::ToUtf8(entry->detail);
+    }
     const auto seen = record.Find(other), missing = record.Find(noHive);
     ASSERT_TRUE(seen && missing) << [&] {
         std::string all;
