@@ -72,6 +72,32 @@ std::vector<std::wstring> EveryProfileFolder() {
     return folders;
 }
 
+namespace {
+
+// The hive in file loaded for this process alone and for reading only, where the system can do
+// that: nothing can be written to it, no privilege is needed, and it is not under HKEY_USERS for
+// the rest of the machine. Empty where the system cannot (Wine answers a key that is no key).
+ta::RegKey LoadForReadingOnly(const std::wstring& file) {
+    using LoadAppKey = LSTATUS(WINAPI*)(LPCWSTR, PHKEY, REGSAM, DWORD, DWORD);
+    const auto load = reinterpret_cast<LoadAppKey>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"advapi32.dll"), "RegLoadAppKeyW")));
+    ta::RegKey key;
+    if (!load || load(file.c_str(), key.put(), KEY_READ, REG_PROCESS_APPKEY, 0) != ERROR_SUCCESS) return {};
+    DWORD subkeys = 0;
+    if (::RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr, nullptr,
+                           nullptr, nullptr) != ERROR_SUCCESS) {
+        key.release();  // not a key the system made: nothing to close
+        return {};
+    }
+    return key;
+}
+
+// Loading and unloading another person's hive under HKEY_USERS takes these two privileges, held
+// by administrators and the system but off until asked for, and on only around the load.
+ta::ScopedPrivileges HiveLoading() { return ta::ScopedPrivileges{SE_RESTORE_NAME, SE_BACKUP_NAME}; }
+
+}  // namespace
+
 BorrowedHive::BorrowedHive(const Profile& profile) {
     // A person who is signed in has their hive loaded already: read it where it is.
     if (::RegOpenKeyExW(HKEY_USERS, profile.sid.c_str(), 0, KEY_READ, root_.put()) == ERROR_SUCCESS) return;
@@ -81,16 +107,17 @@ BorrowedHive::BorrowedHive(const Profile& profile) {
         error_ = ::GetLastError();
         return;
     }
-    // Loading and unloading another person's hive takes these two privileges, held by
-    // administrators and the system but off until asked for.
-    static const bool privileged = ta::EnablePrivilege(SE_RESTORE_NAME) && ta::EnablePrivilege(SE_BACKUP_NAME);
-    (void)privileged;
+    root_ = LoadForReadingOnly(file);
+    if (root_) return;
     const std::wstring name = ta::FreshName();
     if (name.empty()) {
         error_ = ERROR_GEN_FAILURE;
         return;
     }
-    error_ = static_cast<DWORD>(::RegLoadKeyW(HKEY_USERS, name.c_str(), file.c_str()));
+    {
+        const ta::ScopedPrivileges privileged = HiveLoading();
+        error_ = static_cast<DWORD>(::RegLoadKeyW(HKEY_USERS, name.c_str(), file.c_str()));
+    }
     if (error_ != ERROR_SUCCESS) return;
     loadedAs_ = name;
     error_ = static_cast<DWORD>(::RegOpenKeyExW(HKEY_USERS, name.c_str(), 0, KEY_READ, root_.put()));
@@ -100,7 +127,11 @@ BorrowedHive::BorrowedHive(const Profile& profile) {
 BorrowedHive::~BorrowedHive() {
     root_.reset();  // no key of the hive may stay open, or it cannot be unloaded
     if (loadedAs_.empty()) return;
-    const LSTATUS status = ::RegUnLoadKeyW(HKEY_USERS, loadedAs_.c_str());
+    LSTATUS status = ERROR_SUCCESS;
+    {
+        const ta::ScopedPrivileges privileged = HiveLoading();
+        status = ::RegUnLoadKeyW(HKEY_USERS, loadedAs_.c_str());
+    }
     if (status == ERROR_SUCCESS) return;
     try {
         ta::Record(ta::ItemKind::Key, L"HKEY_USERS\\" + loadedAs_, ta::Outcome::Failed, static_cast<DWORD>(status),

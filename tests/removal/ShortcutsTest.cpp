@@ -7,6 +7,7 @@
 #include "record/RemovalRecord.h"
 #include "removal/CreateShortCut.h"
 #include "removal/FileTestKit.h"
+#include "platform/Privileges.h"
 #include "support/Profiles.h"
 #include "support/RecordChecks.h"
 #include "support/TestRegistry.h"
@@ -179,6 +180,9 @@ TEST_F(ShortcutsTest, EveryOtherPersonsShortcutsGoWhereTheirOwnHiveSaysAndNoHive
     const auto link = record.Find(linked);
     EXPECT_TRUE(link && link->outcome == ta::Outcome::Kept && link->keptBy == ta::KeptBy::Link);
     EXPECT_TRUE(ta::test::HivesLoadedAs(L"TaUnInst-").empty());
+    // The privileges a borrowed hive needs were on only around its load.
+    EXPECT_FALSE(ta::PrivilegeEnabled(SE_BACKUP_NAME));
+    EXPECT_FALSE(ta::PrivilegeEnabled(SE_RESTORE_NAME));
     for (const auto& [refused, why] : {std::pair{share, L"not a folder on a drive of this machine"},
                                        std::pair{intoOther, L"it lies in the profile folder of somebody else"}}) {
         const auto entry = record.Find(refused);

@@ -50,8 +50,10 @@ inline std::wstring LayProfile(const std::wstring& sid, const std::wstring& fold
                               folderValue.value.c_str(), bytes) != ERROR_SUCCESS)
             failed = L"cannot write " + folderValue.name;
     }
-    ta::EnablePrivilege(SE_BACKUP_NAME);
-    if (failed.empty() && ::RegSaveKeyW(root.get(), hive.c_str(), nullptr) != ERROR_SUCCESS) failed = L"cannot save " + hive;
+    {
+        const ta::ScopedPrivileges saving{SE_BACKUP_NAME};
+        if (failed.empty() && ::RegSaveKeyW(root.get(), hive.c_str(), nullptr) != ERROR_SUCCESS) failed = L"cannot save " + hive;
+    }
     root.reset();
     ::RegDeleteTreeW(HKEY_CURRENT_USER, scratch.c_str());
     ::RegDeleteKeyW(HKEY_CURRENT_USER, scratch.c_str());
