@@ -63,6 +63,28 @@ bool ChangesFolder(ACCESS_MASK access, bool volumeRoot) noexcept {
     return (access & changes) != 0;
 }
 
+namespace {
+
+// The one folder (its plain form, without a trailing separator unless it is the root) of the check.
+WayCheck CheckOneFolder(const std::wstring& asFolder, const TrustedAccounts& trusted, bool root) {
+    const FileHandle handle = OpenFolderItself(LongPathForm(asFolder), READ_CONTROL | FILE_READ_ATTRIBUTES,
+                                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+    if (!handle) return {false, asFolder, L"it could not be opened: " + StatusText(ErrorKind::Win32, ::GetLastError())};
+    // A link in its place, or on the way to it, leads to a folder the check does not see.
+    const EntryCheck itself = CheckFolder(handle.get(), LongPathForm(asFolder));
+    if (itself.is == EntryIs::Elsewhere) return {false, asFolder, L"it is a link, or reached through one"};
+    if (itself.is == EntryIs::Unknown)
+        return {false, asFolder, L"it could not be told from a link: " + StatusText(ErrorKind::Win32, itself.error)};
+    if (std::wstring why = WhoMayChange(handle.get(), trusted, root); !why.empty()) return {false, asFolder, why};
+    return {true};
+}
+
+}  // namespace
+
+WayCheck CheckFolderIsTrusted(const std::wstring& path) {
+    return CheckOneFolder(WithoutTrailingSeparator(NormalisedPath(path)), TrustedAccounts(), false);
+}
+
 WayCheck CheckWayIsTrusted(const std::wstring& path) {
     const TrustedAccounts trusted;
     std::wstring folder = WithoutTrailingSeparator(NormalisedPath(path));
@@ -71,17 +93,7 @@ WayCheck CheckWayIsTrusted(const std::wstring& path) {
         return {false, folder, L"the volume it lies on could not be told: " + StatusText(ErrorKind::Win32, ::GetLastError())};
     for (;;) {
         const bool root = SameNameNoCase(folder, volume);
-        const std::wstring asFolder = root ? volume + L"\\" : folder;
-        const FileHandle handle =
-            OpenFolderItself(LongPathForm(asFolder), READ_CONTROL | FILE_READ_ATTRIBUTES,
-                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
-        if (!handle) return {false, asFolder, L"it could not be opened: " + StatusText(ErrorKind::Win32, ::GetLastError())};
-        // A link in its place, or on the way to it, leads to a folder the check does not see.
-        const EntryCheck itself = CheckFolder(handle.get(), LongPathForm(asFolder));
-        if (itself.is == EntryIs::Elsewhere) return {false, asFolder, L"it is a link, or reached through one"};
-        if (itself.is == EntryIs::Unknown)
-            return {false, asFolder, L"it could not be told from a link: " + StatusText(ErrorKind::Win32, itself.error)};
-        if (std::wstring why = WhoMayChange(handle.get(), trusted, root); !why.empty()) return {false, asFolder, why};
+        if (WayCheck one = CheckOneFolder(root ? volume + L"\\" : folder, trusted, root); !one.trusted) return one;
         if (root) return {true};
         const size_t slash = folder.find_last_of(L'\\');
         if (slash == std::wstring::npos) return {false, folder, L"it lies on no volume"};

@@ -22,6 +22,9 @@ struct WayCheck {
 // that applies to the folder itself may allow any other account to change it (ChangesFolder).
 WayCheck CheckWayIsTrusted(const std::wstring& folder);
 
+// The same for the one folder alone (as no volume's root), not the folders above it.
+WayCheck CheckFolderIsTrusted(const std::wstring& folder);
+
 // Whether access lets its holder change a folder's contents or its protection: write data or add
 // a file, add a subfolder, delete a child, delete it, change its permissions, take its ownership,
 // or the generic write and all rights. At the volume's root, adding a file or a subfolder does

@@ -34,6 +34,11 @@ struct RunLog {
 
 // What a private copy knows of the program it runs the removal for (wizard/HandOver.h).
 struct HandedOver {
+    // The program's own file, held from start-up until the copy runs: readable, but neither
+    // writable nor removable, and known to be the running image. Empty when it is not (ownImageError
+    // says why).
+    FileHandle ownImage;
+    DWORD ownImageError = 0;
     KernelHandle originalProcess;
     std::wstring originalPath;  // normalised; empty in a run that was not handed over
     // A run that finishes one cut short after its hand-over: it runs from that run's private

@@ -1,11 +1,15 @@
 #include "wizard/HandOver.h"
 
 #include <windows.h>
+#include <cstddef>
+#include <cstring>
 #include <cwchar>
+#include <vector>
 
 #include "fs/FileRemoval.h"
 #include "fs/FinalPath.h"
 #include "fs/PrivateFolder.h"
+#include "fs/TrustedWay.h"
 #include "platform/AppShell.h"
 #include "platform/ChildEnvironment.h"
 #include "platform/Handles.h"
@@ -94,9 +98,59 @@ std::wstring CopyCommandLine(const std::wstring& copy, const std::vector<std::ws
     return line + L" " + QuoteArgument(L"/original=" + std::to_wstring(::GetCurrentProcessId()) + L":" + original);
 }
 
-// Starts the copy in the system folder, so that no folder of the product is its current one,
-// showing its windows as this program was asked to show its own.
-KernelHandle StartCopy(const std::wstring& copy, std::wstring commandLine, DWORD& error) {
+// The headers of an image that no loader changes: the file header, the entry point, the size and
+// checksum of the image, and the section table.
+bool SameHeaders(const BYTE* file, size_t fileSize, const BYTE* loaded) {
+    const auto* loadedDos = reinterpret_cast<const IMAGE_DOS_HEADER*>(loaded);
+    const auto* loadedNt = reinterpret_cast<const IMAGE_NT_HEADERS*>(loaded + loadedDos->e_lfanew);
+    if (fileSize < sizeof(IMAGE_DOS_HEADER)) return false;
+    const auto* fileDos = reinterpret_cast<const IMAGE_DOS_HEADER*>(file);
+    const size_t sections = loadedNt->FileHeader.NumberOfSections;
+    const size_t ntSize = offsetof(IMAGE_NT_HEADERS, OptionalHeader) + loadedNt->FileHeader.SizeOfOptionalHeader;
+    const size_t end = static_cast<size_t>(fileDos->e_lfanew) + ntSize + sections * sizeof(IMAGE_SECTION_HEADER);
+    if (fileDos->e_magic != IMAGE_DOS_SIGNATURE || fileDos->e_lfanew <= 0 || end > fileSize) return false;
+    const auto* fileNt = reinterpret_cast<const IMAGE_NT_HEADERS*>(file + fileDos->e_lfanew);
+    return fileNt->Signature == IMAGE_NT_SIGNATURE &&
+           std::memcmp(&fileNt->FileHeader, &loadedNt->FileHeader, sizeof fileNt->FileHeader) == 0 &&
+           fileNt->OptionalHeader.AddressOfEntryPoint == loadedNt->OptionalHeader.AddressOfEntryPoint &&
+           fileNt->OptionalHeader.SizeOfImage == loadedNt->OptionalHeader.SizeOfImage &&
+           fileNt->OptionalHeader.CheckSum == loadedNt->OptionalHeader.CheckSum &&
+           std::memcmp(reinterpret_cast<const BYTE*>(fileNt) + ntSize, reinterpret_cast<const BYTE*>(loadedNt) + ntSize,
+                       sections * sizeof(IMAGE_SECTION_HEADER)) == 0;
+}
+
+// Whether the open file is the image this process runs: its headers are those loaded.
+bool IsRunningImage(HANDLE file) {
+    const auto* loaded = reinterpret_cast<const BYTE*>(::GetModuleHandleW(nullptr));
+    std::vector<BYTE> headers(reinterpret_cast<const IMAGE_NT_HEADERS*>(
+                                  loaded + reinterpret_cast<const IMAGE_DOS_HEADER*>(loaded)->e_lfanew)
+                                  ->OptionalHeader.SizeOfHeaders);
+    LARGE_INTEGER start{};
+    DWORD read = 0;
+    return ::SetFilePointerEx(file, start, nullptr, FILE_BEGIN) &&
+           ::ReadFile(file, headers.data(), static_cast<DWORD>(headers.size()), &read, nullptr) &&
+           SameHeaders(headers.data(), read, loaded);
+}
+
+// Copies the open file's bytes to a new file at to; answers ERROR_SUCCESS or why not.
+DWORD CopyFromHandle(HANDLE from, const std::wstring& to) {
+    FileHandle target(::CreateFileW(to.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!target) return ::GetLastError();
+    LARGE_INTEGER start{};
+    if (!::SetFilePointerEx(from, start, nullptr, FILE_BEGIN)) return ::GetLastError();
+    std::vector<char> buffer(1 << 16);
+    for (;;) {
+        DWORD got = 0, put = 0;
+        if (!::ReadFile(from, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) return ::GetLastError();
+        if (got == 0) return ERROR_SUCCESS;
+        if (!::WriteFile(target.get(), buffer.data(), got, &put, nullptr)) return ::GetLastError();
+        if (put != got) return ERROR_WRITE_FAULT;
+    }
+}
+
+// Starts the copy suspended in the system folder, so that no folder of the product is its current
+// one, showing its windows as this program was asked to show its own; thread is its first thread.
+KernelHandle StartCopy(const std::wstring& copy, std::wstring commandLine, KernelHandle& thread, DWORD& error) {
     STARTUPINFOW own{};
     own.cb = sizeof own;
     ::GetStartupInfoW(&own);
@@ -109,12 +163,13 @@ KernelHandle StartCopy(const std::wstring& copy, std::wstring commandLine, DWORD
     PROCESS_INFORMATION started{};
     const std::wstring system = SystemFolder();
     std::wstring environment = ChildEnvironment();
-    if (!::CreateProcessW(copy.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
-                          environment.data(), system.empty() ? nullptr : system.c_str(), &startup, &started)) {
+    if (!::CreateProcessW(copy.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                          CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED, environment.data(),
+                          system.empty() ? nullptr : system.c_str(), &startup, &started)) {
         error = ::GetLastError();
         return {};
     }
-    ::CloseHandle(started.hThread);
+    thread.reset(started.hThread);
     // The person started this program; the wizard they see is the copy's and may come to the front.
     ::AllowSetForegroundWindow(started.dwProcessId);
     return KernelHandle(started.hProcess);
@@ -133,13 +188,36 @@ void RecordInPlace(const std::wstring& item, DWORD error, const wchar_t* what) {
 
 }  // namespace
 
-std::optional<int> RunFromPrivateCopy(const RemovalRun& run, const std::vector<std::wstring>& arguments) {
+void HoldOwnImage(RemovalRun& run) {
+    HandedOver& handedOver = run.handedOver;
+    handedOver.ownImage.reset(::CreateFileW(ExePath().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                            FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!handedOver.ownImage) {
+        handedOver.ownImageError = ::GetLastError();
+    } else if (!IsRunningImage(handedOver.ownImage.get())) {
+        handedOver.ownImage.reset();
+        handedOver.ownImageError = ERROR_FILE_INVALID;
+    }
+}
+
+std::optional<int> RunFromPrivateCopy(RemovalRun& run, const std::vector<std::wstring>& arguments) {
+    // However this ends, the program's own file is not held beyond it: the copy moves it.
+    FileHandle ownImage = std::move(run.handedOver.ownImage);
     const auto installFolder = GuardedInstallPath(Regset::GetStringValue(TarnilSet::kProductKey, L"ProgramPath"));
     const std::wstring own = NormalisedPath(ExePath());
     if (!installFolder || !LiesInside(own, NormalisedPath(*installFolder))) return std::nullopt;
 
     StepScope step(kStep);
     DWORD error = 0;
+    // What lies at the program's path may not be the program that runs: somebody who may change
+    // the install folder can rename a running program's file and put another in its place.
+    if (!ownImage) {
+        RecordInPlace(own, run.handedOver.ownImageError,
+                      run.handedOver.ownImageError == ERROR_FILE_INVALID
+                          ? L"the program's file is not the program that runs"
+                          : L"the program's own file could not be held");
+        return std::nullopt;
+    }
     const std::wstring parent = PrivateFolderParent(own);
     const std::wstring folder = CreatePrivateFolder(parent, error);
     if (folder.empty()) {
@@ -156,8 +234,8 @@ std::optional<int> RunFromPrivateCopy(const RemovalRun& run, const std::vector<s
         return std::nullopt;
     }
     const std::wstring copy = folder + L"\\" + FileNameOf(own);
-    if (!::CopyFileW(own.c_str(), copy.c_str(), TRUE)) {
-        error = ::GetLastError();
+    if ((error = CopyFromHandle(ownImage.get(), copy)) != ERROR_SUCCESS) {
+        ::DeleteFileW(copy.c_str());
         held.reset();
         ::RemoveDirectoryW(folder.c_str());
         RecordInPlace(copy, error, L"not copied");
@@ -168,18 +246,23 @@ std::optional<int> RunFromPrivateCopy(const RemovalRun& run, const std::vector<s
     // lead to it when it is started.
     FileHandle copied(::CreateFileW(copy.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                     FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    KernelHandle process;
+    KernelHandle process, thread;
     if (!copied || !PathLeadsTo(copy, copied.get()))
         error = copied ? ERROR_FILE_INVALID : ::GetLastError();
     else
-        process = StartCopy(copy, CopyCommandLine(copy, arguments, own, run.request.logPath), error);
-    // The program that started must be the copy, where the held folder says it is.
-    if (process && !SameNameNoCase(NormalisedPath(ImagePathOf(process.get())), NormalisedPath(copy))) {
+        process = StartCopy(copy, CopyCommandLine(copy, arguments, own, run.request.logPath), thread, error);
+    // The program that started, and has not yet run a line, must be the copy, where the held
+    // folder says it is, and its path must still lead to the file copied.
+    const bool isCopy = process && SameNameNoCase(NormalisedPath(ImagePathOf(process.get())), NormalisedPath(copy)) &&
+                        PathLeadsTo(copy, copied.get());
+    if (process && (!isCopy || ::ResumeThread(thread.get()) == static_cast<DWORD>(-1))) {
         ::TerminateProcess(process.get(), kExitFailed);
         ::WaitForSingleObject(process.get(), 5000);
         process.reset();
         error = ERROR_FILE_INVALID;
     }
+    thread.reset();
+    ownImage.reset();
     // The copy runs: its folder is its own to change, and the sweeper's to remove.
     copied.reset();
     held.reset();
@@ -251,6 +334,16 @@ void ArrangePrivateFolderRemoval(const RemovalRun& run) {
     if (handedOver.originalPath.empty() && !handedOver.finishesCutShortRun) return;
     StepScope step(kStep);
     const std::wstring folder = ExeFolder();
+    // Only a folder this program's hand-over made goes: a private name, owned by the trusted and
+    // changeable by nobody else. "/original=" names any program whose image is at that path, and
+    // this copy might have been started from any folder at all.
+    const std::wstring name = folder.substr(folder.find_last_of(L'\\') + 1);
+    const WayCheck own = CheckFolderIsTrusted(folder);
+    if (name.rfind(L"TaUnInst-", 0) != 0 || !own.trusted) {
+        Record(ItemKind::HandOver, folder, Outcome::Kept, 0, KeptBy::Foreign,
+               L"not removed: not a private folder of this program's" + (own.trusted ? L"" : L" (" + own.why + L")"));
+        return;
+    }
     // While the uninstall entry starts this copy, the copy is the way the removal can still be
     // finished (a run that ended before the removal, or one that could not take the entry): it
     // stays where the entry finds it.

@@ -24,7 +24,13 @@ namespace ta {
 // absolute) and answers the copy's exit code once it has ended. Nothing when the program runs in
 // place: it does not sit in the install folder, or the hand-over could not be made (recorded with
 // what stopped it).
-std::optional<int> RunFromPrivateCopy(const RemovalRun& run, const std::vector<std::wstring>& arguments);
+std::optional<int> RunFromPrivateCopy(RemovalRun& run, const std::vector<std::wstring>& arguments);
+
+// At start-up, before anything else: holds the program's own file (run.handedOver.ownImage),
+// readable but neither writable nor removable, once its headers are those of the running image.
+// The copy is made from this handle, never from the path, which somebody may have put another
+// file on; RunFromPrivateCopy lets it go.
+void HoldOwnImage(RemovalRun& run);
 
 // The copy's side. True when options name an original that runs from the file they name: this run
 // then stands in for it, and the two count as one instance.

@@ -70,6 +70,9 @@ int RunUninstaller(const std::wstring& arguments) {
     }
     // A private copy the original handed the run to counts as that original's instance.
     const bool handedOver = AcceptHandOver(run, options);
+    // Any other run may hand over: its own file is held before anybody has a chance to put
+    // another in its place, until the hand-over is decided.
+    if (!handedOver) HoldOwnImage(run);
     std::wstring passedOver;
     const bool another = AnotherInstanceRunning(kInstanceName, &passedOver);
     if (!passedOver.empty())

@@ -113,6 +113,8 @@ public:
     }
     bool Started() const { return static_cast<bool>(process_); }
     bool Ended(DWORD waitMs) const { return ::WaitForSingleObject(process_.get(), waitMs) == WAIT_OBJECT_0; }
+    DWORD Pid() const { return ::GetProcessId(process_.get()); }
+    const std::wstring& Exe() const { return exe_; }
     std::wstring Record() const { return folder_ + L"\\record.txt"; }
     std::string RecordText() const {
         std::string text(4096, '\0');
@@ -570,6 +572,65 @@ TEST(UnattendedRemoval, AHandOverThatCannotBeMadeRunsInPlaceAndSaysSo) {
     EXPECT_TRUE(AnyLine(lines, inside, L"pending restart"));
     EXPECT_EQ(product.FilesLeft(), 0);
     ::DeleteFileW(inside.c_str());
+}
+
+// Somebody who may change the install folder renames the program's file as it starts and puts
+// another program in its place: the hand-over copies only the program that runs, and what lies at
+// the path is never started; the removal runs in place and says why.
+TEST(UnattendedRemoval, AProgramPutInTheOriginalsPlaceIsNeverStarted) {
+    InstalledProduct product;
+    LogFolder logs;
+    PendingRestartList pendingList;  // put back as it was
+    const std::wstring inside = product.Folder() + L"\\TaUnInst.exe", renamed = product.Folder() + L"\\TaUnInst.run";
+    ASSERT_TRUE(::CopyFileW((ExeFolder() + L"\\TaUnInst.exe").c_str(), inside.c_str(), FALSE));
+    // Started as the list of installed programs starts it, and caught before its first line.
+    std::wstring commandLine = L"\"" + inside + L"\" /S /log=\"" + logs.Log() + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    ASSERT_TRUE(::CreateProcessW(inside.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                                 nullptr, &startup, &started));
+    KernelHandle process(started.hProcess), thread(started.hThread);
+    ASSERT_TRUE(::MoveFileExW(inside.c_str(), renamed.c_str(), 0));
+    ASSERT_TRUE(::CopyFileW((ExeFolder() + L"\\ta_idle.exe").c_str(), inside.c_str(), TRUE));
+    ::ResumeThread(thread.get());
+    // A replacement started as the copy would never end, nor would the program waiting for it.
+    ASSERT_EQ(::WaitForSingleObject(process.get(), 60000), WAIT_OBJECT_0);
+    DWORD code = 0;
+    ::GetExitCodeProcess(process.get(), &code);
+    EXPECT_EQ(code, 3010u);  // its own, renamed file goes at the restart
+    EXPECT_TRUE(AnyLine(LogLines(logs.Log()), L"HandOver\thand-over\t" + inside,
+                        L"the program's file is not the program that runs; the removal runs in place"));
+    EXPECT_EQ(product.FilesLeft(), 0);
+    EXPECT_EQ(::GetFileAttributesW(inside.c_str()), INVALID_FILE_ATTRIBUTES);
+    ::DeleteFileW(renamed.c_str());
+}
+
+// "/original=" names any program whose image is at that path, and the copy may have been started
+// from any folder of a private-looking name: at the end it removes only a folder its own
+// hand-over made, never one others may change.
+TEST(UnattendedRemoval, AFolderOthersMayChangeIsNeverSweptWhateverOriginalNames) {
+    InstalledProduct product;
+    LogFolder logs;
+    RunningProgram anything(L"anything", L"");
+    ASSERT_TRUE(anything.Started());
+    const std::wstring folder = L"C:\\ta_e2e\\TaUnInst-planted." + std::to_wstring(::GetCurrentProcessId());
+    const std::wstring copy = folder + L"\\TaUnInst.exe", notes = folder + L"\\notes.txt";
+    ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+    ASSERT_TRUE(::CopyFileW((ExeFolder() + L"\\TaUnInst.exe").c_str(), copy.c_str(), FALSE));
+    ASSERT_TRUE(::CopyFileW((ExeFolder() + L"\\ta_idle.exe").c_str(), notes.c_str(), FALSE));
+    ASSERT_TRUE(test::LetOthersChange(folder));
+    bool showedWindow = true;
+    const std::wstring original = L" \"/original=" + std::to_wstring(anything.Pid()) + L":" + anything.Exe() + L"\"";
+    EXPECT_EQ(RunUnattended(L"/S /log=\"" + logs.Log() + L"\"" + original, showedWindow, L"\"" + copy + L"\""), 0u);
+    EXPECT_EQ(product.FilesLeft(), 0);
+    EXPECT_TRUE(AnyLine(LogLines(logs.Log()), L"\thand-over\t" + folder + L"\tkept (foreign)",
+                        L"not removed: not a private folder of this program's (Everyone may change it)"));
+    ::Sleep(2000);  // what a sweeper would have removed by now
+    EXPECT_NE(::GetFileAttributesW(notes.c_str()), INVALID_FILE_ATTRIBUTES);
+    ::DeleteFileW(notes.c_str());
+    ::DeleteFileW(copy.c_str());
+    ::RemoveDirectoryW(folder.c_str());
 }
 
 // A drive Q: on another file system than the prefix's drive C: (a RAM disk's), for as long as it
