@@ -1,8 +1,11 @@
 #include "fs/FileRewrite.h"
 
+#include <winternl.h>
+
 #include <optional>
 
 #include "fs/FinalPath.h"
+#include "fs/PrivateFolder.h"
 #include "record/RemovalRecord.h"
 
 namespace ta {
@@ -35,35 +38,116 @@ std::optional<Rewrite> RefusalOf(HANDLE file, const std::wstring& longPath) {
     return std::nullopt;
 }
 
+// The first folder from the volume's root down to folder (a long form) that is not a real folder,
+// with why; empty when every one is.
+std::optional<Rewrite> LinkOnTheWay(const std::wstring& folder) {
+    const std::wstring plain = WithoutLongPathPrefix(folder);
+    const std::wstring volume = VolumeOf(plain);
+    if (volume.empty()) return RefusedAs(L"a path on no volume this program can tell", ::GetLastError());
+    for (size_t end = volume.size(); end < plain.size();) {
+        const size_t next = plain.find(L'\\', end);
+        const std::wstring step = plain.substr(0, next == std::wstring::npos ? plain.size() : next);
+        end = next == std::wstring::npos ? plain.size() : next + 1;
+        if (step.size() < volume.size()) continue;
+        const DWORD attributes = ::GetFileAttributesW(LongPathForm(step).c_str());
+        // What is missing or no folder, opening the folder says in its own words.
+        if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) break;
+        if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return RefusedAs(L"a path through a link: " + step);
+    }
+    return std::nullopt;
+}
+
+// The file name in the open folder, made (create) or opened, as the file itself.
+FileHandle OpenInFolder(HANDLE folder, const std::wstring& name, bool create, DWORD& error) {
+    using NtCreateFileFn = decltype(&::NtCreateFile);
+    using ToDosErrorFn = ULONG(NTAPI*)(NTSTATUS);
+    const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+    const auto ntCreateFile = reinterpret_cast<NtCreateFileFn>(reinterpret_cast<void*>(::GetProcAddress(ntdll, "NtCreateFile")));
+    const auto toDosError =
+        reinterpret_cast<ToDosErrorFn>(reinterpret_cast<void*>(::GetProcAddress(ntdll, "RtlNtStatusToDosError")));
+    if (!ntCreateFile || !toDosError) {
+        error = ERROR_PROC_NOT_FOUND;
+        return {};
+    }
+    UNICODE_STRING objectName{static_cast<USHORT>(name.size() * sizeof(wchar_t)),
+                              static_cast<USHORT>(name.size() * sizeof(wchar_t)), const_cast<wchar_t*>(name.c_str())};
+    OBJECT_ATTRIBUTES attributes{};
+    attributes.Length = sizeof attributes;
+    attributes.RootDirectory = folder;
+    attributes.ObjectName = &objectName;
+    attributes.Attributes = OBJ_CASE_INSENSITIVE;
+    IO_STATUS_BLOCK io{};
+    HANDLE file = nullptr;
+    // Only to be looked at, and deleted should it be refused; the writing goes through a handle
+    // opened again from this one (OpenForRewrite), which needs it to share writing meanwhile.
+    const NTSTATUS status = ntCreateFile(
+        &file, FILE_READ_ATTRIBUTES | DELETE | SYNCHRONIZE, &attributes, &io, nullptr, FILE_ATTRIBUTE_NORMAL,
+        FILE_SHARE_READ | FILE_SHARE_WRITE, create ? FILE_CREATE : FILE_OPEN,
+        FILE_NON_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT, nullptr, 0);
+    if (status < 0) {
+        error = toDosError(status);
+        return {};
+    }
+    return FileHandle(file);
+}
+
 }  // namespace
 
-OpenedRewrite OpenForRewrite(const std::wstring& path) {
+OpenedRewrite OpenForRewrite(const std::wstring& path, RewriteRules rules) {
     const std::wstring longPath = LongPathForm(path);
-    if (longPath.find_last_of(L'\\') == std::wstring::npos) return {FailedWith(ERROR_INVALID_NAME), {}};
-    constexpr DWORD kAccess = GENERIC_WRITE | FILE_READ_ATTRIBUTES;
-    FileHandle file = Open(longPath, kAccess, OPEN_EXISTING);
+    const size_t slash = longPath.find_last_of(L'\\');
+    if (slash == std::wstring::npos || slash + 1 == longPath.size()) return {FailedWith(ERROR_INVALID_NAME), {}};
+    const std::wstring folderPath = longPath.substr(0, slash + 1), name = longPath.substr(slash + 1);
+    if (rules.realFolders)
+        if (auto refusal = LinkOnTheWay(folderPath)) return {*refusal, {}};
+    // The folder as itself, held so that it can be neither renamed nor removed while its file is
+    // made or opened by name in it.
+    std::wstring folderItself = folderPath;
+    while (folderItself.size() > 7 && folderItself.back() == L'\\') folderItself.pop_back();
+    const FileHandle folder =
+        OpenFolderItself(folderItself, FILE_LIST_DIRECTORY | FILE_ADD_FILE | FILE_TRAVERSE | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE);
+    if (!folder) {
+        // The folder of the path is what is missing.
+        const DWORD error = ::GetLastError();
+        return {FailedWith(error == ERROR_FILE_NOT_FOUND ? ERROR_PATH_NOT_FOUND : error), {}};
+    }
+    if (rules.realFolders) {
+        const EntryCheck itself = CheckFolder(folder.get(), LongPathForm(NormalisedPath(WithoutLongPathPrefix(folderItself))));
+        if (itself.is == EntryIs::Elsewhere) return {RefusedAs(L"a path through a link: " + WithoutLongPathPrefix(folderItself)), {}};
+        if (itself.is == EntryIs::Unknown) return {RefusedAs(L"a folder whose final path cannot be read", itself.error), {}};
+    }
+    DWORD error = 0;
+    bool made = false;
+    FileHandle file = OpenInFolder(folder.get(), name, false, error);
+    if (!file && (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)) {
+        // Made only where nothing has the name: a link that leads nowhere is not followed to
+        // make its target.
+        file = OpenInFolder(folder.get(), name, true, error);
+        if (!file && (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS))
+            return {RefusedAs(L"a link that leads nowhere"), {}};
+        made = static_cast<bool>(file);
+    }
     if (!file) {
-        const DWORD refused = ::GetLastError();
-        if (refused == ERROR_FILE_NOT_FOUND) {
-            // Created only where nothing has the name: a link that leads nowhere is not followed
-            // to make its target.
-            file = Open(longPath, kAccess, CREATE_NEW);
-            if (!file) {
-                const DWORD error = ::GetLastError();
-                if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)
-                    return {RefusedAs(L"a link that leads nowhere"), {}};
-                return {FailedWith(error), {}};
-            }
-        } else {
-            // What keeps the file from being written may still be a link: that is then what to say.
-            FileHandle look = Open(longPath, FILE_READ_ATTRIBUTES, OPEN_EXISTING);
-            if (look)
-                if (auto refusal = RefusalOf(look.get(), longPath)) return {*refusal, {}};
-            return {FailedWith(refused), {}};
+        // What keeps the file from being written may still be a link: that is then what to say.
+        FileHandle look = Open(longPath, FILE_READ_ATTRIBUTES, OPEN_EXISTING);
+        if (look)
+            if (auto refusal = RefusalOf(look.get(), longPath)) return {*refusal, {}};
+        return {FailedWith(error), {}};
+    }
+    if (auto refusal = RefusalOf(file.get(), longPath)) {
+        // A file this call made is not left behind: it goes through its own handle, which is the
+        // file itself whatever its name leads to.
+        if (made) {
+            FILE_DISPOSITION_INFO disposition{TRUE};
+            ::SetFileInformationByHandle(file.get(), FileDispositionInfo, &disposition, sizeof disposition);
         }
-    } else if (auto refusal = RefusalOf(file.get(), longPath)) {
         return {*refusal, {}};
     }
+    // The file that was checked, opened again through its own handle (never by its name) to be
+    // written; the handle that may delete it was for a refusal only.
+    FileHandle written(::ReOpenFile(file.get(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_DELETE, 0));
+    if (!written) return {FailedWith(::GetLastError()), {}};
+    file = std::move(written);
     // Emptied only now, through the handle that was checked.
     LARGE_INTEGER start{};
     if (!::SetFilePointerEx(file.get(), start, nullptr, FILE_BEGIN) || !::SetEndOfFile(file.get()))

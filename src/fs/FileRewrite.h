@@ -33,7 +33,15 @@ struct OpenedRewrite {
     Rewrite rewrite;
     FileHandle file;
 };
-OpenedRewrite OpenForRewrite(const std::wstring& path);
+// How far the way to the file is looked at. Always: the file is made or opened by its name
+// relative to its folder, opened as itself and held without delete sharing meanwhile, and a file
+// that was made and then refused is deleted again through its own handle. With realFolders, also
+// every folder from the volume's root down must be a real folder: no link, junction or mount
+// point, where an account that may change a folder on the way could send the file anywhere.
+struct RewriteRules {
+    bool realFolders = false;
+};
+OpenedRewrite OpenForRewrite(const std::wstring& path, RewriteRules rules = {});
 // Appends bytes to a file OpenForRewrite opened; answers ERROR_SUCCESS or the Win32 error met.
 DWORD WriteAll(HANDLE file, std::string_view bytes);
 

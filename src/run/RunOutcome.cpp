@@ -222,7 +222,9 @@ namespace {
 
 // The log at path, opened and begun; why it cannot be is recorded (as a link kept, or failed).
 std::unique_ptr<RemovalLogFile> OpenLog(const std::wstring& path, const std::wstring& switches, bool record) {
-    OpenedRewrite opened = OpenForRewrite(path);
+    // The removal log is named on a command line and may lie anywhere: every folder on its way
+    // must be a real one.
+    OpenedRewrite opened = OpenForRewrite(path, {.realFolders = true});
     if (opened.rewrite.result == Rewrite::Written) {
         auto log = std::make_unique<RemovalLogFile>(std::move(opened.file));
         log->Append(LogHeader(switches));

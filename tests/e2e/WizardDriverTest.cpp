@@ -940,6 +940,24 @@ TEST(UnattendedRemoval, NeitherLogIsWrittenThroughALinkAndTheRemovalIsWhole) {
         }
     }
     ::DeleteFileW(sentinel.c_str());
+    // Or a link in place of a folder on the log's way: nothing is made behind it, and the log goes
+    // to the temporary folder, saying why.
+    InstalledProduct product;
+    const std::wstring behind = logs.File(L"behind"), via = logs.File(L"via"), asked = via + L"\\제거 기록.log";
+    wchar_t temp[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, temp);
+    const std::wstring fallback = std::wstring(temp) + L"TaUnInst removal.log";
+    ::DeleteFileW(fallback.c_str());
+    ASSERT_TRUE(::CreateDirectoryW(behind.c_str(), nullptr));
+    ASSERT_TRUE(test::MakeUnixLink(behind, via));
+    bool showedWindow = true;
+    EXPECT_EQ(RunUnattended(L"/S /log=\"" + asked + L"\"", showedWindow), 0u);
+    EXPECT_EQ(::GetFileAttributesW((behind + L"\\제거 기록.log").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(AnyLine(LogLines(fallback), L"\t" + asked + L"\tkept (link)", L"not written: a path through a link: " + via));
+    EXPECT_EQ(product.FilesLeft(), 0);
+    RemoveName(via);
+    ::RemoveDirectoryW(behind.c_str());
+    ::DeleteFileW(fallback.c_str());
 }
 
 // A deployment tool kills a run that hangs in a component's entry point: the log on disk already
