@@ -66,26 +66,22 @@ bool ChangesFolder(ACCESS_MASK access, bool volumeRoot) noexcept {
 namespace {
 
 // The one folder (its plain form, without a trailing separator unless it is the root) of the check.
-WayCheck CheckOneFolder(const std::wstring& asFolder, const TrustedAccounts& trusted, bool root) {
+// With linkAllowed, a link in its place is looked at as itself (who may change it), not refused.
+WayCheck CheckOneFolder(const std::wstring& asFolder, const TrustedAccounts& trusted, bool root, bool linkAllowed = false) {
     const FileHandle handle = OpenFolderItself(LongPathForm(asFolder), READ_CONTROL | FILE_READ_ATTRIBUTES,
                                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
     if (!handle) return {false, asFolder, L"it could not be opened: " + StatusText(ErrorKind::Win32, ::GetLastError())};
     // A link in its place, or on the way to it, leads to a folder the check does not see.
     const EntryCheck itself = CheckFolder(handle.get(), LongPathForm(asFolder));
-    if (itself.is == EntryIs::Elsewhere) return {false, asFolder, L"it is a link, or reached through one"};
+    if (itself.is == EntryIs::Elsewhere && !linkAllowed) return {false, asFolder, L"it is a link, or reached through one"};
     if (itself.is == EntryIs::Unknown)
         return {false, asFolder, L"it could not be told from a link: " + StatusText(ErrorKind::Win32, itself.error)};
     if (std::wstring why = WhoMayChange(handle.get(), trusted, root); !why.empty()) return {false, asFolder, why};
     return {true};
 }
 
-}  // namespace
-
-WayCheck CheckFolderIsTrusted(const std::wstring& path) {
-    return CheckOneFolder(WithoutTrailingSeparator(NormalisedPath(path)), TrustedAccounts(), false);
-}
-
-WayCheck CheckWayIsTrusted(const std::wstring& path) {
+// Every folder from path up to its volume's root, each as CheckOneFolder looks at it.
+WayCheck CheckEveryFolderUp(const std::wstring& path, bool linksAllowed) {
     const TrustedAccounts trusted;
     std::wstring folder = WithoutTrailingSeparator(NormalisedPath(path));
     const std::wstring volume = WithoutTrailingSeparator(VolumeOf(folder));
@@ -93,12 +89,28 @@ WayCheck CheckWayIsTrusted(const std::wstring& path) {
         return {false, folder, L"the volume it lies on could not be told: " + StatusText(ErrorKind::Win32, ::GetLastError())};
     for (;;) {
         const bool root = SameNameNoCase(folder, volume);
-        if (WayCheck one = CheckOneFolder(root ? volume + L"\\" : folder, trusted, root); !one.trusted) return one;
+        if (WayCheck one = CheckOneFolder(root ? volume + L"\\" : folder, trusted, root, linksAllowed); !one.trusted)
+            return one;
         if (root) return {true};
         const size_t slash = folder.find_last_of(L'\\');
         if (slash == std::wstring::npos) return {false, folder, L"it lies on no volume"};
         folder = WithoutTrailingSeparator(folder.substr(0, slash + 1));
     }
 }
+
+}  // namespace
+
+WayCheck CheckLinkedWayIsTrusted(const std::wstring& named, const std::wstring& resolved) {
+    // Where it leads: real folders, each changeable by the trusted alone; and the way it is named
+    // by, each folder and link on it as itself.
+    if (WayCheck real = CheckEveryFolderUp(resolved, false); !real.trusted) return real;
+    return CheckEveryFolderUp(named, true);
+}
+
+WayCheck CheckFolderIsTrusted(const std::wstring& path) {
+    return CheckOneFolder(WithoutTrailingSeparator(NormalisedPath(path)), TrustedAccounts(), false);
+}
+
+WayCheck CheckWayIsTrusted(const std::wstring& path) { return CheckEveryFolderUp(path, false); }
 
 }  // namespace ta

@@ -22,6 +22,11 @@ struct WayCheck {
 // that applies to the folder itself may allow any other account to change it (ChangesFolder).
 WayCheck CheckWayIsTrusted(const std::wstring& folder);
 
+// The same for a folder named through a link on its way (a junction, a mount point, a symbolic
+// link): resolved, where it really is, must pass CheckWayIsTrusted, and every folder and link of
+// the way it is named by, from its volume's root, must be changeable by the trusted alone.
+WayCheck CheckLinkedWayIsTrusted(const std::wstring& named, const std::wstring& resolved);
+
 // The same for the one folder alone (as no volume's root), not the folders above it.
 WayCheck CheckFolderIsTrusted(const std::wstring& folder);
 

@@ -104,6 +104,17 @@ bool IsKnownSubfolder(const std::wstring& installFolder, const std::wstring& pat
 
 std::atomic<RemovalSteps::EnterFolderHook> enterFolderHook{nullptr};
 
+// A folder of the product that stays counts as any item of the product that stays: what keeps it
+// (a link in it, a file held open) is recorded on its own, and so is the folder.
+void RecordInstallFolder(const std::wstring& folder, Deletion deletion) {
+    if (deletion.outcome == Outcome::Kept && deletion.keptBy == KeptBy::Foreign) {
+        deletion.outcome = Outcome::Failed;
+        deletion.keptBy = KeptBy::None;
+        deletion.detail = L"it still holds something, recorded on its own";
+    }
+    RecordDeletion(ItemKind::Folder, folder, deletion);
+}
+
 std::wstring WithoutTrailingSeparators(std::wstring path) {
     while (path.size() > 3 && path.back() == L'\\') path.pop_back();
     return path;
@@ -221,7 +232,7 @@ void RemovalSteps::RemoveInstallFolders() {
     // Without a folder the names below would fall on the current drive's root.
     if (folder.empty() || !IsRealFolder(folder)) return;
     for (const wchar_t* sub : kInstallSubfolders)
-        Attempt([&] { RecordDeletion(ItemKind::Folder, folder + sub, RemoveEmptyFolderNowOrAtRestart(folder + sub)); });
+        Attempt([&] { RecordInstallFolder(folder + sub, RemoveEmptyFolderNowOrAtRestart(folder + sub)); });
     // Then every other folder the removal emptied, deepest first, so that no empty skeleton is
     // left behind; a folder that still holds anything stays, and so does a link and its target.
     // A folder that holds only what waits for the restart follows it there.
@@ -232,10 +243,10 @@ void RemovalSteps::RemoveInstallFolders() {
             walked ? std::vector<std::wstring>(foldersWalked_.begin() + 1, foldersWalked_.end()) : RealFoldersBelow(folder);
         for (auto it = below.rbegin(); it != below.rend(); ++it) {
             if (IsKnownSubfolder(folder, *it)) continue;  // met above
-            Attempt([&] { RecordDeletion(ItemKind::Folder, *it, RemoveEmptyFolderNowOrAtRestart(*it)); });
+            Attempt([&] { RecordInstallFolder(*it, RemoveEmptyFolderNowOrAtRestart(*it)); });
         }
     });
-    Attempt([&] { RecordDeletion(ItemKind::Folder, folder, RemoveEmptyFolderNowOrAtRestart(folder)); });
+    Attempt([&] { RecordInstallFolder(folder, RemoveEmptyFolderNowOrAtRestart(folder)); });
 }
 
 void RemovalSteps::DeleteSystemFiles() {

@@ -42,14 +42,21 @@ std::wstring PrivateFolderParent(const std::wstring& program) {
 }
 
 // The private folder, opened as itself (never through a link) and held so that it cannot be
-// renamed or removed while the handle lives; empty when it is not the folder that was made.
-FileHandle HoldFolder(const std::wstring& folder, DWORD& error) {
+// renamed or removed while the handle lives; empty when it is not the folder that was made. It is
+// compared in the form its parent really has: a temporary folder reached through a junction is
+// still the one it was made in.
+FileHandle HoldFolder(const std::wstring& parent, const std::wstring& folder, DWORD& error) {
     FileHandle held = OpenFolderItself(folder, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE);
     if (!held) {
         error = ::GetLastError();
         return held;
     }
-    const EntryCheck itself = CheckFolder(held.get(), NormalisedPath(folder));
+    const std::wstring parentFinal = FinalFolderPath(LongPathForm(parent));
+    const std::wstring expected = parentFinal.empty() ? NormalisedPath(folder)
+                                                      : WithoutLongPathPrefix(parentFinal) +
+                                                            (parentFinal.back() == L'\\' ? L"" : L"\\") +
+                                                            folder.substr(folder.find_last_of(L'\\') + 1);
+    const EntryCheck itself = CheckFolder(held.get(), expected);
     if (itself.is != EntryIs::Itself) {
         error = itself.error ? itself.error : ERROR_FILE_INVALID;
         held.reset();
@@ -227,7 +234,7 @@ std::optional<int> RunFromPrivateCopy(RemovalRun& run, const std::vector<std::ws
     // From here until the copy runs, the folder is held open without sharing its deletion: nobody
     // can rename it and put a folder of theirs in its place. Its access list keeps others out of
     // it, not out of the folder it lies in.
-    FileHandle held = HoldFolder(folder, error);
+    FileHandle held = HoldFolder(parent, folder, error);
     if (!held) {
         ::RemoveDirectoryW(folder.c_str());
         RecordInPlace(folder, error, L"the private folder could not be held");
@@ -253,7 +260,11 @@ std::optional<int> RunFromPrivateCopy(RemovalRun& run, const std::vector<std::ws
         process = StartCopy(copy, CopyCommandLine(copy, arguments, own, run.request.logPath), thread, error);
     // The program that started, and has not yet run a line, must be the copy, where the held
     // folder says it is, and its path must still lead to the file copied.
-    const bool isCopy = process && SameNameNoCase(NormalisedPath(ImagePathOf(process.get())), NormalisedPath(copy)) &&
+    const std::wstring image = process ? NormalisedPath(ImagePathOf(process.get())) : std::wstring();
+    DWORD unread = 0;
+    const bool isCopy = process &&
+                        (SameNameNoCase(image, NormalisedPath(copy)) ||
+                         SameNameNoCase(image, WithoutLongPathPrefix(FinalPathOf(copied.get(), unread)))) &&
                         PathLeadsTo(copy, copied.get());
     if (process && (!isCopy || ::ResumeThread(thread.get()) == static_cast<DWORD>(-1))) {
         ::TerminateProcess(process.get(), kExitFailed);
@@ -338,7 +349,9 @@ void ArrangePrivateFolderRemoval(const RemovalRun& run) {
     // changeable by nobody else. "/original=" names any program whose image is at that path, and
     // this copy might have been started from any folder at all.
     const std::wstring name = folder.substr(folder.find_last_of(L'\\') + 1);
-    const WayCheck own = CheckFolderIsTrusted(folder);
+    // Looked at where it really is: a temporary folder may be reached through a link.
+    const std::wstring real = WithoutLongPathPrefix(FinalFolderPath(LongPathForm(folder)));
+    const WayCheck own = CheckFolderIsTrusted(real.empty() ? folder : real);
     if (name.rfind(L"TaUnInst-", 0) != 0 || !own.trusted) {
         Record(ItemKind::HandOver, folder, Outcome::Kept, 0, KeptBy::Foreign,
                L"not removed: not a private folder of this program's" + (own.trusted ? L"" : L" (" + own.why + L")"));

@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "fs/FinalPath.h"
+#include "fs/TrustedWay.h"
+#include "platform/Handles.h"
 #include "platform/Text.h"
 
 namespace ta {
@@ -56,5 +58,23 @@ bool LiesInside(const std::wstring& path, const std::wstring& folder) {
 }
 
 bool InstallPathPassesGuard(const std::wstring& path) { return GuardedInstallPath(path).has_value(); }
+
+std::optional<std::wstring> FollowedInstallFolder(const std::wstring& guarded, std::wstring& why) {
+    const std::wstring named = NormalisedPath(guarded);
+    const FileHandle itself = OpenFolderItself(LongPathForm(named), FILE_READ_ATTRIBUTES,
+                                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+    BY_HANDLE_FILE_INFORMATION information{};
+    // Missing, or itself a link: the walk says so, as it always did.
+    if (!itself || !::GetFileInformationByHandle(itself.get(), &information) ||
+        (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return named;
+    DWORD error = 0;
+    const std::wstring final = WithoutLongPathPrefix(FinalPathOf(itself.get(), error));
+    if (final.empty() || SameNameNoCase(final, named)) return named;
+    const WayCheck way = CheckLinkedWayIsTrusted(named, final);
+    if (way.trusted) return final;
+    why = L"it is reached through a link, and " + way.folder + L": " + way.why;
+    return std::nullopt;
+}
 
 }  // namespace ta

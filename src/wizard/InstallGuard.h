@@ -19,4 +19,10 @@ bool LiesInside(const std::wstring& path, const std::wstring& folder);
 // True when the path passes the guard.
 bool InstallPathPassesGuard(const std::wstring& path);
 
+// The form of a guarded install folder the removal works on: where it really is. Its own path
+// when no link lies on the way to it (or the folder itself is one, which the walk keeps); where
+// a link above it leads when that link and every folder on both ways can be changed by the
+// trusted alone; nothing when they cannot, and then why says which and by whom.
+std::optional<std::wstring> FollowedInstallFolder(const std::wstring& guarded, std::wstring& why);
+
 }  // namespace ta

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "platform/Text.h"
 #include "record/ContinueOnError.h"
 #include "registry/Regset.h"
 #include "removal/CreateShortCut.h"
@@ -55,6 +56,18 @@ void RunSteps(RemovalRun& run, RemovalProgress& progress, const std::function<vo
         }
         run.InstallPath = *guarded;
         MoveOriginalOutOf(run, run.InstallPath);
+        // From here every step works on where the folder really is: the walk, the folders it
+        // empties, and what compares with them.
+        std::wstring why;
+        const auto followed = FollowedInstallFolder(run.InstallPath, why);
+        if (!followed) {
+            Record(ItemKind::Folder, run.InstallPath, Outcome::Failed, 0, KeptBy::None, L"not removed: " + why);
+            return;
+        }
+        if (!SameNameNoCase(*followed, run.InstallPath))
+            Record(ItemKind::Folder, run.InstallPath, Outcome::Done, 0, KeptBy::None,
+                   L"reached through a link that only the trusted may change: removed where it is, " + *followed);
+        run.InstallPath = *followed;
         std::wstring searched = run.InstallPath;  // the walk's own copy; it gains the trailing "\"
         int16_t fileCount = 0, dirCount = 0;
         steps.FindFilesAPI(searched, L"*.*", fileCount, dirCount);

@@ -574,6 +574,7 @@ TEST(UnattendedRemoval, AHandOverThatCannotBeMadeRunsInPlaceAndSaysSo) {
     ::DeleteFileW(inside.c_str());
 }
 
+
 // Somebody who may change the install folder renames the program's file as it starts and puts
 // another program in its place: the hand-over copies only the program that runs, and what lies at
 // the path is never started; the removal runs in place and says why.
@@ -668,6 +669,24 @@ std::vector<std::wstring> NamesIn(const std::wstring& folder, const std::wstring
         if (name != L"." && name != L"..") names.push_back(name);
     } while (::FindNextFileW(search.get(), &entry));
     return names;
+}
+
+// A temporary folder reached through a link (a junction to another disk, say) still takes the
+// hand-over: the private folder made there is compared where it really is.
+TEST(UnattendedRemoval, ATemporaryFolderReachedThroughALinkStillTakesTheHandOver) {
+    InstalledProduct product;
+    LogFolder logs;
+    const std::wstring real = logs.File(L"temp"), via = logs.File(L"via");
+    ASSERT_TRUE(::CreateDirectoryW(real.c_str(), nullptr));
+    ASSERT_TRUE(test::MakeUnixLink(real, via));
+    bool showedWindow = true;
+    EXPECT_EQ(RunUnattendedFromInside(product.Folder() + L"\\TaUnInst.exe", via.c_str(), logs, showedWindow), 0u);
+    EXPECT_TRUE(AnyLine(LogLines(logs.Log()), L"HandOver\thand-over\t", L"a private copy runs the removal"));
+    EXPECT_EQ(::GetFileAttributesW(product.Folder().c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(test::WaitUntil([&] { return NamesIn(real, L"TaUnInst-").empty(); })) << "the sweeper took its folder";
+    test::StartUnix("Z:\\bin\\rm -f \"" + test::UnixPath(via) + "\"");
+    test::WaitUntil([&] { return ::GetFileAttributesW(via.c_str()) == INVALID_FILE_ATTRIBUTES; });
+    ::RemoveDirectoryW(real.c_str());
 }
 
 // Started from inside the install folder with the temporary folder on another drive, where the
@@ -893,6 +912,45 @@ bool PlaceLink(const std::wstring& target, const std::wstring& linkPath, bool ha
     return hard ? ::CreateHardLinkW(linkPath.c_str(), target.c_str(), nullptr) != FALSE
                 : test::MakeUnixLink(target, linkPath);
 }
+
+// The product key names the install folder through a link above it (a folder moved to another
+// disk and linked back, say). Where the link and every folder on both ways can be changed by the
+// trusted alone, the removal goes where the folder really is: every folder goes, and the run ends
+// 0. Where others may change one of them, the folder is not entered, and the run says so: 1603.
+TEST(UnattendedRemoval, AnInstallPathThroughALinkIsFollowedOnlyWhereOnlyTheTrustedMayChangeIt) {
+    const std::wstring id = std::to_wstring(::GetCurrentProcessId());
+    const std::wstring real = L"C:\\ta_e2e\\real." + id, via = L"C:\\ta_e2e\\via." + id;
+    const std::wstring installed = real + L"\\Tarnil", file = installed + L"\\data\\a.dat";
+    ::CreateDirectoryW(L"C:\\ta_e2e", nullptr);
+    const auto lay = [&] {
+        ::CreateDirectoryW(real.c_str(), nullptr);
+        ::CreateDirectoryW(installed.c_str(), nullptr);
+        ::CreateDirectoryW((installed + L"\\data").c_str(), nullptr);
+        FileHandle made(::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        DeleteTree(HKEY_LOCAL_MACHINE, kProductKey);
+        return made && SetString(HKEY_LOCAL_MACHINE, kProductKey, L"ProgramPath", via + L"\\Tarnil");
+    };
+    ASSERT_TRUE(lay());
+    ASSERT_TRUE(test::MakeUnixLink(real, via));
+    LogFolder logs;
+    bool showedWindow = true;
+    EXPECT_EQ(RunUnattended(L"/S /log=\"" + logs.Log() + L"\"", showedWindow), 0u);
+    EXPECT_EQ(::GetFileAttributesW(installed.c_str()), INVALID_FILE_ATTRIBUTES) << "every folder goes";
+    EXPECT_NE(::GetFileAttributesW(real.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(::GetFileAttributesW(via.c_str()), INVALID_FILE_ATTRIBUTES) << "the link is not the product's";
+
+    ASSERT_TRUE(lay());
+    ASSERT_TRUE(test::LetOthersChange(real));
+    EXPECT_EQ(RunUnattended(L"/S /log=\"" + logs.Log() + L"\"", showedWindow), 1603u);
+    EXPECT_NE(::GetFileAttributesW(file.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(AnyLine(LogLines(logs.Log()), L"\tfolder\t" + via + L"\\Tarnil\tfailed",
+                        L"not removed: it is reached through a link, and " + real + L": Everyone may change it"));
+    RemoveName(via);
+    ::DeleteFileW(file.c_str());
+    for (const std::wstring& folder : {installed + L"\\data", installed, real}) ::RemoveDirectoryW(folder.c_str());
+    DeleteTree(HKEY_LOCAL_MACHINE, kProductKey);
+}
+
 
 std::string Contents(const std::wstring& path) {
     FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,

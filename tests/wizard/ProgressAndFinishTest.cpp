@@ -384,11 +384,11 @@ TEST_F(ProgressPageTest, RecordNamesTheStepAndTheErrorOfWhatStayed) {
     EXPECT_EQ(heldEntry->outcome, Outcome::Kept);
     EXPECT_EQ(heldEntry->keptBy, KeptBy::InUse);
     EXPECT_EQ(heldEntry->error, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
-    // The folder it keeps stays with it, and what was never installed is absent.
+    // The folder it keeps stays with it, and counts as staying; what was never installed is absent.
     const auto folderEntry = record.Find(folder.Path());
     ASSERT_TRUE(folderEntry);
     EXPECT_EQ(folderEntry->step, L"RemoveInstallFolders");
-    EXPECT_EQ(folderEntry->outcome, Outcome::Kept);
+    EXPECT_EQ(folderEntry->outcome, Outcome::Failed);
     EXPECT_EQ(folderEntry->error, static_cast<DWORD>(ERROR_DIR_NOT_EMPTY));
     const auto uninstallEntry =
         record.Find(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tarnil");
