@@ -231,21 +231,23 @@ void RemovalSteps::RemoveInstallFolders() {
     while (!folder.empty() && folder.back() == L'\\') folder.pop_back();
     // Without a folder the names below would fall on the current drive's root.
     if (folder.empty() || !IsRealFolder(folder)) return;
-    for (const wchar_t* sub : kInstallSubfolders)
-        Attempt([&] { RecordInstallFolder(folder + sub, RemoveEmptyFolderNowOrAtRestart(folder + sub)); });
-    // Then every other folder the removal emptied, deepest first, so that no empty skeleton is
-    // left behind; a folder that still holds anything stays, and so does a link and its target.
-    // A folder that holds only what waits for the restart follows it there.
+    // First every other folder the removal emptied, deepest first, so that no empty skeleton is
+    // left behind, not even one inside a known subfolder ("images\skins"); a folder that still
+    // holds anything stays, and so does a link and its target. A folder that holds only what waits
+    // for the restart follows it there. None of them can hold a known subfolder.
     Attempt([&] {
         // The walk that emptied them knows them already; without one, they are looked for.
         const bool walked = !foldersWalked_.empty() && SameNameNoCase(foldersWalked_.front(), folder);
         const std::vector<std::wstring> below =
             walked ? std::vector<std::wstring>(foldersWalked_.begin() + 1, foldersWalked_.end()) : RealFoldersBelow(folder);
         for (auto it = below.rbegin(); it != below.rend(); ++it) {
-            if (IsKnownSubfolder(folder, *it)) continue;  // met above
+            if (IsKnownSubfolder(folder, *it)) continue;  // met below
             Attempt([&] { RecordInstallFolder(*it, RemoveEmptyFolderNowOrAtRestart(*it)); });
         }
     });
+    // Then the known subfolders, innermost first, and the install folder itself.
+    for (const wchar_t* sub : kInstallSubfolders)
+        Attempt([&] { RecordInstallFolder(folder + sub, RemoveEmptyFolderNowOrAtRestart(folder + sub)); });
     Attempt([&] { RecordInstallFolder(folder, RemoveEmptyFolderNowOrAtRestart(folder)); });
 }
 

@@ -79,6 +79,7 @@ TEST_F(FileStepsTest, EmptiedFoldersGoDeepestFirstAndOnlyWhatStillHoldsSomething
     ScratchFolder root(L"Foreign");
     const std::wstring install = root / L"Tarnil";
     MakeFile(install + L"\\images\\careti\\x.bmp", 1);
+    MakeFile(install + L"\\images\\skins\\blue.bmp", 1);  // a folder of its own inside a known one
     MakeFile(install + L"\\saves\\deep\\game.sav", 10);
     MakeFolders(install + L"\\tmp");
 
