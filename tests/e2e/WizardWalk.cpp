@@ -21,8 +21,8 @@
 // Started from the entry, the program must answer for the whole run: when the process that was
 // started ends, the install folder must be gone (or wait for the restart, or the removal must have
 // taken the uninstall entry after it, keeping the folder for a reason), and a few seconds later
-// the temporary folders must hold nothing new and no deletion of theirs wait for the restart; a
-// second start while the wizard is shown must end at once with 1618.
+// the temporary folders must hold nothing new but the wizard's removal record, and no deletion of
+// theirs wait for the restart; a second start while the wizard is shown must end at once with 1618.
 #include <windows.h>
 
 #include <algorithm>
@@ -87,6 +87,13 @@ std::vector<std::wstring> EntriesOf(const std::vector<std::wstring>& folders) {
     return names;
 }
 
+// The wizard's removal record, which it keeps in the temporary folder when no log was asked for.
+bool EndsWithRecordName(const std::wstring& path) {
+    static const std::wstring record = L"\\TaUnInst removal.log";
+    return path.size() >= record.size() &&
+           ::CompareStringOrdinal(path.c_str() + path.size() - record.size(), -1, record.c_str(), -1, TRUE) == CSTR_EQUAL;
+}
+
 bool Inside(const std::wstring& path, const std::wstring& folder) {
     return path.size() > folder.size() && ::CompareStringOrdinal(path.c_str(), static_cast<int>(folder.size()),
                                                                  folder.c_str(), -1, TRUE) == CSTR_EQUAL;
@@ -120,8 +127,11 @@ public:
         std::vector<std::wstring> added;
         for (int waited = 0; waited <= 10000; waited += 250) {
             added.clear();
-            for (const std::wstring& name : EntriesOf(temporary_))
+            for (const std::wstring& name : EntriesOf(temporary_)) {
+                // The wizard's removal record is meant to stay there, for the person to read.
+                if (EndsWithRecordName(name)) continue;
                 if (std::find(before_.begin(), before_.end(), name) == before_.end()) added.push_back(name);
+            }
             if (added.empty()) break;
             ::Sleep(250);
         }
