@@ -1,6 +1,7 @@
 // TaUnInst: the uninstaller's entry point.
 #include <windows.h>
 
+#include "platform/AppShell.h"
 #include "platform/ComPtr.h"
 #include "platform/ComponentHost.h"
 #include "platform/SystemLibrary.h"
@@ -12,7 +13,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR arguments, int) {
     ta::RestrictLibrarySearchToSystemFolder();
     ta::LoadSystemLibraries();
     // Started by the run itself to call a component's entry point: that, and nothing else.
-    if (const auto hosted = ta::HostComponentEntryIfAsked(ta::ProcessArguments())) return *hosted;
+    if (const auto hosted = ta::HostComponentEntryIfAsked(ta::CommandLineArguments(::GetCommandLineW()))) return *hosted;
     ta::ComApartment com;
     return ta::RunUninstaller(arguments ? arguments : L"");
 }

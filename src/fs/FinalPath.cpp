@@ -101,6 +101,15 @@ std::wstring NormalisedPath(const std::wstring& path) {
     }
 }
 
+bool LiesInside(const std::wstring& path, const std::wstring& folder) {
+    const auto isSlash = [](wchar_t c) { return c == L'\\' || c == L'/'; };
+    std::wstring base = folder;
+    while (!base.empty() && isSlash(base.back())) base.pop_back();
+    if (base.empty() || path.size() < base.size()) return false;
+    if (!SameNameNoCase(std::wstring_view(path).substr(0, base.size()), base)) return false;
+    return path.size() == base.size() || isSlash(path[base.size()]);
+}
+
 std::wstring LongPathForm(const std::wstring& path) {
     if (path.empty() || StartsWith(path, kLongPrefix) || StartsWith(path, L"\\\\.\\")) return path;
     const std::wstring full = FullPathName(path);

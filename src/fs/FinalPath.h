@@ -27,6 +27,10 @@ std::wstring FullPathName(const std::wstring& path);
 // long-path prefix); a path that cannot be resolved comes back in its full form.
 std::wstring NormalisedPath(const std::wstring& path);
 
+// True when path names folder itself or anything below it. Both must be full paths in one form
+// (as NormalisedPath gives them); letter case and trailing separators do not count.
+bool LiesInside(const std::wstring& path, const std::wstring& folder);
+
 // The final path of an open file or folder ("\\?\C:\..."); empty when the system cannot tell,
 // and then error holds why.
 std::wstring FinalPathOf(HANDLE handle, DWORD& error);

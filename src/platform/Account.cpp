@@ -27,6 +27,11 @@ std::wstring SidText(PSID sid) {
     return converted;
 }
 
+std::wstring RunningAccountSidText() {
+    std::vector<BYTE> sid = RunningAccountSid();
+    return sid.empty() ? std::wstring() : SidText(sid.data());
+}
+
 namespace {
 
 std::vector<BYTE> WellKnownSid(WELL_KNOWN_SID_TYPE type) {

@@ -13,6 +13,8 @@ std::vector<BYTE> RunningAccountSid();
 
 // The identifier in its text form ("S-1-5-21-..."); empty when it cannot be converted.
 std::wstring SidText(PSID sid);
+// The running account's, in that form; empty when the system does not say.
+std::wstring RunningAccountSidText();
 
 // The account's name as a person reads it ("BUILTIN\Users", "Everyone"), or its text form when
 // the system cannot name it.

@@ -2,6 +2,7 @@
 
 #include <aclapi.h>
 #include <sddl.h>
+#include <shellapi.h>
 
 #include <vector>
 
@@ -33,6 +34,16 @@ DWORD AppShell::RestartSystem() {
 }
 
 AppShell& Shell() { return *g_shell; }
+
+std::vector<std::wstring> CommandLineArguments(const std::wstring& commandLine) {
+    std::vector<std::wstring> split;
+    int count = 0;
+    LPWSTR* argv = ::CommandLineToArgvW(commandLine.c_str(), &count);
+    if (!argv) return split;
+    for (int i = 1; i < count; ++i) split.emplace_back(argv[i]);
+    ::LocalFree(argv);
+    return split;
+}
 
 AppShell* SetShell(AppShell* shell) noexcept {
     AppShell* previous = g_shell;
@@ -94,8 +105,7 @@ enum class NameHolder { Us, TrustedRun, Somebody };
 NameHolder ClaimName(const std::wstring& name, const TrustedAccounts& trusted, std::wstring& owner) {
     // Owned by this account, as the system would not always say otherwise, and open to the
     // trusted only; anyone may read who owns it.
-    std::vector<BYTE> self = RunningAccountSid();
-    const std::wstring selfText = SidText(self.empty() ? nullptr : self.data());
+    const std::wstring selfText = RunningAccountSidText();
     const std::wstring sddl = (selfText.empty() ? std::wstring() : L"O:" + selfText) + L"D:P(A;;GA;;;SY)(A;;GA;;;BA)" +
                               (selfText.empty() ? std::wstring() : L"(A;;GA;;;" + selfText + L")") + L"(A;;0x120000;;;WD)";
     PSECURITY_DESCRIPTOR descriptor = nullptr;

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace ta {
 
@@ -40,6 +41,10 @@ public:
 private:
     AppShell* previous_;
 };
+
+// The arguments of a command line as the system splits them (quotes group, "\"" escapes), without
+// its first part, the program's name.
+std::vector<std::wstring> CommandLineArguments(const std::wstring& commandLine);
 
 // The full path of the running executable.
 std::wstring ExePath();

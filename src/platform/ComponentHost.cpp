@@ -1,7 +1,5 @@
 #include "platform/ComponentHost.h"
 
-#include <shellapi.h>
-
 #include <algorithm>
 #include <cwctype>
 
@@ -84,16 +82,6 @@ std::optional<int> HostComponentEntryIfAsked(const std::vector<std::wstring>& ar
         !IsOrdinaryFileAt(arguments[1]))
         return kComponentHostRefused;
     return CallEntryPoint(arguments[1], std::string(entry.begin(), entry.end()));
-}
-
-std::vector<std::wstring> ProcessArguments() {
-    std::vector<std::wstring> split;
-    int count = 0;
-    LPWSTR* argv = ::CommandLineToArgvW(::GetCommandLineW(), &count);
-    if (!argv) return split;
-    for (int i = 1; i < count; ++i) split.emplace_back(argv[i]);
-    ::LocalFree(argv);
-    return split;
 }
 
 }  // namespace ta

@@ -40,7 +40,4 @@ inline constexpr int kComponentHostRefused = 87;
 // process's exit code; nullopt for any other command line. Call it before anything else runs.
 std::optional<int> HostComponentEntryIfAsked(const std::vector<std::wstring>& arguments);
 
-// The arguments of the process as the system splits them, without the program's name.
-std::vector<std::wstring> ProcessArguments();
-
 }  // namespace ta

@@ -34,11 +34,10 @@ ScopedPrivileges::ScopedPrivileges(std::initializer_list<const wchar_t*> names) 
     }
     previous_.resize(wanted.size());
     DWORD size = static_cast<DWORD>(previous_.size());
-    // Success is not enough: the call also succeeds when the process lacks one of them.
-    const bool adjusted = ::AdjustTokenPrivileges(token_.get(), FALSE, privileges, size,
-                                                  reinterpret_cast<TOKEN_PRIVILEGES*>(previous_.data()), &size) != FALSE;
-    enabled_ = adjusted && ::GetLastError() == ERROR_SUCCESS;
-    if (!adjusted) previous_.clear();
+    // A privilege the process lacks stays off; the others are on, and go back at the end.
+    if (!::AdjustTokenPrivileges(token_.get(), FALSE, privileges, size, reinterpret_cast<TOKEN_PRIVILEGES*>(previous_.data()),
+                                 &size))
+        previous_.clear();
 }
 
 ScopedPrivileges::~ScopedPrivileges() {

@@ -26,13 +26,9 @@ public:
     ScopedPrivileges(const ScopedPrivileges&) = delete;
     ScopedPrivileges& operator=(const ScopedPrivileges&) = delete;
 
-    // Every one of them is on.
-    bool enabled() const noexcept { return enabled_; }
-
 private:
     KernelHandle token_;
     std::vector<BYTE> previous_;  // TOKEN_PRIVILEGES as they were
-    bool enabled_ = false;
 };
 
 }  // namespace ta

@@ -26,11 +26,14 @@ void RemovalRecord::Add(RecordEntry entry) {
     if (!streaming_ || KeepsWhileStreaming(entry)) entries_.push_back(std::move(entry));
 }
 
+bool SaysStillThere(const RecordEntry& entry) noexcept {
+    return entry.outcome == Outcome::Failed ||
+           (entry.outcome == Outcome::Kept && (entry.keptBy == KeptBy::InUse || entry.keptBy == KeptBy::Hidden));
+}
+
 bool RemovalRecord::KeepsWhileStreaming(const RecordEntry& entry) {
-    // Kept in use is still there as much as a failure: a later pass (a retry) may take it.
-    const bool failed =
-        entry.outcome == Outcome::Failed ||
-        (entry.outcome == Outcome::Kept && (entry.keptBy == KeptBy::InUse || entry.keptBy == KeptBy::Hidden));
+    // What is still there may yet go in a later pass (a retry): its later entries are kept.
+    const bool failed = SaysStillThere(entry);
     if (!failed && entry.outcome != Outcome::PendingRestart && entry.outcome != Outcome::Kept) {
         // What a later pass did to an item that failed decides whether it is still there.
         if (failedItems_.empty()) return false;

@@ -129,6 +129,10 @@ private:
     const Step* previous_;
 };
 
+// Whether the entry says its item is still there: it failed, or was kept in use or hidden (a later
+// entry of the same item may yet say it went).
+bool SaysStillThere(const RecordEntry& entry) noexcept;
+
 // Writes one entry to the current record, in the step this thread runs.
 void Record(ItemKind kind, const std::wstring& item, Outcome outcome, DWORD error = 0, KeptBy keptBy = KeptBy::None,
             std::wstring detail = {}, ErrorKind errorKind = ErrorKind::Win32);

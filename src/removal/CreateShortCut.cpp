@@ -59,13 +59,6 @@ void RemoveShortcutsOf(const FolderOf& folderOf) {
     });
 }
 
-bool LiesIn(const std::wstring& path, const std::wstring& folder) {
-    std::wstring base = folder;
-    while (!base.empty() && base.back() == L'\\') base.pop_back();
-    return !base.empty() && path.size() >= base.size() && ta::SameNameNoCase(std::wstring_view(path).substr(0, base.size()), base) &&
-           (path.size() == base.size() || path[base.size()] == L'\\');
-}
-
 // Why a folder another person's hive names is not entered, in words; empty when it may be. That
 // person wrote their hive: a network or device form would make this run sign in to, or connect
 // to, whatever they chose, and a folder in somebody else's profile is not theirs to send this
@@ -78,8 +71,8 @@ std::wstring WhyNotEntered(const std::wstring& folder, const UserProfiles::Profi
     const std::wstring full = ta::NormalisedPath(folder), own = ta::NormalisedPath(profile.folder);
     for (const std::wstring& other : profileFolders) {
         const std::wstring otherFull = ta::NormalisedPath(other);
-        if (ta::SameNameNoCase(otherFull, own) || LiesIn(own, otherFull)) continue;
-        if (LiesIn(full, otherFull)) return L"it lies in the profile folder of somebody else, " + other + L": it is not entered";
+        if (ta::LiesInside(own, otherFull)) continue;  // the person's own profile, or one it lies in
+        if (ta::LiesInside(full, otherFull)) return L"it lies in the profile folder of somebody else, " + other + L": it is not entered";
     }
     return {};
 }

@@ -55,8 +55,7 @@ std::vector<Profile> ListedProfiles() {
 
 std::vector<Profile> OtherPeople() {
     std::vector<Profile> people;
-    std::vector<BYTE> running = ta::RunningAccountSid();
-    const std::wstring self = ta::ToLower(ta::SidText(running.empty() ? nullptr : running.data()));
+    const std::wstring self = ta::ToLower(ta::RunningAccountSidText());
     for (Profile& profile : ListedProfiles()) {
         const std::wstring lower = ta::ToLower(profile.sid);
         bool skip = lower == self || lower.size() < 4 || lower.compare(lower.size() - 4, 4, L".bak") == 0;

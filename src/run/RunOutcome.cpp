@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 
 #include "fs/FileRewrite.h"
@@ -25,9 +26,7 @@ constexpr wchar_t kProgramVersion[] = L"1.00.0039";
 // it broke off, is still there; a program the shutdown left running holds its files and runs on
 // after the removal. The tray and the report are never part of the product.
 bool LeavesFootprint(const RecordEntry& entry) {
-    const bool stillThere = entry.outcome == Outcome::Failed ||
-                            (entry.outcome == Outcome::Kept && (entry.keptBy == KeptBy::InUse || entry.keptBy == KeptBy::Hidden));
-    if (!stillThere) return false;
+    if (!SaysStillThere(entry)) return false;
     switch (entry.kind) {
     case ItemKind::Process:
         return entry.footprint == Footprint::Programs;
@@ -39,46 +38,7 @@ bool LeavesFootprint(const RecordEntry& entry) {
     }
 }
 
-// What of the product is still there: each removal step that broke off, and each item a removal
-// step failed to remove that no later entry reports gone (a second pass that took it, or found it
-// gone, or scheduled it for the restart); its last entry that says it stayed.
-std::vector<RecordEntry> StillThere(const std::vector<RecordEntry>& entries) {
-    std::vector<RecordEntry> stayed;
-    std::unordered_map<std::wstring, size_t> at;  // kind and item in lower case: where in stayed
-    std::vector<bool> gone;
-    for (const RecordEntry& entry : entries) {
-        if (entry.kind == ItemKind::Step || entry.item.empty()) {
-            if (LeavesFootprint(entry)) {
-                stayed.push_back(entry);
-                gone.push_back(false);
-            }
-            continue;
-        }
-        const std::wstring key = ItemKindName(entry.kind) + (L"\t" + ToLower(entry.item));
-        const auto known = at.find(key);
-        if (LeavesFootprint(entry)) {
-            if (known == at.end()) {
-                at.emplace(key, stayed.size());
-                stayed.push_back(entry);
-                gone.push_back(false);
-            } else {
-                stayed[known->second] = entry;
-                gone[known->second] = false;
-            }
-        } else if (known != at.end() &&
-                   (entry.outcome == Outcome::Removed || entry.outcome == Outcome::Absent ||
-                    entry.outcome == Outcome::PendingRestart || entry.outcome == Outcome::Ended ||
-                    entry.outcome == Outcome::Closed)) {
-            gone[known->second] = true;
-        }
-    }
-    std::vector<RecordEntry> left;
-    for (size_t i = 0; i < stayed.size(); ++i)
-        if (!gone[i]) left.push_back(std::move(stayed[i]));
-    return left;
-}
-
-bool FootprintLeft(const std::vector<RecordEntry>& entries) { return !StillThere(entries).empty(); }
+bool FootprintLeft(const std::vector<RecordEntry>& entries) { return !WhatStayed(entries).empty(); }
 
 std::wstring TimeText(const FILETIME& utc) {
     FILETIME local;
@@ -121,7 +81,35 @@ int ExitCodeOf(const std::vector<RecordEntry>& entries) {
     return WaitsForRestart(entries) ? kExitRestartPending : kExitSuccess;
 }
 
-std::vector<RecordEntry> WhatStayed(const std::vector<RecordEntry>& entries) { return StillThere(entries); }
+std::vector<RecordEntry> WhatStayed(const std::vector<RecordEntry>& entries) {
+    // In the order first met, each removal step that broke off, and each item's last entry that
+    // says it stayed, or nothing once a later one (a second pass that took it, or found it gone,
+    // or scheduled it for the restart) says it went.
+    std::vector<std::optional<RecordEntry>> stayed;
+    std::unordered_map<std::wstring, size_t> at;  // kind and item in lower case: where in stayed
+    for (const RecordEntry& entry : entries) {
+        const bool step = entry.kind == ItemKind::Step || entry.item.empty();
+        const std::wstring key = step ? std::wstring() : ItemKindName(entry.kind) + (L"\t" + ToLower(entry.item));
+        const auto known = step ? at.end() : at.find(key);
+        if (LeavesFootprint(entry)) {
+            if (known != at.end()) {
+                stayed[known->second] = entry;
+                continue;
+            }
+            if (!step) at.emplace(key, stayed.size());
+            stayed.emplace_back(entry);
+        } else if (known != at.end() &&
+                   (entry.outcome == Outcome::Removed || entry.outcome == Outcome::Absent ||
+                    entry.outcome == Outcome::PendingRestart || entry.outcome == Outcome::Ended ||
+                    entry.outcome == Outcome::Closed)) {
+            stayed[known->second].reset();
+        }
+    }
+    std::vector<RecordEntry> left;
+    for (std::optional<RecordEntry>& entry : stayed)
+        if (entry) left.push_back(std::move(*entry));
+    return left;
+}
 
 bool WaitsForRestart(const std::vector<RecordEntry>& entries) {
     return std::any_of(entries.begin(), entries.end(),

@@ -1,8 +1,8 @@
 #include "wizard/CommandLine.h"
 
 #include <windows.h>
-#include <shellapi.h>
 
+#include "platform/AppShell.h"
 #include "platform/Text.h"
 
 namespace ta {
@@ -35,16 +35,9 @@ bool ParseOriginal(const std::wstring& value, CommandLine& parsed) {
 }  // namespace
 
 std::vector<std::wstring> SplitArguments(const std::wstring& arguments) {
-    std::vector<std::wstring> split;
     // The system's own splitting wants a program name first; without one it takes the first
     // argument for it.
-    const std::wstring line = L"TaUnInst.exe " + arguments;
-    int count = 0;
-    LPWSTR* argv = ::CommandLineToArgvW(line.c_str(), &count);
-    if (!argv) return split;
-    for (int i = 1; i < count; ++i) split.emplace_back(argv[i]);
-    ::LocalFree(argv);
-    return split;
+    return CommandLineArguments(L"TaUnInst.exe " + arguments);
 }
 
 CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments) {

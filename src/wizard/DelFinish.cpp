@@ -102,7 +102,7 @@ void DelFinish::ShowOutcome() {
     outcome_ = ExitCodeOf(entries);
     const bool stayed = outcome_ == kExitFailed;
     Attempt(kShowOutcomeStep, [&] { Label2->Caption(stayed ? kSomeStayed : kCompleted); });
-    Attempt(kShowOutcomeStep, [&] { ShowWhatStayed(stayed); });
+    Attempt(kShowOutcomeStep, [&] { ShowWhatStayed(stayed ? WhatStayed(entries) : std::vector<RecordEntry>()); });
     Attempt(kShowOutcomeStep, [&] {
         // What waits for the restart is said whatever else the page says: the person should know
         // before leaving.
@@ -113,7 +113,8 @@ void DelFinish::ShowOutcome() {
     });
 }
 
-void DelFinish::ShowWhatStayed(bool shown) {
+void DelFinish::ShowWhatStayed(const std::vector<RecordEntry>& stayed) {
+    const bool shown = !stayed.empty();
     if (shown && !StayedList) {
         StayedList = &AddTextBox(kStayedListPlace, TextBoxKind::ReadOnlyList);
         RetryButton = &AddCommand1(kRetryIndex, L"다시 시도", kRetryPlace);
@@ -122,9 +123,7 @@ void DelFinish::ShowWhatStayed(bool shown) {
     Label4->Move(shown ? kLabel4BelowList : kLabel4Place);
     if (!StayedList) return;
     std::wstring lines;
-    if (shown)
-        for (const RecordEntry& entry : WhatStayed(Run().record.Entries()))
-            lines += (lines.empty() ? L"" : L"\r\n") + StayedLine(entry);
+    for (const RecordEntry& entry : stayed) lines += (lines.empty() ? L"" : L"\r\n") + StayedLine(entry);
     StayedList->Text(lines);
     StayedList->Visible(shown);
     RetryButton->Visible(shown);

@@ -10,6 +10,9 @@
 // gone. When something of the product stays, it says so instead, lists what stayed and why, names
 // the removal record, and offers "다시 시도", which runs the removal steps again (after the person
 // has closed what held a file) and shows the page anew from what they came to.
+#include <vector>
+
+#include "record/RemovalRecord.h"
 #include "wizard/PageWorker.h"
 #include "wizard/WizardPage.h"
 
@@ -51,7 +54,8 @@ private:
 
     // Lays the page out for what the record says now.
     void ShowOutcome();
-    void ShowWhatStayed(bool shown);
+    // What stayed (nothing: the list and what goes with it are hidden).
+    void ShowWhatStayed(const std::vector<RecordEntry>& stayed);
     void ShowRestartChoice(bool shown);
     // Once the report has ended, on this page's thread: the restart, if chosen, and the end.
     void FinishReport();

@@ -49,14 +49,6 @@ std::optional<std::wstring> GuardedInstallPath(const std::wstring& path) {
     return full;
 }
 
-bool LiesInside(const std::wstring& path, const std::wstring& folder) {
-    std::wstring base = folder;
-    while (!base.empty() && IsSlash(base.back())) base.pop_back();
-    if (base.empty() || path.size() < base.size()) return false;
-    if (!SameNameNoCase(std::wstring_view(path).substr(0, base.size()), base)) return false;
-    return path.size() == base.size() || IsSlash(path[base.size()]);
-}
-
 bool InstallPathPassesGuard(const std::wstring& path) { return GuardedInstallPath(path).has_value(); }
 
 std::optional<std::wstring> FollowedInstallFolder(const std::wstring& guarded, std::wstring& why) {

@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "fs/FinalPath.h"  // LiesInside, which the callers of the guard compare with
+
 namespace ta {
 
 // The full, normalised form of an install folder that passes the guard, or nothing. A path
@@ -11,10 +13,6 @@ namespace ta {
 // drive or share root once "." and ".." are resolved, and its lower-case full form contains
 // "tarnil". Empty text, "Error", relative and drive-relative paths fail.
 std::optional<std::wstring> GuardedInstallPath(const std::wstring& path);
-
-// True when path names folder itself or anything below it. Both must be full paths in one form
-// (as NormalisedPath gives them); letter case and trailing separators do not count.
-bool LiesInside(const std::wstring& path, const std::wstring& folder);
 
 // True when the path passes the guard.
 bool InstallPathPassesGuard(const std::wstring& path);

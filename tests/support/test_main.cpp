@@ -4,11 +4,12 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "platform/AppShell.h"
 #include "platform/ComPtr.h"
 #include "platform/ComponentHost.h"
 
 int main(int argc, char** argv) {
-    if (const auto hosted = ta::HostComponentEntryIfAsked(ta::ProcessArguments())) return *hosted;
+    if (const auto hosted = ta::HostComponentEntryIfAsked(ta::CommandLineArguments(::GetCommandLineW()))) return *hosted;
     ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
     ta::ComApartment com;
     ::testing::InitGoogleTest(&argc, argv);
